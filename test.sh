@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything in build/ and runs the whole test suite.
+# Extra CMake arguments can be passed in OMBRIX_CMAKE_ARGS (e.g. "-DOMBRIX_TSAN=ON").
+set -euo pipefail
+cd "$(dirname "$0")"
+bash tools/install-deps.sh
+build_dir=${OMBRIX_BUILD_DIR:-build}
+# shellcheck disable=SC2086
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${OMBRIX_CMAKE_ARGS:-}
+cmake --build "$build_dir" -j"$(nproc)"
+cd "$build_dir"
+xvfb-run -a ctest --output-on-failure -j"$(nproc)"

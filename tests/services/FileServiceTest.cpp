@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "services/FileService.h"
+#include "services/QSleeper.h"
+
+using vpcore::FileService;
+
+TEST(FileServiceTest, PathsAreEmptyUntilSetAndKeptAsGiven) {
+    FileService& service = FileService::Instance();
+    EXPECT_EQ(service.getApplicationDataPath(), "");
+    EXPECT_EQ(service.getInstallPath(), "");
+    service.setApplicationDataPath("/home/user/.config/Ombrix/");
+    service.setInstallPath("/opt/ombrix");
+    EXPECT_EQ(service.getApplicationDataPath(), "/home/user/.config/Ombrix/");
+    EXPECT_EQ(service.getInstallPath(), "/opt/ombrix");
+    service.setApplicationDataPath("");
+    service.setInstallPath("");
+}
+
+TEST(QSleeperTest, SleepsForTheGivenTime) {
+    QElapsedTimer timer;
+    timer.start();
+    QtUtils::QSleeper::msleep(0);
+    EXPECT_LT(timer.elapsed(), 50);
+    timer.restart();
+    QtUtils::QSleeper::msleep(60);
+    EXPECT_GE(timer.elapsed(), 59);
+}
