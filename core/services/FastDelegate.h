@@ -21,9 +21,7 @@ class DelegateImpl {
     // Called with `this` holding the static function's address.
     class StaticInvoker {
     public:
-        R invoke(P... args) {
-            return (reinterpret_cast<StaticFn>(this))(std::forward<P>(args)...);
-        }
+        R invoke(P... args) { return (reinterpret_cast<StaticFn>(this))(std::forward<P>(args)...); }
     };
 
 public:

@@ -7,12 +7,20 @@ FileService& FileService::Instance() {
     return instance;
 }
 
-void FileService::setApplicationDataPath(const std::string& path) { applicationDataPath = path; }
+void FileService::setApplicationDataPath(const std::string& path) {
+    applicationDataPath = path;
+}
 
-std::string FileService::getApplicationDataPath() const { return applicationDataPath; }
+std::string FileService::getApplicationDataPath() const {
+    return applicationDataPath;
+}
 
-void FileService::setInstallPath(const std::string& path) { installPath = path; }
+void FileService::setInstallPath(const std::string& path) {
+    installPath = path;
+}
 
-std::string FileService::getInstallPath() const { return installPath; }
+std::string FileService::getInstallPath() const {
+    return installPath;
+}
 
 }  // namespace vpcore

@@ -1,5 +1,6 @@
 // What a listener of published values implements. The value type T is fixed per property id;
-// value-less events (alerts, resets) arrive as int 0 -> 1 and are heard by NoPropertyChangeListener.
+// value-less events (alerts, resets) arrive as int 0 -> 1 and are heard by
+// NoPropertyChangeListener.
 #pragma once
 
 #include <string>

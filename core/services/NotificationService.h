@@ -31,7 +31,8 @@ public:
 
     // The service does not own listeners: their owners remove them before destroying them.
     template <class T>
-    void addPropertyChangeListener(IPropertyChangeListener<T>* listener, const std::set<short>& ids);
+    void addPropertyChangeListener(IPropertyChangeListener<T>* listener,
+                                   const std::set<short>& ids);
     template <class T>
     void removePropertyChangeListener(IPropertyChangeListener<T>* listener,
                                       const std::set<short>& ids);

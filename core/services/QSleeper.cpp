@@ -2,7 +2,9 @@
 
 namespace QtUtils {
 
-void QSleeper::msleep(unsigned long milliseconds) { QThread::msleep(milliseconds); }
+void QSleeper::msleep(unsigned long milliseconds) {
+    QThread::msleep(milliseconds);
+}
 
 void QSleeper::run() {}
 

@@ -36,7 +36,9 @@ void storePair(short s, float f) {
     lastShort = s;
     lastFloat = f;
 }
-bool isPositive(const int& v) { return v > 0; }
+bool isPositive(const int& v) {
+    return v > 0;
+}
 
 }  // namespace
 

@@ -140,8 +140,8 @@ TEST_F(LoggerTest, LinesFromManyThreadsStayWhole) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 200; ++i) {
-                Logger::Instance().log("INFO", "thread " + std::to_string(t) + " line " +
-                                                   std::to_string(i));
+                Logger::Instance().log(
+                    "INFO", "thread " + std::to_string(t) + " line " + std::to_string(i));
             }
         });
     }

@@ -60,11 +60,17 @@ TEST_F(NotificationServiceTest, RegistrationFailuresKeepTheRegisteredSet) {
     };
     const std::vector<Case> cases = {
         {"empty set", {1}, {}, "No PropIds"},
-        {"same id twice", {5}, {5},
+        {"same id twice",
+         {5},
+         {5},
          "Cannot have duplicate PropIds 5. PropIds are unique and global to the application."},
-        {"one id of the set taken", {40}, {3, 40},
+        {"one id of the set taken",
+         {40},
+         {3, 40},
          "Cannot have duplicate PropIds 40. PropIds are unique and global to the application."},
-        {"first duplicate in ascending order", {7, 9}, {9, 8, 7},
+        {"first duplicate in ascending order",
+         {7, 9},
+         {9, 8, 7},
          "Cannot have duplicate PropIds 7. PropIds are unique and global to the application."},
     };
     for (const Case& c : cases) {
@@ -113,8 +119,8 @@ TEST_F(NotificationServiceTest, EqualValuesNotifyNobodyAndDuplicateListenerIsCal
 TEST_F(NotificationServiceTest, ValueTypesCompareByContent) {
     using Pair = std::pair<int, std::string>;
     using Links = std::vector<std::pair<std::string, std::string>>;
-    service().registerPropertyIds({vpcore::PROP_WIND_DIR, vpcore::PROP_FORECAST_HI_LO,
-                                   vpcore::PROP_PROVIDER_LINKS});
+    service().registerPropertyIds(
+        {vpcore::PROP_WIND_DIR, vpcore::PROP_FORECAST_HI_LO, vpcore::PROP_PROVIDER_LINKS});
     RecordingListener<std::string> strings;
     RecordingListener<Pair> pairs;
     RecordingListener<Links> links;

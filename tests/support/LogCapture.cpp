@@ -7,9 +7,13 @@ namespace testsupport {
 
 LogCapture::LogCapture() : previous(std::cout.rdbuf(&buffer)) {}
 
-LogCapture::~LogCapture() { std::cout.rdbuf(previous); }
+LogCapture::~LogCapture() {
+    std::cout.rdbuf(previous);
+}
 
-std::string LogCapture::text() const { return buffer.text(); }
+std::string LogCapture::text() const {
+    return buffer.text();
+}
 
 std::vector<std::string> LogCapture::lines() const {
     std::vector<std::string> result;
@@ -35,7 +39,9 @@ int LogCapture::count(const std::string& fragment) const {
     return n;
 }
 
-void LogCapture::clear() { buffer.clear(); }
+void LogCapture::clear() {
+    buffer.clear();
+}
 
 std::string LogCapture::Buffer::text() const {
     std::lock_guard<std::mutex> lock(mutex);

@@ -12,9 +12,13 @@ TempDir::TempDir() {
     }
 }
 
-std::string TempDir::path() const { return dir.path().toStdString(); }
+std::string TempDir::path() const {
+    return dir.path().toStdString();
+}
 
-std::string TempDir::filePath(const std::string& name) const { return path() + "/" + name; }
+std::string TempDir::filePath(const std::string& name) const {
+    return path() + "/" + name;
+}
 
 std::string TempDir::writeFile(const std::string& name, const std::string& text) const {
     const std::string target = filePath(name);
