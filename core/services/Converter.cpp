@@ -1,0 +1,79 @@
+#include "services/Converter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sstream>
+
+#include "services/Logger.h"
+
+namespace vpcore {
+
+namespace {
+
+// Built once, thread-safely, on first use; the first call usually comes from the runner thread.
+const std::map<std::string, std::string>& windDirections() {
+    static const std::map<std::string, std::string> table = {
+        {"", ""},
+        {"north", "N"},
+        {"northwest", "NW"},
+        {"west", "W"},
+        {"southwest", "SW"},
+        {"south", "S"},
+        {"southeast", "SE"},
+        {"east", "E"},
+        {"northeast", "NE"},
+        {"var", "Var"},
+        {"n", "N"},
+        {"nne", "NE"},
+        {"ne", "NE"},
+        {"ene", "NE"},
+        {"e", "E"},
+        {"ese", "SE"},
+        {"se", "SE"},
+        {"sse", "SE"},
+        {"variable", "Var"},
+        {"s", "S"},
+        {"ssw", "SW"},
+        {"sw", "SW"},
+        {"wsw", "SW"},
+        {"w", "W"},
+        {"wnw", "NW"},
+        {"nw", "NW"},
+        {"nnw", "NW"},
+        {"calm", "Calm"},
+    };
+    return table;
+}
+
+}  // namespace
+
+std::string Converter::windDirectionToAbbrev(const std::string& direction) {
+    std::string key = direction;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto& table = windDirections();
+    const auto found = table.find(key);
+    if (found == table.end()) {
+        Logger::Instance().log("ERROR", "Unknown wind dir mapping for " + key);
+        return std::string();
+    }
+    return found->second;
+}
+
+std::string Converter::formatDecimalString(float value, int decimals) {
+    std::ostringstream out;
+    out.setf(std::ios::fixed, std::ios::floatfield);
+    out.precision(decimals);
+    out << value;
+    return out.str();
+}
+
+float Converter::fahrenheitToCelsius(float f) {
+    // The factor is 0.5555555 rounded to single precision, not 5/9; published Celsius values
+    // (212 F -> 99.99999 C) follow it.
+    const double factor = static_cast<double>(0.5555555f);
+    return static_cast<float>((static_cast<double>(f) - 32.0) * factor);
+}
+
+}  // namespace vpcore

@@ -1,0 +1,76 @@
+#include "services/StringUtils.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vpcore {
+namespace StringUtils {
+
+void tokenize(const std::string& text, std::vector<std::string>& out,
+              const std::string& delimiters) {
+    std::string::size_type start = text.find_first_not_of(delimiters);
+    while (start != std::string::npos) {
+        const std::string::size_type end = text.find_first_of(delimiters, start);
+        out.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? end : text.find_first_not_of(delimiters, end);
+    }
+}
+
+void split2(const std::string& text, std::vector<std::string>& out, const std::string& separator) {
+    const std::string::size_type pos = text.find(separator);
+    if (pos == std::string::npos) {
+        return;
+    }
+    out.push_back(text.substr(0, pos));
+    out.push_back(text.substr(pos + separator.size()));
+}
+
+std::string wrapText(const std::string& text, unsigned int width) {
+    std::vector<std::string> lines;
+    tokenize(text, lines, "\n");
+
+    std::string result;
+    for (const std::string& line : lines) {
+        if (line.size() <= width) {
+            result += line;
+            result += "\n";
+            continue;
+        }
+        std::vector<std::string> words;
+        tokenize(line, words, " ");
+        // The cut at the last blank belongs to this line alone: a line without words must
+        // not eat into the lines before it.
+        std::string wrapped;
+        unsigned int count = 0;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            count += static_cast<unsigned int>(words[i].size()) + 1;
+            // No break before the line's first word: it would only open with an empty line.
+            if (count > width && i > 0) {
+                wrapped += "\n";
+                count = 0;
+            }
+            wrapped += words[i];
+            wrapped += " ";
+        }
+        const std::string::size_type lastBlank = wrapped.rfind(' ');
+        if (lastBlank != std::string::npos) {
+            wrapped.erase(lastBlank);
+        }
+        result += wrapped;
+        result += "\n";
+    }
+    return result;
+}
+
+int compareNoCase(const std::string& a, const std::string& b) {
+    auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return s;
+    };
+    return lower(a).compare(lower(b));
+}
+
+}  // namespace StringUtils
+}  // namespace vpcore

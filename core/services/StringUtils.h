@@ -1,0 +1,31 @@
+// Splitting, wrapping and comparing narrow strings; used by the providers, the code tables
+// and the alert display texts. Stateless, callable from any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "services/VpCoreExport.h"
+
+namespace vpcore {
+namespace StringUtils {
+
+// Appends every maximal run of characters not in delimiters; empty tokens never appear.
+VPCORE_EXPORT void tokenize(const std::string& text, std::vector<std::string>& out,
+                            const std::string& delimiters);
+
+// Appends the parts before and after the first occurrence of separator (either may be
+// empty); appends nothing when separator does not occur.
+VPCORE_EXPORT void split2(const std::string& text, std::vector<std::string>& out,
+                          const std::string& separator);
+
+// Breaks lines longer than width between words; every output line ends with "\n", empty
+// lines vanish, a word longer than width stays whole, and a line of blanks only that is
+// longer than width becomes an empty line.
+VPCORE_EXPORT std::string wrapText(const std::string& text, unsigned int width);
+
+// Case-insensitive comparison: negative, 0 or positive.
+VPCORE_EXPORT int compareNoCase(const std::string& a, const std::string& b);
+
+}  // namespace StringUtils
+}  // namespace vpcore

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "services/StringUtils.h"
+
+using vpcore::StringUtils::compareNoCase;
+using vpcore::StringUtils::split2;
+using vpcore::StringUtils::tokenize;
+using vpcore::StringUtils::wrapText;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(StringUtilsTest, TokenizeKeepsNonEmptyRunsBetweenAnyDelimiter) {
+    struct Case {
+        std::string text;
+        std::string delimiters;
+        Strings expected;
+    };
+    const Case cases[] = {
+        {"a,,b", ",", {"a", "b"}},
+        {",a,", ",", {"a"}},
+        {",,,", ",", {}},
+        {"", ",", {}},
+        {"12345, Springfield ,IL", ",", {"12345", " Springfield ", "IL"}},
+        {"a b\tc  d", " \t", {"a", "b", "c", "d"}},
+        {"abc", "", {"abc"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("text '" + c.text + "' delimiters '" + c.delimiters + "'");
+        Strings out;
+        tokenize(c.text, out, c.delimiters);
+        EXPECT_EQ(out, c.expected);
+    }
+}
+
+TEST(StringUtilsTest, TokenizeAndSplit2AppendToWhatIsThere) {
+    Strings out{"kept"};
+    tokenize("x y", out, " ");
+    split2("k=v", out, "=");
+    EXPECT_EQ(out, (Strings{"kept", "x", "y", "k", "v"}));
+}
+
+TEST(StringUtilsTest, Split2CutsAtTheFirstSeparatorOnly) {
+    struct Case {
+        std::string text;
+        std::string separator;
+        Strings expected;
+    };
+    const Case cases[] = {
+        {"key=value=x", "=", {"key", "value=x"}},
+        {"abc", "=", {}},
+        {"=x", "=", {"", "x"}},
+        {"x=", "=", {"x", ""}},
+        {"40.7 -74.0", " ", {"40.7", "-74.0"}},
+        {"a::b::c", "::", {"a", "b::c"}},
+        {"", "=", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("text '" + c.text + "' separator '" + c.separator + "'");
+        Strings out;
+        split2(c.text, out, c.separator);
+        EXPECT_EQ(out, c.expected);
+    }
+}
+
+TEST(StringUtilsTest, WrapTextBreaksLongLinesBetweenWords) {
+    struct Case {
+        std::string text;
+        unsigned int width;
+        std::string expected;
+    };
+    const Case cases[] = {
+        // The blank before an inserted break stays.
+        {"one two three", 8, "one two \nthree\n"},
+        {"short", 80, "short\n"},
+        {"exactly8", 8, "exactly8\n"},
+        {"", 10, ""},
+        // Empty lines vanish; every line ends with a newline.
+        {"a\n\nb\n", 10, "a\nb\n"},
+        // A word longer than the width stays whole, with no empty line before it.
+        {"abcdefghijkl", 5, "abcdefghijkl\n"},
+        {"abcdefghijkl xy", 5, "abcdefghijkl \nxy\n"},
+        // The word that causes a break does not count on its new line, so that line may
+        // run past the width.
+        {"aaa bbb ccc ddd eee", 8, "aaa bbb \nccc ddd eee\n"},
+        // Runs of blanks between words collapse to one.
+        {"one   two    three", 8, "one two \nthree\n"},
+        // Short lines, blanks and all, are kept as they are.
+        {"  ", 8, "  \n"},
+        // A line of blanks only that is longer than the width becomes an empty line and
+        // leaves the lines before it alone.
+        {"                    ", 8, "\n"},
+        {"first line\n                    \nlast", 12, "first line\n\nlast\n"},
+        {"first line of text\n                    ", 12, "first line \nof text\n\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("text '" + c.text + "' width " + std::to_string(c.width));
+        EXPECT_EQ(wrapText(c.text, c.width), c.expected);
+    }
+}
+
+TEST(StringUtilsTest, CompareNoCaseOrdersIgnoringCase) {
+    struct Case {
+        std::string a;
+        std::string b;
+        int sign;
+    };
+    const Case cases[] = {
+        {"ABC", "abd", -1}, {"Abc", "aBC", 0}, {"b", "A", 1},
+        {"", "", 0},        {"ab", "ABC", -1}, {"St. Louis", "ST. LOUIS", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("'" + c.a + "' vs '" + c.b + "'");
+        const int result = compareNoCase(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// A real HTTP server on 127.0.0.1 for the tests that fetch over the network (built on
+// cpp-httplib). It listens on a free port it picks itself from construction to destruction
+// (or stop()) and answers GET requests from a route table: path (+ query) -> status,
+// headers, body and an optional delay. It records every request it receives.
+//
+//   testsupport::HttpTestServer server;
+//   server.addRoute("/xml/current_obs/KXYZ.xml", HttpTestServer::fixture("obs_kxyz.xml"));
+//   server.addRoute("/old", HttpTestServer::redirect(302, server.url("/new")));
+//   qputenv("OMBRIX_NWS_HOST", server.host().c_str());
+//   ... fetch ...
+//   EXPECT_EQ(server.requestCount("/xml/current_obs/KXYZ.xml"), 1);
+//
+// Route lookup: the raw request target (path and query exactly as sent) first, then the
+// path alone, so a route registered without "?" answers that path with any query. A request
+// no route matches gets 404 with the body "no route". Routes may be changed while running.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace testsupport {
+
+class HttpTestServer {
+public:
+    struct Response {
+        int status = 200;
+        std::string body;
+        std::string contentType = "text/xml";
+        std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"Location", url}
+        int delayMs = 0;  // waited before answering; cut short when the server stops
+    };
+
+    struct Request {
+        std::string target;  // raw path and query as sent
+        std::string path;    // decoded path without query
+        std::multimap<std::string, std::string> headers;
+        // The value of the first header of that name (compared without case), or "".
+        std::string header(const std::string& name) const;
+    };
+
+    // A 200 answer with the given body.
+    static Response ok(const std::string& body, const std::string& contentType = "text/xml");
+    // A 200 answer with the content of tests/fixtures/<fixtureName>; throws if unreadable.
+    static Response fixture(const std::string& fixtureName,
+                            const std::string& contentType = "text/xml");
+    // An answer with any status code and body.
+    static Response status(int code, const std::string& body = std::string());
+    // A redirect (301, 302, ...) with a Location header and a short body.
+    static Response redirect(int code, const std::string& location);
+    // A redirect without a Location header, whose body holds only an anchor to the target.
+    static Response anchorRedirect(int code, const std::string& target);
+    // The same answer, given after delayMs milliseconds.
+    static Response delayed(Response response, int delayMs);
+
+    HttpTestServer();  // starts listening; throws std::runtime_error if it cannot
+    ~HttpTestServer();
+    HttpTestServer(const HttpTestServer&) = delete;
+    HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+    int port() const { return listenPort; }
+    // "127.0.0.1:<port>", the form the OMBRIX_*_HOST variables take.
+    std::string host() const;
+    // "http://127.0.0.1:<port>" + pathAndQuery.
+    std::string url(const std::string& pathAndQuery) const;
+
+    void addRoute(const std::string& pathAndQuery, Response response);
+
+    // Requests received so far: all of them, or those whose raw target equals pathAndQuery.
+    int requestCount() const;
+    int requestCount(const std::string& pathAndQuery) const;
+    std::vector<Request> requests() const;
+
+    // Stops listening and waits for the serving thread; also done by the destructor.
+    void stop();
+
+private:
+    bool answer(const std::string& target, const std::string& path, Response& response) const;
+
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+    int listenPort = 0;
+    std::atomic<bool> stopping{false};
+
+    mutable std::mutex mutex;
+    std::map<std::string, Response> routes;
+    std::vector<Request> received;
+};
+
+}  // namespace testsupport
