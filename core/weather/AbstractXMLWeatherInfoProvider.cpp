@@ -1,0 +1,110 @@
+#include "weather/AbstractXMLWeatherInfoProvider.h"
+
+#include <QNetworkReply>
+#include <QString>
+#include <stdexcept>
+
+#include "services/Logger.h"
+#include "services/RemoteResourceService.h"
+#include "services/StatusService.h"
+
+namespace vpcore {
+
+AbstractXMLWeatherInfoProvider::AbstractXMLWeatherInfoProvider(const std::string& location,
+                                                               int timeout)
+    : location(location), timeout(timeout) {}
+
+AbstractXMLWeatherInfoProvider::~AbstractXMLWeatherInfoProvider() = default;
+
+bool AbstractXMLWeatherInfoProvider::update(IWeatherModel* const model) {
+    url = buildUrl();
+    if (url.empty()) {
+        Logger::Instance().log("ERROR", "Cannot update with no URL");
+        return false;
+    }
+    return doUpdate(model);
+}
+
+bool AbstractXMLWeatherInfoProvider::test() {
+    url = buildUrl();
+    if (url.empty()) {
+        Logger::Instance().log("ERROR", "No URL");
+        return false;
+    }
+    if (getValidationNodeList().empty()) {
+        throw std::logic_error("No validation node list. Cannot test the document.");
+    }
+    try {
+        getXMLDocument();
+    } catch (const VpUpdateException& e) {
+        handleException(e);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> AbstractXMLWeatherInfoProvider::getValidationNodeList() const {
+    return std::vector<std::string>();
+}
+
+std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() const {
+    auto document = std::make_unique<QDomDocument>();
+
+    RemoteResourceService& service = RemoteResourceService::instance();
+    service.enableSanityCheckConnection(true);
+    QString error;
+    const std::unique_ptr<QNetworkReply> reply =
+        service.getResource(QString::fromStdString(url), error, timeout);
+    if (!error.isEmpty()) {
+        throw VpUpdateException(
+            "Error retrieving document: " + error.toStdString(),
+            service.isNetworkConnected() ? VP_RETRIEVAL_ERROR : VP_NO_NETWORK_CONNECTION);
+    }
+
+    QString message;
+    int line = 0;
+    int column = 0;
+    // This overload does no namespace processing: prefixed names are matched as written.
+    if (!document->setContent(reply.get(), &message, &line, &column)) {
+        throw VpUpdateException("Error parsing document: " + message.toStdString() + " line: " +
+                                    std::to_string(line) + " col: " + std::to_string(column),
+                                VP_PARSE_ERROR);
+    }
+
+    if (!validateNodeNames(document.get())) {
+        throw VpUpdateException(
+            "Document unsupported.\nSome expected nodes do not exist.\nPlease choose another "
+            "weather location.",
+            VP_UNSUPPORTED_DOCUMENT);
+    }
+    return document;
+}
+
+void AbstractXMLWeatherInfoProvider::handleException(const VpUpdateException& e) {
+    defaultHandleException(e);
+}
+
+void AbstractXMLWeatherInfoProvider::defaultHandleException(const VpUpdateException& e) {
+    // The same wording for every feed, forecast and alerts included.
+    std::string text = "Could not update current weather. ";
+    if (e.getErrorCode() == VP_NO_NETWORK_CONNECTION) {
+        text += "No network connection.";
+    } else if (e.getErrorCode() == VP_UNSUPPORTED_DOCUMENT) {
+        text += e.what();
+    }
+    StatusService::Instance().update(StatusMessage_t(text, 0));
+    Logger::Instance().log("ERROR", e.what());
+}
+
+bool AbstractXMLWeatherInfoProvider::validateNodeNames(QDomDocument* document) const {
+    const QDomElement root = document->documentElement();
+    for (const std::string& name : getValidationNodeList()) {
+        if (root.namedItem(QString::fromStdString(name)).isNull()) {
+            Logger::Instance().log("ERROR", "Node validation error: " + name + " does not exist.");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vpcore

@@ -1,0 +1,64 @@
+// Base of every provider that reads one XML document over HTTP: it builds the URL, fetches the
+// document, parses it and checks its shape; a subclass adds its URL, its required elements and
+// the conversion into its model. Used by one thread at a time (the runner thread, or the GUI
+// thread for test()).
+#pragma once
+
+#include <QDomDocument>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "services/VpCoreExport.h"
+#include "weather/IWeatherInfoProvider.h"
+#include "weather/VpUpdateException.h"
+
+namespace vpcore {
+
+class VPCORE_EXPORT AbstractXMLWeatherInfoProvider : public IWeatherInfoProvider {
+public:
+    // location is the feed's query parameter (a station id, an alert code, a zip code, ...);
+    // timeout is the fetch time-out in seconds.
+    AbstractXMLWeatherInfoProvider(const std::string& location, int timeout);
+    AbstractXMLWeatherInfoProvider(const AbstractXMLWeatherInfoProvider& other) = default;
+    AbstractXMLWeatherInfoProvider& operator=(const AbstractXMLWeatherInfoProvider& other) =
+        default;
+    ~AbstractXMLWeatherInfoProvider() override;
+
+    // Builds the URL and runs doUpdate; false without a fetch when the URL is empty.
+    bool update(IWeatherModel* const model) override;
+
+    // Fetches and checks the document once without touching any model. Reports a failure like
+    // an update does and returns false. Throws std::logic_error when the provider names no
+    // required elements, as such a test would prove nothing.
+    bool test();
+
+    std::string getUrl() const { return url; }
+    void setTimeout(int seconds) { timeout = seconds; }
+
+protected:
+    virtual std::string buildUrl() const = 0;
+    virtual bool doUpdate(IWeatherModel* const model) = 0;
+    // Names of elements that must be direct children of the root, matched as written
+    // (prefixes included). Empty by default: any well-formed document passes.
+    virtual std::vector<std::string> getValidationNodeList() const;
+
+    // Fetches getUrl(), parses it without namespace processing and validates it. The caller
+    // owns the document. Throws VpUpdateException.
+    std::unique_ptr<QDomDocument> getXMLDocument() const;
+    // Status bar message and ERROR line for a failed update.
+    void handleException(const VpUpdateException& e);
+    void setUrl(const std::string& newUrl) { url = newUrl; }
+
+    // Read by buildUrl(); a subclass may change it to query another place (station retries).
+    std::string location;
+
+private:
+    virtual void defaultHandleException(const VpUpdateException& e);
+    bool validateNodeNames(QDomDocument* document) const;
+
+    std::string url;
+    int timeout;  // seconds
+};
+
+}  // namespace vpcore

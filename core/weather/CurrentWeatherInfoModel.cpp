@@ -1,0 +1,168 @@
+#include "weather/CurrentWeatherInfoModel.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+#include "services/Logger.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+
+namespace vpcore {
+
+namespace {
+
+// atof in the "C" locale: QCoreApplication adopts the user's locale for the C library, where
+// a decimal comma would turn "29.92" into 29. A text without a number reads as 0.
+double readNumber(const std::string& text) {
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    return strtod_l(text.c_str(), nullptr, cLocale);
+}
+
+}  // namespace
+
+CurrentWeatherInfoModel::CurrentWeatherInfoModel() {
+    NotificationService::Instance().registerPropertyIds(
+        {PROP_TEMP_F,           PROP_TEMP_C,        PROP_FEELS_LIKE_F,
+         PROP_FEELS_LIKE_C,     PROP_DEWPOINT_F,    PROP_DEWPOINT_C,
+         PROP_PRESSURE_MB,      PROP_PRESSURE_IN,   PROP_RELATIVE_HUMIDITY,
+         PROP_WIND_MPH,         PROP_WIND_KMH,      PROP_WIND_DIR,
+         PROP_OBSERVATION_TIME, PROP_WEATHER,       PROP_VISIBILITY_MI,
+         PROP_VISIBILITY_KM,    PROP_LOCATION,      PROP_ICON_URL,
+         PROP_PROVIDER_LINKS,   PROP_PROVIDER_LOGO, PROP_PROVIDER_LINK,
+         PROP_CONDITIONS_RESET});
+}
+
+CurrentWeatherInfoModel::~CurrentWeatherInfoModel() = default;
+
+bool CurrentWeatherInfoModel::performTask() {
+    return getProvider().update(this);
+}
+
+std::string CurrentWeatherInfoModel::getTaskName() const {
+    return "Current Conditions Update";
+}
+
+bool CurrentWeatherInfoModel::contributesToProgressBar() const {
+    return true;
+}
+
+std::string CurrentWeatherInfoModel::getDescription() const {
+    return "Updating current conditions.";
+}
+
+void CurrentWeatherInfoModel::setProperties(const std::map<short, std::string>& values) {
+    const auto newLocation = values.find(PROP_LOCATION);
+    if (newLocation != values.end() && newLocation->second != location) {
+        reset();
+    }
+    for (const auto& [id, text] : values) {
+        try {
+            applyProperty(id, text);
+        } catch (...) {
+            Logger::Instance().log("WARN", "Could not update property with PropId " +
+                                               std::to_string(id) + " and value " + text);
+        }
+    }
+}
+
+void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
+    switch (id) {
+        case PROP_TEMP_F:
+            return setFloat(id, temperatureF, text);
+        case PROP_TEMP_C:
+            return setFloat(id, temperatureC, text);
+        case PROP_FEELS_LIKE_F:
+            return setFloat(id, feelsLikeF, text);
+        case PROP_FEELS_LIKE_C:
+            return setFloat(id, feelsLikeC, text);
+        case PROP_DEWPOINT_F:
+            return setFloat(id, dewpointF, text);
+        case PROP_DEWPOINT_C:
+            return setFloat(id, dewpointC, text);
+        case PROP_PRESSURE_MB:
+            return setFloat(id, pressureMb, text);
+        case PROP_PRESSURE_IN:
+            return setFloat(id, pressureIn, text);
+        case PROP_WIND_MPH:
+            return setFloat(id, windMph, text);
+        case PROP_WIND_KMH:
+            return setFloat(id, windKmh, text);
+        case PROP_VISIBILITY_MI:
+            return setFloat(id, visibilityMi, text);
+        case PROP_VISIBILITY_KM:
+            return setFloat(id, visibilityKm, text);
+        case PROP_RELATIVE_HUMIDITY: {
+            const double value = std::trunc(readNumber(text));
+            // A value no int can hold (or not a number) would make the conversion undefined.
+            if (!(value >= std::numeric_limits<int>::min() &&
+                  value <= std::numeric_limits<int>::max())) {
+                throw std::out_of_range("relative humidity out of range");
+            }
+            const int old = relativeHumidity;
+            relativeHumidity = static_cast<int>(value);
+            NotificationService::Instance().notify<int>(id, &old, &relativeHumidity);
+            return;
+        }
+        case PROP_WIND_DIR:
+            return setString(id, windDirection, text);
+        case PROP_OBSERVATION_TIME:
+            return setString(id, observationTime, text);
+        case PROP_WEATHER:
+            return setString(id, weather, text);
+        case PROP_LOCATION:
+            return setString(id, location, text);
+        case PROP_ICON_URL:
+            return setString(id, iconUrl, text);
+        case PROP_PROVIDER_LOGO:
+            return setString(id, providerLogo, text);
+        case PROP_PROVIDER_LINK:
+            return setString(id, providerLink, text);
+        case PROP_PROVIDER_LINKS:
+            // The links arrive through setProviderLinks.
+            return;
+        default:
+            throw std::invalid_argument("Unknown PropId " + std::to_string(id) + " not handled");
+    }
+}
+
+void CurrentWeatherInfoModel::setFloat(short id, float& field, const std::string& text) {
+    const float old = field;
+    field = static_cast<float>(readNumber(text));
+    NotificationService::Instance().notify<float>(id, &old, &field);
+}
+
+void CurrentWeatherInfoModel::setString(short id, std::string& field, const std::string& text) {
+    const std::string old = field;
+    field = text;
+    NotificationService::Instance().notify<std::string>(id, &old, &field);
+}
+
+void CurrentWeatherInfoModel::setProviderLinks(const ProviderLinks& links) {
+    const ProviderLinks old = providerLinks;
+    providerLinks = links;
+    NotificationService::Instance().notify<ProviderLinks>(PROP_PROVIDER_LINKS, &old,
+                                                          &providerLinks);
+}
+
+void CurrentWeatherInfoModel::reset() {
+    temperatureF = temperatureC = 0.0f;
+    feelsLikeF = feelsLikeC = 0.0f;
+    dewpointF = dewpointC = 0.0f;
+    pressureIn = pressureMb = 0.0f;
+    relativeHumidity = 0;
+    windMph = windKmh = 0.0f;
+    visibilityMi = visibilityKm = 0.0f;
+    windDirection.clear();
+    weather.clear();
+    location.clear();
+    iconUrl.clear();
+    observationTime.clear();
+    NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
+}
+
+}  // namespace vpcore

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "HttpTestServer.h"
+#include "LogCapture.h"
+#include "TempDir.h"
+#include "services/RemoteResourceService.h"
+#include "services/StatusService.h"
+#include "weather/AbstractXMLWeatherInfoProvider.h"
+#include "weather/IWeatherModel.h"
+
+using testsupport::HttpTestServer;
+using testsupport::LogCapture;
+using vpcore::AbstractXMLWeatherInfoProvider;
+using vpcore::IWeatherModel;
+using vpcore::StatusMessage_t;
+using vpcore::StatusService;
+using vpcore::VpUpdateException;
+
+namespace {
+
+const std::vector<std::string> kObservationElements = {
+    "temp_f",           "temp_c",   "dewpoint_f", "dewpoint_c", "relative_humidity",
+    "observation_time", "location", "pressure_in"};
+
+// A provider as the real ones are written: a station id as location, a URL on the host it is
+// given, the required elements of a current observation, and a doUpdate that reports failures.
+class ObservationProvider : public AbstractXMLWeatherInfoProvider {
+public:
+    ObservationProvider(const std::string& host, const std::string& stationId,
+                        std::vector<std::string> required = kObservationElements)
+        : AbstractXMLWeatherInfoProvider(stationId, 10),
+          host(host),
+          required(std::move(required)) {}
+
+    std::optional<VpUpdateException> caught;
+    std::string locationText;  // the text of <location> of the last document read
+
+protected:
+    std::string buildUrl() const override {
+        return location.empty() ? std::string()
+                                : "http://" + host + "/xml/current_obs/" + location + ".xml";
+    }
+    bool doUpdate(IWeatherModel* const) override {
+        try {
+            const std::unique_ptr<QDomDocument> document = getXMLDocument();
+            locationText =
+                document->documentElement().firstChildElement("location").text().toStdString();
+            return true;
+        } catch (const VpUpdateException& e) {
+            caught = e;
+            handleException(e);
+            return false;
+        }
+    }
+    std::vector<std::string> getValidationNodeList() const override { return required; }
+
+private:
+    std::string host;
+    std::vector<std::string> required;
+};
+
+class Model : public IWeatherModel {};
+
+class AbstractXMLWeatherInfoProviderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StatusService::Instance().registerUpdateHandler(
+            StatusService::UpdateHandler(this, &AbstractXMLWeatherInfoProviderTest::onStatus));
+        sanityCheckBefore =
+            vpcore::RemoteResourceService::instance().isSanityCheckConnectionEnabled();
+    }
+    void TearDown() override {
+        StatusService::Instance().registerUpdateHandler(StatusService::UpdateHandler());
+        vpcore::RemoteResourceService::instance().enableSanityCheckConnection(sanityCheckBefore);
+        qunsetenv("OMBRIX_CONNECTIVITY_URL");
+    }
+    void onStatus(const StatusMessage_t& message) { statusMessages.push_back(message); }
+
+    std::vector<StatusMessage_t> statusMessages;
+    bool sanityCheckBefore = false;
+    Model model;
+};
+
+// A port on 127.0.0.1 where nothing listens any more.
+int closedPort() {
+    HttpTestServer server;
+    const int port = server.port();
+    server.stop();
+    return port;
+}
+
+}  // namespace
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, GoodDocumentIsParsedWithItsDeclaredEncoding) {
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KSJC.xml",
+                    HttpTestServer::fixture("providers/observation_good.xml"));
+    ObservationProvider provider(server.host(), "KSJC");
+    LogCapture log;
+
+    EXPECT_TRUE(provider.update(&model));
+
+    EXPECT_EQ(provider.getUrl(), server.url("/xml/current_obs/KSJC.xml"));
+    EXPECT_EQ(server.requestCount("/xml/current_obs/KSJC.xml"), 1);
+    EXPECT_FALSE(provider.caught.has_value());
+    EXPECT_EQ(provider.locationText, "San Jos\u00e9 International Airport, CA");
+    EXPECT_TRUE(statusMessages.empty());
+    EXPECT_EQ(log.count("ERROR"), 0) << log.text();
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, MissingRequiredElementMakesTheDocumentUnsupported) {
+    const std::string unsupported =
+        "Document unsupported.\nSome expected nodes do not exist.\nPlease choose another weather "
+        "location.";
+    struct Case {
+        const char* name;
+        std::vector<std::string> required;
+        std::string missing;
+    };
+    // The fixture has no relative_humidity, and its pressure_in sits inside another element.
+    const std::vector<Case> cases = {
+        {"the first missing name stops the check", kObservationElements, "relative_humidity"},
+        {"an element below a child of the root does not count",
+         {"temp_f", "location", "pressure_in"},
+         "pressure_in"},
+    };
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KDTO.xml",
+                    HttpTestServer::fixture("providers/observation_missing_elements.xml"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        statusMessages.clear();
+        ObservationProvider provider(server.host(), "KDTO", c.required);
+        LogCapture log;
+
+        EXPECT_FALSE(provider.update(&model));
+
+        ASSERT_TRUE(provider.caught.has_value());
+        EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_UNSUPPORTED_DOCUMENT);
+        EXPECT_EQ(std::string(provider.caught->what()), unsupported);
+        EXPECT_EQ(log.count("ERROR: Node validation error: "), 1) << log.text();
+        EXPECT_TRUE(
+            log.contains("ERROR: Node validation error: " + c.missing + " does not exist.\n"))
+            << log.text();
+        ASSERT_EQ(statusMessages.size(), 1u);
+        EXPECT_EQ(statusMessages[0].message, "Could not update current weather. " + unsupported);
+        EXPECT_EQ(statusMessages[0].popup, 0);
+        EXPECT_TRUE(log.contains("ERROR: " + unsupported + "\n")) << log.text();
+    }
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, BodyThatIsNotXmlIsAParseErrorWithPosition) {
+    const QByteArray body = QByteArray::fromStdString(
+        testsupport::readFile(std::string(OMBRIX_FIXTURE_DIR) + "/providers/not_xml.html"));
+    ASSERT_FALSE(body.isEmpty());
+    // The parser itself says what and where; the fault is the unclosed <br> on line 3.
+    QString parserMessage;
+    int line = 0;
+    int column = 0;
+    ASSERT_FALSE(QDomDocument().setContent(body, &parserMessage, &line, &column));
+    ASSERT_EQ(line, 3);
+
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KBSY.xml",
+                    HttpTestServer::ok(body.toStdString(), "text/html"));
+    ObservationProvider provider(server.host(), "KBSY");
+    LogCapture log;
+
+    EXPECT_FALSE(provider.update(&model));
+
+    ASSERT_TRUE(provider.caught.has_value());
+    EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_PARSE_ERROR);
+    const std::string expected = "Error parsing document: " + parserMessage.toStdString() +
+                                 " line: 3 col: " + std::to_string(column);
+    EXPECT_EQ(std::string(provider.caught->what()), expected);
+    ASSERT_EQ(statusMessages.size(), 1u);
+    EXPECT_EQ(statusMessages[0].message, "Could not update current weather. ");
+    EXPECT_TRUE(log.contains("ERROR: " + expected + "\n")) << log.text();
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, FailedFetchIsARetrievalErrorWhileTheNetworkIsUp) {
+    HttpTestServer connectivity;  // answers 404 "no route", which still proves a network
+    qputenv("OMBRIX_CONNECTIVITY_URL", connectivity.url("/").c_str());
+    HttpTestServer server;  // no route: 404
+    struct Case {
+        const char* name;
+        std::string host;
+    };
+    const std::vector<Case> cases = {
+        {"server down", "127.0.0.1:" + std::to_string(closedPort())},
+        {"document not found", server.host()},
+        {"host not found", "nws-feed.invalid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        statusMessages.clear();
+        ObservationProvider provider(c.host, "KXYZ");
+        LogCapture log;
+
+        EXPECT_FALSE(provider.update(&model));
+
+        ASSERT_TRUE(provider.caught.has_value());
+        EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_RETRIEVAL_ERROR);
+        const std::string message = provider.caught->what();
+        EXPECT_EQ(message.rfind("Error retrieving document: ", 0), 0u) << message;
+        EXPECT_GT(message.size(), std::string("Error retrieving document: ").size());
+        // The detail goes to the log only.
+        ASSERT_EQ(statusMessages.size(), 1u);
+        EXPECT_EQ(statusMessages[0].message, "Could not update current weather. ");
+        EXPECT_TRUE(log.contains("ERROR: " + message + "\n")) << log.text();
+    }
+    EXPECT_TRUE(vpcore::RemoteResourceService::instance().isSanityCheckConnectionEnabled());
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, FailedLookupWithTheNetworkDownIsNoNetworkConnection) {
+    qputenv("OMBRIX_CONNECTIVITY_URL", "http://connectivity-check.invalid/");
+    ObservationProvider provider("nws-feed.invalid", "KXYZ");
+    LogCapture log;
+
+    EXPECT_FALSE(provider.update(&model));
+
+    ASSERT_TRUE(provider.caught.has_value());
+    EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_NO_NETWORK_CONNECTION);
+    const std::string message = provider.caught->what();
+    EXPECT_EQ(message.rfind("Error retrieving document: ", 0), 0u) << message;
+    ASSERT_EQ(statusMessages.size(), 1u);
+    EXPECT_EQ(statusMessages[0].message,
+              "Could not update current weather. No network connection.");
+    EXPECT_TRUE(log.contains("ERROR: " + message + "\n")) << log.text();
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, EmptyUrlFetchesNothing) {
+    HttpTestServer server;
+    ObservationProvider provider(server.host(), "");
+    LogCapture log;
+
+    EXPECT_FALSE(provider.update(&model));
+    EXPECT_TRUE(log.contains("ERROR: Cannot update with no URL\n")) << log.text();
+
+    log.clear();
+    EXPECT_FALSE(provider.test());
+    EXPECT_TRUE(log.contains("ERROR: No URL\n")) << log.text();
+
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(provider.caught.has_value());
+    EXPECT_TRUE(statusMessages.empty());
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, TestChecksTheDocumentWithoutAnUpdate) {
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KSJC.xml",
+                    HttpTestServer::fixture("providers/observation_good.xml"));
+    server.addRoute("/xml/current_obs/KDTO.xml",
+                    HttpTestServer::fixture("providers/observation_missing_elements.xml"));
+
+    ObservationProvider good(server.host(), "KSJC");
+    EXPECT_TRUE(good.test());
+    EXPECT_EQ(good.getUrl(), server.url("/xml/current_obs/KSJC.xml"));
+    EXPECT_TRUE(good.locationText.empty());  // doUpdate did not run
+    EXPECT_TRUE(statusMessages.empty());
+
+    ObservationProvider unsupported(server.host(), "KDTO");
+    LogCapture log;
+    EXPECT_FALSE(unsupported.test());
+    ASSERT_EQ(statusMessages.size(), 1u);
+    EXPECT_EQ(statusMessages[0].message.rfind(
+                  "Could not update current weather. Document unsupported.", 0),
+              0u);
+    EXPECT_TRUE(log.contains("ERROR: Node validation error: relative_humidity does not exist.\n"));
+    EXPECT_EQ(server.requestCount(), 2);
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, TestWithoutRequiredElementsThrows) {
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KSJC.xml",
+                    HttpTestServer::fixture("providers/observation_good.xml"));
+    ObservationProvider provider(server.host(), "KSJC", {});
+    try {
+        provider.test();
+        FAIL() << "no exception";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "No validation node list. Cannot test the document.");
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+    // An empty list validates any well-formed document on update.
+    EXPECT_TRUE(provider.update(&model));
+}
+
+TEST_F(AbstractXMLWeatherInfoProviderTest, CopyKeepsStationAndTimeout) {
+    HttpTestServer server;
+    server.addRoute(
+        "/xml/current_obs/KSLW.xml",
+        HttpTestServer::delayed(HttpTestServer::fixture("providers/observation_good.xml"), 3000));
+    ObservationProvider provider(server.host(), "KSLW");
+    provider.setTimeout(1);
+    ObservationProvider copy(provider);
+
+    EXPECT_FALSE(copy.update(&model));
+
+    EXPECT_EQ(copy.getUrl(), server.url("/xml/current_obs/KSLW.xml"));
+    ASSERT_TRUE(copy.caught.has_value());
+    EXPECT_EQ(copy.caught->getErrorCode(), vpcore::VP_RETRIEVAL_ERROR);
+    EXPECT_STREQ(copy.caught->what(), "Error retrieving document: Timed out.");
+}
