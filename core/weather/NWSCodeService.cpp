@@ -1,0 +1,576 @@
+#include "weather/NWSCodeService.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDomNodeList>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "services/FileService.h"
+#include "services/Logger.h"
+#include "services/StringUtils.h"
+#include "services/XMLHelper.h"
+#include "weather/UnsupportedStateException.h"
+
+namespace vpcore {
+
+namespace {
+
+const char* const kWhitespace = " \t\r\n\f\v";
+
+std::string trim(const std::string& text) {
+    const std::string::size_type first = text.find_first_not_of(kWhitespace);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const std::string::size_type last = text.find_last_not_of(kWhitespace);
+    return text.substr(first, last - first + 1);
+}
+
+std::string toLower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::runtime_error cannotOpen(const std::string& path) {
+    return std::runtime_error("Could not open " + path + " for reading.");
+}
+
+// The whole file as lines; a UTF-8 byte order mark and line ends (LF or CRLF) are dropped,
+// and so are lines holding only white space, which an editor may leave behind.
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        throw cannotOpen(path);
+    }
+    const std::string content((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+    std::string::size_type start = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::vector<std::string> lines;
+    while (start < content.size()) {
+        std::string::size_type end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        std::string::size_type stop = end;
+        if (stop > start && content[stop - 1] == '\r') {
+            --stop;
+        }
+        if (content.find_first_not_of(kWhitespace, start) < stop) {
+            lines.emplace_back(content, start, stop - start);
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+int findExact(const std::string& name, const std::vector<NWSCodeService::CountyAlertCode_t>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].county == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int findNoCase(const std::string& name,
+               const std::vector<NWSCodeService::CountyAlertCode_t>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (StringUtils::compareNoCase(list[i].county, name) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const float kPi = 3.1415927f;
+const float kEarthRadiusKm = 6371.0f;
+const float kKmPerMile = 1.609344f;
+
+float toRadians(float degrees) {
+    return degrees * kPi / 180.0f;
+}
+
+}  // namespace
+
+NWSCodeService::Station_t::Station_t() : position(0.0f, 0.0f) {}
+
+NWSCodeService::LocationInfo_t::LocationInfo_t(const std::string& zipCode, const std::string& city,
+                                               const std::string& stateAbbrev,
+                                               const std::string& countyName)
+    : zipCode(zipCode), city(city), stateAbbrev(stateAbbrev), countyName(countyName) {}
+
+NWSCodeService::CountyAlertCode_t::CountyAlertCode_t(const std::string& county,
+                                                     const std::string& countyId)
+    : county(county), countyId(countyId) {}
+
+NWSCodeService::NWSCodeService() = default;
+
+NWSCodeService::~NWSCodeService() = default;
+
+NWSCodeService& NWSCodeService::Instance() {
+    static NWSCodeService instance;
+    return instance;
+}
+
+void NWSCodeService::setBasePath(const std::string& path) {
+    basePath = path;
+}
+
+std::string NWSCodeService::buildResourcePath(const std::string& fileName) const {
+    return basePath + "/" + fileName;
+}
+
+const std::map<std::string, std::string>& NWSCodeService::getStateAbbrevMap() {
+    static const std::map<std::string, std::string> states = {
+        {"ak", "Alaska"},
+        {"al", "Alabama"},
+        {"ar", "Arkansas"},
+        {"as", "American Samoa"},
+        {"az", "Arizona"},
+        {"ca", "California"},
+        {"co", "Colorado"},
+        {"ct", "Connecticut"},
+        {"de", "Delaware"},
+        {"dc", "District of Columbia"},
+        {"fm", "Federated States of Micronesia"},
+        {"fl", "Florida"},
+        {"ga", "Georgia"},
+        {"gu", "Guam"},
+        {"hi", "Hawaii"},
+        {"ia", "Iowa"},
+        {"id", "Idaho"},
+        {"il", "Illinois"},
+        {"in", "Indiana"},
+        {"ks", "Kansas"},
+        {"ky", "Kentucky"},
+        {"la", "Louisiana"},
+        {"mh", "Marshall Islands"},
+        {"ma", "Massachusetts"},
+        {"md", "Maryland"},
+        {"me", "Maine"},
+        {"mi", "Michigan"},
+        {"mn", "Minnesota"},
+        {"mo", "Missouri"},
+        {"ms", "Mississippi"},
+        {"mt", "Montana"},
+        {"nc", "North Carolina"},
+        {"nd", "North Dakota"},
+        {"ne", "Nebraska"},
+        {"nh", "New Hampshire"},
+        {"nj", "New Jersey"},
+        {"nm", "New Mexico"},
+        {"nv", "Nevada"},
+        {"ny", "New York"},
+        {"oh", "Ohio"},
+        {"ok", "Oklahoma"},
+        {"or", "Oregon"},
+        {"pw", "Palau"},
+        {"pa", "Pennsylvania"},
+        {"pr", "Puerto Rico"},
+        {"ri", "Rhode Island"},
+        {"sc", "South Carolina"},
+        {"sd", "South Dakota"},
+        {"tn", "Tennessee"},
+        {"tx", "Texas"},
+        {"ut", "Utah"},
+        {"va", "Virginia"},
+        {"vi", "Virgin Islands"},
+        {"vt", "Vermont"},
+        {"wa", "Washington"},
+        {"wi", "Wisconsin"},
+        {"wv", "West Virginia"},
+        {"wy", "Wyoming"},
+    };
+    return states;
+}
+
+void NWSCodeService::throwParseException(const std::string& line, const std::string& reason) {
+    throw std::runtime_error("Error parsing line " + line + " :" + reason);
+}
+
+// --- countyCodes.txt ---------------------------------------------------------------------
+
+void NWSCodeService::ensureCodesLoaded() {
+    if (codesLoaded.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(codesMutex);
+    loadCodes();
+    codesLoaded.store(!codes.empty(), std::memory_order_release);
+}
+
+void NWSCodeService::loadCodes() {
+    if (!codes.empty()) {
+        Logger::Instance().log("WARN", "NWSCodeService::loadCodes Codes are already loaded!");
+        return;
+    }
+    Logger::Instance().log("INFO", "NWSCodeService::loadCodes begin ...");
+    // Built aside and put in place only when the whole file parsed, so that a bad line
+    // never leaves half a table behind.
+    CodeTable table;
+    for (const std::string& line : readLines(buildResourcePath("countyCodes.txt"))) {
+        parseCountyCodeLine(line, table);
+    }
+    sort(table);
+    codes.swap(table);
+    Logger::Instance().log("INFO", "NWSCodeService::loadCodes end ...");
+}
+
+void NWSCodeService::parseCountyCodeLine(const std::string& line, CodeTable& table) {
+    if (line.find(" ---") != std::string::npos) {
+        std::vector<std::string> pieces;
+        StringUtils::tokenize(line, pieces, "-");
+        table.emplace_back(trim(pieces.empty() ? std::string() : pieces[0]),
+                           std::vector<CountyAlertCode_t>());
+        return;
+    }
+    if (table.empty()) {
+        throwParseException(line, "No previous state line set.");
+    }
+    std::vector<std::string> pieces;
+    StringUtils::tokenize(line, pieces, ",");
+    if (pieces.size() != 2) {
+        throwParseException(line, "Expected format is county, countyId.");
+    }
+    table.back().second.emplace_back(trim(pieces[0]), trim(pieces[1]));
+}
+
+void NWSCodeService::sort(CodeTable& table) {
+    std::sort(table.begin(), table.end(),
+              [](const CodeTable::value_type& a, const CodeTable::value_type& b) {
+                  return a.first < b.first;
+              });
+    for (CodeTable::value_type& state : table) {
+        std::sort(state.second.begin(), state.second.end(),
+                  [](const CountyAlertCode_t& a, const CountyAlertCode_t& b) {
+                      return a.county < b.county;
+                  });
+    }
+}
+
+const std::vector<NWSCodeService::CountyAlertCode_t>& NWSCodeService::getStateAlertCodes(
+    const std::string& stateAbbrev) {
+    ensureCodesLoaded();
+    const std::map<std::string, std::string>& states = getStateAbbrevMap();
+    const auto state = states.find(toLower(stateAbbrev));
+    if (state == states.end()) {
+        throw UnsupportedStateException("Unrecognized state abbreviation " + stateAbbrev);
+    }
+    for (const CodeTable::value_type& entry : codes) {
+        if (entry.first == state->second) {
+            return entry.second;
+        }
+    }
+    throw UnsupportedStateException("Unrecognized state " + state->second);
+}
+
+int NWSCodeService::indexOf(const std::string& countyName,
+                            const std::vector<CountyAlertCode_t>& counties) {
+    static const std::vector<std::pair<std::string, std::string>> prefixes = {
+        {"Saint", "St."},
+        {"St", "St."},
+    };
+    static const std::map<std::string, std::string> names = {
+        {"Bristol", "City of Bristol"},
+        {"Dewitt", "De Witt"},
+        {"DeKalb", "De Kalb"},
+        {"Leflore", "Le Flore"},
+        {"Matanuska Susitna", "Matanuska-Susitna"},
+        {"Monroe", "Lower Keys in Monroe"},
+        {"Obrien", "O'Brien"},
+        {"Queen Annes", "Queen Anne's"},
+        {"Sainte Genevieve", "Ste. Genevieve"},
+        {"Salem", "City of Salem"},
+        {"Valdez Cordova", "Valdez-Cordova"},
+        {"Yukon Koyukuk", "Yukon-Koyukuk"},
+        {"Metcalfe", "Metcalf"},
+    };
+
+    int found = findExact(countyName, counties);
+    if (found >= 0) {
+        return found;
+    }
+    found = findNoCase(countyName, counties);
+    if (found >= 0) {
+        return found;
+    }
+
+    const std::string::size_type city = countyName.find(" City");
+    if (city != std::string::npos) {
+        std::string name = countyName;
+        name.erase(city, 5);
+        found = findExact("City of " + name, counties);
+        if (found >= 0) {
+            return found;
+        }
+    }
+
+    std::string prefixed = countyName;
+    for (const auto& prefix : prefixes) {
+        if (prefixed.compare(0, prefix.first.size(), prefix.first) == 0) {
+            prefixed.replace(0, prefix.first.size(), prefix.second);
+            break;
+        }
+    }
+    found = findExact(prefixed, counties);
+    if (found >= 0) {
+        return found;
+    }
+    found = findNoCase(prefixed, counties);
+    if (found >= 0) {
+        return found;
+    }
+
+    const std::string::size_type blank = countyName.find(' ');
+    if (blank != std::string::npos) {
+        std::string joined = countyName;
+        joined.erase(blank, 1);
+        found = findNoCase(joined, counties);
+        if (found >= 0) {
+            return found;
+        }
+    }
+
+    const auto name = names.find(countyName);
+    if (name != names.end()) {
+        return findExact(name->second, counties);
+    }
+    return -1;
+}
+
+// --- zipcodes.csv ------------------------------------------------------------------------
+
+void NWSCodeService::ensureLocationsLoaded() {
+    if (locationsLoaded.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(locationsMutex);
+    if (locations.empty()) {
+        loadLocations();
+    }
+    locationsLoaded.store(!locations.empty(), std::memory_order_release);
+}
+
+void NWSCodeService::loadLocations() {
+    std::map<std::string, LocationInfo_t> table;
+    std::vector<std::string> pieces;
+    for (const std::string& line : readLines(buildResourcePath("zipcodes.csv"))) {
+        pieces.clear();
+        StringUtils::tokenize(line, pieces, ",");
+        if (pieces.size() != 4) {
+            throw std::runtime_error("Error parsing line " + line +
+                                     "\nExpecting zipcode, city, state abbrev, county name");
+        }
+        std::string zipCode = trim(pieces[0]);
+        // The file is sorted by zip code, so the hint makes each insertion constant time; a
+        // later line with the same zip code replaces the earlier record.
+        table.insert_or_assign(
+            table.end(), zipCode,
+            LocationInfo_t(zipCode, trim(pieces[1]), trim(pieces[2]), trim(pieces[3])));
+    }
+    locations.swap(table);
+}
+
+std::unique_ptr<NWSCodeService::LocationInfo_t> NWSCodeService::getLocationInfo(
+    const std::string& zipCode) {
+    ensureLocationsLoaded();
+    const auto found = locations.find(zipCode);
+    if (found == locations.end()) {
+        return nullptr;
+    }
+    return std::make_unique<LocationInfo_t>(found->second);
+}
+
+// --- NWS_Current_Conditions_Codes.xml ----------------------------------------------------
+
+void NWSCodeService::ensureStationsLoaded() {
+    if (stationsLoaded.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(stationsMutex);
+    loadStations();
+    stationsLoaded.store(!stations.empty(), std::memory_order_release);
+}
+
+void NWSCodeService::loadStations() {
+    Logger::Instance().log("INFO", "NWSCodeService::loadStations begin ...");
+    if (!stations.empty()) {
+        Logger::Instance().log("WARN", "NWSCodeService::loadStations stations are already loaded!");
+        return;
+    }
+    const std::string path = buildResourcePath("NWS_Current_Conditions_Codes.xml");
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw cannotOpen(path);
+    }
+    QDomDocument document;
+    if (!document.setContent(&file)) {
+        throw std::runtime_error("Could not set XML content from file " + path);
+    }
+    file.close();
+
+    // Entries whose name starts with "<digits> - " are not observing stations.
+    const QRegularExpression notAStation(QStringLiteral("\\A\\d* - "));
+    StationList list;
+    std::vector<StationRadians> radians;
+    const QDomNodeList elements = document.elementsByTagName(QStringLiteral("station"));
+    for (int i = 0; i < elements.size(); ++i) {
+        const QDomElement element = elements.item(i).toElement();
+        const QString name = element.firstChildElement(QStringLiteral("station_name")).text();
+        if (notAStation.match(name).hasMatch()) {
+            continue;
+        }
+        auto station = std::make_unique<Station_t>();
+        station->name = name.trimmed().toStdString();
+        station->id =
+            element.firstChildElement(QStringLiteral("station_id")).text().trimmed().toStdString();
+        station->position.first =
+            element.firstChildElement(QStringLiteral("latitude")).text().toFloat();
+        station->position.second =
+            element.firstChildElement(QStringLiteral("longitude")).text().toFloat();
+        const float latitude = toRadians(station->position.first);
+        radians.push_back({latitude, toRadians(station->position.second), std::cos(latitude)});
+        list.push_back(std::move(station));
+    }
+    stations.swap(list);
+    stationRadians.swap(radians);
+    Logger::Instance().log("INFO", std::to_string(stations.size()) + " stations loaded.");
+    Logger::Instance().log("INFO", "NWSCodeService::loadStations end ...");
+}
+
+const NWSCodeService::Station_t& NWSCodeService::getClosestStation(
+    const std::pair<float, float>& position, float& distance) {
+    std::vector<Station_t*> closest;
+    std::vector<float> distances;
+    doGetClosestStations(position, 1, closest, distances);
+    if (closest.empty()) {
+        // Only an empty station file, or a position that is not a number, gets here.
+        std::ostringstream message;
+        message << "No observation station near " << position.first << ", " << position.second
+                << " in " << buildResourcePath("NWS_Current_Conditions_Codes.xml");
+        throw std::runtime_error(message.str());
+    }
+    distance = distances.front();
+    return *closest.front();
+}
+
+void NWSCodeService::getClosestStations(const std::pair<float, float>& position, int count,
+                                        std::vector<Station_t*>& closest,
+                                        std::vector<float>& distances) {
+    doGetClosestStations(position, count, closest, distances);
+}
+
+void NWSCodeService::doGetClosestStations(const std::pair<float, float>& position, int count,
+                                          std::vector<Station_t*>& closest,
+                                          std::vector<float>& distances) {
+    ensureStationsLoaded();
+
+    // The nearest `wanted` distinct distances in ascending order, each with the first
+    // station in file order that has it: a station whose distance equals, as a float, that of
+    // an earlier one is never returned. Kept in a small sorted array instead of a set of all
+    // stations, which gives the same result.
+    const std::size_t wanted = static_cast<std::size_t>(std::max(count, 1));
+    std::vector<std::pair<float, std::size_t>> best;
+    best.reserve(wanted + 1);
+
+    const float latitude1 = toRadians(position.first);
+    const float longitude1 = toRadians(position.second);
+    const float cosLatitude1 = std::cos(latitude1);
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        float distance = 0.0f;
+        if (stations[i]->position != position) {
+            const StationRadians& station = stationRadians[i];
+            const float sinHalfLat = std::sin((station.latitude - latitude1) / 2.0f);
+            const float sinHalfLon = std::sin((station.longitude - longitude1) / 2.0f);
+            float a = sinHalfLat * sinHalfLat +
+                      cosLatitude1 * station.cosLatitude * sinHalfLon * sinHalfLon;
+            // Rounding can push a past 1 for nearly opposite points; the root of a
+            // negative number would make the distance not a number.
+            a = std::min(a, 1.0f);
+            const float c = 2.0f * std::atan2(std::sqrt(a), std::sqrt(1.0f - a));
+            distance = kEarthRadiusKm * c / kKmPerMile;
+        }
+        if (std::isnan(distance) || (best.size() == wanted && distance >= best.back().first)) {
+            continue;
+        }
+        const auto at = std::lower_bound(
+            best.begin(), best.end(), distance,
+            [](const std::pair<float, std::size_t>& entry, float d) { return entry.first < d; });
+        if (at != best.end() && at->first == distance) {
+            continue;
+        }
+        best.insert(at, std::make_pair(distance, i));
+        if (best.size() > wanted) {
+            best.pop_back();
+        }
+    }
+
+    closest.reserve(closest.size() + best.size());
+    distances.reserve(distances.size() + best.size());
+    for (const auto& entry : best) {
+        closest.push_back(stations[entry.second].get());
+        distances.push_back(entry.first);
+    }
+}
+
+// --- radar_ids.xml -----------------------------------------------------------------------
+
+void NWSCodeService::localRadarStations(const std::string& stateAbbrev,
+                                        std::vector<std::pair<std::string, std::string>>& sites) {
+    QDomDocument document;
+    QFile file(QString::fromStdString(FileService::Instance().getInstallPath() +
+                                      "/resources/radar_ids.xml"));
+    if (file.open(QIODevice::ReadOnly)) {
+        if (!document.setContent(&file)) {
+            document = QDomDocument();
+        }
+        file.close();
+    }
+    const QDomElement root = document.documentElement();
+
+    const std::string abbrev = toLower(stateAbbrev);
+    const std::map<std::string, std::string>& states = getStateAbbrevMap();
+    const auto state = states.find(abbrev);
+    if (state == states.end()) {
+        Logger::Instance().log(
+            "ERROR", "NWSCodeService::localRadarStations - could not find state abbrev " + abbrev);
+        return;
+    }
+    const QDomNode group = XMLHelper::findNodeWhereAttributeEquals(
+        root, QStringLiteral("optgroup"), QStringLiteral("label"),
+        QString::fromStdString(state->second), false);
+    if (group.isNull()) {
+        Logger::Instance().log(
+            "ERROR", "NWSCodeService::localRadarStations - could not find state node for state " +
+                         state->second);
+        return;
+    }
+    for (QDomElement option = group.firstChildElement(); !option.isNull();
+         option = option.nextSiblingElement()) {
+        const std::string text = option.text().toStdString();
+        std::vector<std::string> parts;
+        StringUtils::split2(text, parts, " - ");
+        if (parts.empty()) {
+            // Without the separator the text cannot be told apart into id and name; a site
+            // with half its data would give a location an empty radar.
+            Logger::Instance().log(
+                "ERROR", "NWSCodeService::localRadarStations - skipping radar option '" + text +
+                             "' of state " + state->second + ": expected 'ID - Site name'");
+            continue;
+        }
+        sites.emplace_back(trim(parts[0]), trim(parts[1]));
+    }
+}
+
+}  // namespace vpcore
