@@ -71,6 +71,7 @@ class Model : public IWeatherModel {};
 class AbstractXMLWeatherInfoProviderTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_FETCH_TESTS_UNDER_TSAN();
         StatusService::Instance().registerUpdateHandler(
             StatusService::UpdateHandler(this, &AbstractXMLWeatherInfoProviderTest::onStatus));
         sanityCheckBefore =
