@@ -2,36 +2,17 @@
 // looks again 30 ms later. Owned by TaskScheduler from startScheduler to shutdown.
 #pragma once
 
-#include <QThread>
-#include <condition_variable>
-#include <mutex>
+#include "services/StoppableThread.h"
 
 namespace vpcore {
-
-class TaskScheduler;
-
 namespace TaskSchedulerFriend {
 
-class TaskRunner : public QThread {
+class TaskRunner : public StoppableThread {
 public:
-    explicit TaskRunner(TaskScheduler* scheduler);
-    ~TaskRunner() override;
-
-    bool keepRunning() const;
-    // Ends the loop after the task that is running; also cuts the pause short.
-    void requestStop();
+    using StoppableThread::StoppableThread;
 
 protected:
     void run() override;
-
-private:
-    // Sleeps for milliseconds unless a stop is requested meanwhile.
-    void pause(int milliseconds);
-
-    TaskScheduler* const scheduler;  // not owned
-    bool running;
-    mutable std::mutex mutex;  // guards running
-    std::condition_variable stopRequested;
 };
 
 }  // namespace TaskSchedulerFriend

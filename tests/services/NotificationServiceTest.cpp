@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "ExceptionText.h"
 #include "services/NotificationService.h"
 
 using vpcore::IPropertyChangeListener;
@@ -40,15 +41,6 @@ protected:
     static NotificationService& service() { return NotificationService::Instance(); }
 };
 
-std::string messageOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
-
 }  // namespace
 
 TEST_F(NotificationServiceTest, RegistrationFailuresKeepTheRegisteredSet) {
@@ -77,7 +69,9 @@ TEST_F(NotificationServiceTest, RegistrationFailuresKeepTheRegisteredSet) {
         SCOPED_TRACE(c.name);
         service().reset();
         service().registerPropertyIds(c.before);
-        EXPECT_EQ(messageOf([&] { service().registerPropertyIds(c.attempt); }), c.message);
+        EXPECT_EQ(testsupport::exceptionText<std::invalid_argument>(
+                      [&] { service().registerPropertyIds(c.attempt); }),
+                  c.message);
         EXPECT_EQ(service().getRegisteredPropertyIds(), c.before);
     }
 }
@@ -86,10 +80,13 @@ TEST_F(NotificationServiceTest, NotifyOnUnregisteredIdThrows) {
     const std::string expected =
         "PropId 25 has not been registered. All publishing classes must call "
         "registerPropertyIds before firing notifications.";
-    EXPECT_EQ(messageOf([] { NotificationService::Instance().notify(25); }), expected);
+    EXPECT_EQ(testsupport::exceptionText<std::invalid_argument>(
+                  [] { NotificationService::Instance().notify(25); }),
+              expected);
     const float a = 1.0f;
     const float b = 2.0f;
-    EXPECT_EQ(messageOf([&] { NotificationService::Instance().notify<float>(25, &a, &b); }),
+    EXPECT_EQ(testsupport::exceptionText<std::invalid_argument>(
+                  [&] { NotificationService::Instance().notify<float>(25, &a, &b); }),
               expected);
 }
 

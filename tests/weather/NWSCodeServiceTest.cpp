@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "ExceptionText.h"
 #include "LogCapture.h"
 #include "NWSCodeServiceTestAccess.h"
 #include "TempDir.h"
@@ -37,15 +38,6 @@ namespace {
 const std::string kFixtureInstall = std::string(OMBRIX_FIXTURE_DIR) + "/codes";
 const std::string kFixtureResources = kFixtureInstall + "/resources";
 const std::string kRealResources = std::string(OMBRIX_SOURCE_DIR) + "/resources";
-
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
 
 // Great-circle distance in miles, in double precision, to check the single-precision search.
 double referenceMiles(Position a, Position b) {
@@ -148,7 +140,8 @@ TEST(NWSCodeServiceCountyCodesTest, BadFilesFailWithTheLineAndLeaveNothingBehind
         testsupport::TempDir dir;
         dir.writeFile("countyCodes.txt", c.content);
         auto service = NWSCodeServiceTestAccess::create(dir.path());
-        EXPECT_EQ(errorOf([&] { service->getStateAlertCodes("tx"); }), c.message);
+        EXPECT_EQ(testsupport::exceptionText<>([&] { service->getStateAlertCodes("tx"); }),
+                  c.message);
         EXPECT_TRUE(service->getCodes().empty());
 
         // Once the file is mended, the next lookup reads it.
@@ -161,7 +154,7 @@ TEST(NWSCodeServiceCountyCodesTest, BadFilesFailWithTheLineAndLeaveNothingBehind
 TEST(NWSCodeServiceCountyCodesTest, MissingFileIsReportedAndReadOnceItExists) {
     testsupport::TempDir dir;
     auto service = NWSCodeServiceTestAccess::create(dir.path());
-    EXPECT_EQ(errorOf([&] { service->getStateAlertCodes("tx"); }),
+    EXPECT_EQ(testsupport::exceptionText<>([&] { service->getStateAlertCodes("tx"); }),
               "Could not open " + dir.path() + "/countyCodes.txt for reading.");
     dir.writeFile("countyCodes.txt", "Texas ---\nTravis, TXC453\n");
     EXPECT_EQ(service->getStateAlertCodes("tx").size(), 1u);
@@ -290,7 +283,7 @@ TEST(NWSCodeServiceZipCodesTest, BadLinesFailWithTwoLineMessageAndLeaveNothingBe
         dir.writeFile("zipcodes.csv", "78205,San Antonio,TX,Bexar\n" + bad + "\n");
         auto service = NWSCodeServiceTestAccess::create(dir.path());
         EXPECT_EQ(
-            errorOf([&] { service->getLocationInfo("78205"); }),
+            testsupport::exceptionText<>([&] { service->getLocationInfo("78205"); }),
             "Error parsing line " + bad + "\nExpecting zipcode, city, state abbrev, county name");
 
         dir.writeFile("zipcodes.csv", "78205,San Antonio,TX,Bexar\n");
@@ -301,7 +294,7 @@ TEST(NWSCodeServiceZipCodesTest, BadLinesFailWithTwoLineMessageAndLeaveNothingBe
 TEST(NWSCodeServiceZipCodesTest, MissingFileIsReported) {
     testsupport::TempDir dir;
     auto service = NWSCodeServiceTestAccess::create(dir.path());
-    EXPECT_EQ(errorOf([&] { service->getLocationInfo("78701"); }),
+    EXPECT_EQ(testsupport::exceptionText<>([&] { service->getLocationInfo("78701"); }),
               "Could not open " + dir.path() + "/zipcodes.csv for reading.");
 }
 
@@ -378,7 +371,7 @@ TEST(NWSCodeServiceStationsTest, UnreadableOrEmptyStationFilesAreClearErrors) {
         expected.replace(expected.find('%'), 1, dir.path());
         auto service = NWSCodeServiceTestAccess::create(dir.path());
         float distance = -1;
-        EXPECT_EQ(errorOf([&] {
+        EXPECT_EQ(testsupport::exceptionText<>([&] {
                       service->getClosestStation({30.0f, -97.0f}, distance);
                   }),
                   expected);
@@ -463,7 +456,7 @@ TEST(NWSCodeServiceClosestStationsTest, CountBelowOneStillGivesTheClosest) {
 TEST(NWSCodeServiceClosestStationsTest, PositionThatIsNotANumberFindsNoStation) {
     auto service = NWSCodeServiceTestAccess::create(kFixtureResources);
     float distance = -1;
-    const std::string message = errorOf([&] {
+    const std::string message = testsupport::exceptionText<>([&] {
         service->getClosestStation({std::nanf(""), -97.0f}, distance);
     });
     EXPECT_EQ(message.rfind("No observation station near nan, -97", 0), 0u) << message;

@@ -7,23 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "ExceptionText.h"
 #include "LogCapture.h"
 #include "weather/WeatherFormulas.h"
 
 using namespace vpcore;
 
-namespace {
-
-std::string invalidArgumentOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(WeatherFormulasTest, UnitConversionsUseSinglePrecisionFactors) {
     // The factors are single-precision constants (1.609344 widens to 1.6093440055847168,
@@ -148,7 +138,7 @@ TEST(WeatherFormulasTest, FormulasRejectReadingsOutsideTheirRange) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(invalidArgumentOf(c.call), c.message);
+        EXPECT_EQ(testsupport::exceptionText<std::invalid_argument>(c.call), c.message);
     }
 }
 
