@@ -35,6 +35,27 @@ bool hasReached(const QTime& now, const QTime& due) {
     return msecs >= 0;
 }
 
+// An hourly record's time lies at most an hour ahead of now (and the seconds forceRun may add,
+// as it compares minutes only). Further ahead, the clock has jumped past the time (the machine
+// slept, daylight saving time began): the run is due now rather than when that hour comes
+// round again, up to a day later.
+const int MAX_HOURLY_AHEAD_MS = (SECONDS_PER_HOUR + 60) * 1000;
+
+bool isHourlyDue(const QTime& now, const QTime& due) {
+    int ahead = now.msecsTo(due);
+    if (ahead < 0) {
+        ahead += MSECS_PER_DAY;
+    }
+    return ahead == 0 || ahead > MAX_HOURLY_AHEAD_MS;
+}
+
+// The record's minute and second in the first hour that is still ahead of now; one hour on from
+// `due` when it is due this hour.
+QTime nextHourlyTime(const QTime& now, const QTime& due) {
+    const QTime thisHour(now.hour(), due.minute(), due.second());
+    return thisHour > now ? thisHour : thisHour.addSecs(SECONDS_PER_HOUR);
+}
+
 void requireTask(const IScheduledTask* task) {
     if (task == nullptr) {
         throw std::invalid_argument("task must not be null");
@@ -159,13 +180,16 @@ bool TaskScheduler::removeTask(IScheduledTask* task) {
 }
 
 void TaskScheduler::forceRun() {
-    const int minute = now().time().minute();
+    const QTime current = now().time();
     std::lock_guard<std::mutex> lock(scheduleLock);
     for (const auto& record : scheduleList) {
         enqueue(record->task);
         auto* hourly = dynamic_cast<HourTask_t*>(record.get());
-        if (hourly != nullptr && minute >= hourly->time.minute()) {
-            hourly->time = hourly->time.addSecs(SECONDS_PER_HOUR);
+        if (hourly != nullptr && current.minute() >= hourly->time.minute()) {
+            // To this minute of the next hour, not one hour on: a record that already ran this
+            // hour would otherwise skip its next run.
+            hourly->time = QTime(current.hour(), hourly->time.minute(), hourly->time.second())
+                               .addSecs(SECONDS_PER_HOUR);
         }
     }
 }
@@ -337,11 +361,11 @@ void TaskScheduler::performScheduling() {
                 enqueue(interval->task);
             }
         } else if (auto* hourly = dynamic_cast<HourTask_t*>(record.get())) {
-            if (hourly->time.hour() == current.hour() && current >= hourly->time) {
+            if (isHourlyDue(current, hourly->time)) {
                 std::lock_guard<std::mutex> retry(retryLock);
                 retryMap.erase(hourly->task);
                 enqueue(hourly->task);
-                hourly->time = hourly->time.addSecs(SECONDS_PER_HOUR);
+                hourly->time = nextHourlyTime(current, hourly->time);
             }
         }
     }

@@ -212,6 +212,71 @@ INSTANTIATE_TEST_SUITE_P(
                       ForceRunCase{"AtMinute5", QTime(10, 5, 0), QTime(10, 17, 5)}),
     [](const ::testing::TestParamInfo<ForceRunCase>& info) { return info.param.name; });
 
+TEST_F(SchedulerThreadsTest, ForcedRunAfterThisHoursRunKeepsTheNextHoursRun) {
+    FakeClock clock(QTime(10, 20, 0));
+    RecordingTask* task = makeTask("Minute 17");
+    scheduler().scheduleHourly(task, 17, 5);
+    scheduler().startScheduler();
+    ASSERT_TRUE(waitUntil([&] { return task->runs() == 1; }));
+
+    // Due next at 11:17:05 already; the forced run must neither be repeated at once nor push
+    // the next run to 12:17:05.
+    scheduler().forceRun();
+    ASSERT_TRUE(waitUntil([&] { return task->runs() == 2; }));
+    ASSERT_TRUE(clock.waitForPasses(1));
+    runQueuedTasks();
+    EXPECT_EQ(task->runs(), 2);
+    clock.set(QTime(11, 17, 5));
+    EXPECT_TRUE(waitUntil([&] { return task->runs() == 3; }, 4000));
+}
+
+namespace {
+
+struct ClockJumpCase {
+    const char* name;
+    QTime before;   // the task runs here first and is then due at minute 17 of the next hour
+    QTime jumpTo;   // past that time, more than an hour on
+    QTime nextDue;  // minute 17 of the hour the clock jumped to
+};
+
+void PrintTo(const ClockJumpCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ClockJumpTest : public SchedulerThreadsTest,
+                      public ::testing::WithParamInterface<ClockJumpCase> {};
+
+}  // namespace
+
+TEST_P(ClockJumpTest, HourlyTaskWhoseTimeWasJumpedRunsAtOnceAndKeepsItsMinute) {
+    const ClockJumpCase& c = GetParam();
+    FakeClock clock(c.before);
+    RecordingTask* task = makeTask("Minute 17");
+    scheduler().scheduleHourly(task, 17, 5);
+    scheduler().startScheduler();
+    ASSERT_TRUE(waitUntil([&] { return task->runs() == 1; }));
+
+    // Not left waiting for the skipped hour to come round again a day later.
+    clock.set(c.jumpTo);
+    ASSERT_TRUE(waitUntil([&] { return task->runs() == 2; }, 4000));
+
+    clock.set(c.nextDue.addSecs(-60));
+    ASSERT_TRUE(clock.waitForPasses(1));
+    runQueuedTasks();
+    EXPECT_EQ(task->runs(), 2);
+    clock.set(c.nextDue);
+    EXPECT_TRUE(waitUntil([&] { return task->runs() == 3; }, 4000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jumps, ClockJumpTest,
+                         ::testing::Values(ClockJumpCase{"MachineSlept", QTime(10, 20, 0),
+                                                         QTime(14, 0, 0), QTime(14, 17, 5)},
+                                           ClockJumpCase{"DaylightSavingTimeBegan", QTime(1, 20, 0),
+                                                         QTime(3, 0, 0), QTime(3, 17, 5)}),
+                         [](const ::testing::TestParamInfo<ClockJumpCase>& info) {
+                             return info.param.name;
+                         });
+
 TEST_F(SchedulerThreadsTest, FailingHourlyTaskIsRetriedAfterTheRetryTimeUntilItSucceeds) {
     FakeClock clock(QTime(10, 20, 0));
     RecordingTask* task = makeTask("Flaky Update");
