@@ -56,7 +56,8 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::getResource(const QString&
         QString target =
             reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().toString();
         if (target.isEmpty()) {
-            target = getRedirectUrl(QString::fromUtf8(reply->readAll()));
+            // Peeked, not read: a redirect that is not followed still hands its body over.
+            target = getRedirectUrl(QString::fromUtf8(reply->peek(reply->bytesAvailable())));
         }
         if (!target.isEmpty()) {
             // A Location or anchor may be relative to the page that redirected.

@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,21 @@ public:
     void handlePropertyChange(short, const float* const, const float* const) override {
         throw std::runtime_error("listener failed");
     }
+};
+
+// On its first call removes itself from id 0 and adds `next` in its place.
+class HandOverListener : public vpcore::FloatPropertyChangeListener {
+public:
+    explicit HandOverListener(IPropertyChangeListener<float>* next) : next(next) {}
+    void handlePropertyChange(short, const float* const, const float* const) override {
+        ++calls;
+        NotificationService::Instance().removePropertyChangeListener<float>(this, {0});
+        NotificationService::Instance().addPropertyChangeListener<float>(next, {0});
+    }
+    int calls = 0;
+
+private:
+    IPropertyChangeListener<float>* next;
 };
 
 class NotificationServiceTest : public ::testing::Test {
@@ -199,4 +215,47 @@ TEST_F(NotificationServiceTest, ThrowingListenerEndsTheNotification) {
     // The listeners run in handle order, so the recorder was reached only if it sorts first.
     const bool recorderFirst = static_cast<void*>(&recorder) < static_cast<void*>(&thrower);
     EXPECT_EQ(recorder.calls.size(), recorderFirst ? 1u : 0u);
+}
+
+TEST_F(NotificationServiceTest, ListenerMayChangeTheListenersWhileBeingCalled) {
+    service().registerPropertyIds({0});
+    RecordingListener<float> next;
+    HandOverListener first(&next);
+    service().addPropertyChangeListener<float>(&first, {0});
+    const float a = 1.0f;
+    const float b = 2.0f;
+
+    service().notify<float>(0, &a, &b);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_TRUE(next.calls.empty());  // added during the call: heard from the next one on
+
+    service().notify<float>(0, &b, &a);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_EQ(next.calls.size(), 1u);
+}
+
+TEST_F(NotificationServiceTest, NotificationsRunWhileAnotherThreadChangesListenersAndIds) {
+    service().registerPropertyIds({0});
+    RecordingListener<float> heard;
+    service().addPropertyChangeListener<float>(&heard, {0});
+    const int rounds = 2000;
+
+    std::thread publisher([&] {
+        for (int i = 0; i < rounds; ++i) {
+            const float oldValue = static_cast<float>(i);
+            const float newValue = oldValue + 1.0f;
+            service().notify<float>(0, &oldValue, &newValue);
+        }
+    });
+    RecordingListener<float> passing;
+    for (int i = 0; i < rounds; ++i) {
+        service().addPropertyChangeListener<float>(&passing, {1, 2, 3});
+        service().registerPropertyIds({static_cast<short>(100 + i % 10)});
+        service().removePropertyChangeListener<float>(&passing, {1, 2, 3});
+        service().unRegisterPropertyIds({static_cast<short>(100 + i % 10)});
+    }
+    publisher.join();
+
+    EXPECT_EQ(heard.calls.size(), static_cast<std::size_t>(rounds));
+    EXPECT_TRUE(passing.calls.empty());
 }

@@ -223,8 +223,9 @@ TEST_F(RemoteResourceServiceTest, AnchorMustBeADoubleQuotedLowerCaseHref) {
             EXPECT_EQ(statusOf(*reply), 200);
             EXPECT_EQ(server.requestCount("/target.xml"), before + 1);
         } else {
-            // Nothing to follow: the redirect reply itself comes back, body unread.
+            // Nothing to follow: the redirect reply itself comes back, its body still whole.
             EXPECT_EQ(statusOf(*reply), 301);
+            EXPECT_EQ(reply->readAll().toStdString(), body.first);
             EXPECT_EQ(server.requestCount("/target.xml"), before);
             EXPECT_EQ(server.requestCount("/other"), 0);
         }
@@ -250,6 +251,8 @@ TEST_F(RemoteResourceServiceTest, RedirectToARedirectReturnsTheSecondRedirect) {
 }
 
 TEST_F(RemoteResourceServiceTest, UnresolvableHostWithoutTheCheckCountsAsConnected) {
+    server.addRoute("/", HttpTestServer::ok("<html>front page</html>", "text/html"));
+    qputenv("OMBRIX_CONNECTIVITY_URL", server.url("/").c_str());
     QString error;
 
     auto reply = service.getResource(kUnresolvable, error, kLookupTimeout);
@@ -259,6 +262,7 @@ TEST_F(RemoteResourceServiceTest, UnresolvableHostWithoutTheCheckCountsAsConnect
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(service.isNetworkConnected());
     EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
+    EXPECT_EQ(server.requestCount("/"), 0);  // the check page is left alone
 }
 
 TEST_F(RemoteResourceServiceTest, UnresolvableHostAndCheckPageMeansNoNetwork) {
