@@ -206,6 +206,10 @@ void NWSCodeService::ensureCodesLoaded() {
         return;
     }
     std::lock_guard<std::mutex> lock(codesMutex);
+    // Another thread may have loaded the table while this one waited for the lock.
+    if (codesLoaded.load(std::memory_order_relaxed)) {
+        return;
+    }
     loadCodes();
     codesLoaded.store(!codes.empty(), std::memory_order_release);
 }
@@ -399,6 +403,10 @@ void NWSCodeService::ensureStationsLoaded() {
         return;
     }
     std::lock_guard<std::mutex> lock(stationsMutex);
+    // Another thread may have loaded the table while this one waited for the lock.
+    if (stationsLoaded.load(std::memory_order_relaxed)) {
+        return;
+    }
     loadStations();
     stationsLoaded.store(!stations.empty(), std::memory_order_release);
 }

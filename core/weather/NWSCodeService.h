@@ -61,7 +61,7 @@ public:
     std::unique_ptr<LocationInfo_t> getLocationInfo(const std::string& zipCode);
 
     // The state's counties sorted by name; the abbreviation may be in any case. Throws
-    // UnsupportedStateException for an unknown abbreviation or a state without counties, and
+    // UnsupportedStateException for an unknown abbreviation or a state without a block, and
     // std::exception when countyCodes.txt cannot be read.
     const std::vector<CountyAlertCode_t>& getStateAlertCodes(const std::string& stateAbbrev);
 

@@ -199,6 +199,34 @@ TEST(NWSCodeServiceCountyCodesTest, LoadsOnceAndLogsBeginAndEnd) {
     EXPECT_EQ(log.lines().size(), 2u);
 }
 
+TEST(NWSCodeServiceLoadTest, LoadingALoadedTableAgainOnlyWarns) {
+    auto service = NWSCodeServiceTestAccess::create(kFixtureResources);
+    const std::vector<County>& texas = service->getStateAlertCodes("tx");
+    float distance = 0;
+    service->getClosestStation({30.0f, -97.0f}, distance);
+    const NWSCodeService::Station_t* const first = service->getStationIds().front().get();
+
+    // Mended or not, the files are not read again.
+    testsupport::TempDir empty;
+    service->setBasePath(empty.path());
+    testsupport::LogCapture log;
+    NWSCodeServiceTestAccess::loadCodes(*service);
+    NWSCodeServiceTestAccess::loadStations(*service);
+    const std::vector<std::string> lines = log.lines();
+    const std::vector<std::string> expected = {
+        "WARN: NWSCodeService::loadCodes Codes are already loaded!",
+        "INFO: NWSCodeService::loadStations begin ...",
+        "WARN: NWSCodeService::loadStations stations are already loaded!"};
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+    }
+    EXPECT_EQ(service->getCodes().size(), 3u);
+    EXPECT_EQ(&service->getStateAlertCodes("tx"), &texas);
+    EXPECT_EQ(service->getStationIds().size(), 9u);
+    EXPECT_EQ(service->getStationIds().front().get(), first);
+}
+
 // --- indexOf -----------------------------------------------------------------------------
 
 TEST(NWSCodeServiceIndexOfTest, FindsCountiesSpelledTheOtherWay) {
@@ -578,6 +606,9 @@ TEST(NWSCodeServiceConcurrencyTest, ThreadsThatStartTheFirstLoadsTogetherLoadEac
     }
     EXPECT_EQ(log.count("NWSCodeService::loadCodes begin ..."), 1);
     EXPECT_EQ(log.count(" stations loaded."), 1);
+    // A thread that waited for another's load finds the table ready: no second load begins.
+    EXPECT_EQ(log.count("NWSCodeService::loadStations begin ..."), 1);
+    EXPECT_EQ(log.count("WARN"), 0) << log.text();
     EXPECT_EQ(service->getStationIds().size(), 1740u);
 }
 

@@ -18,6 +18,10 @@ public:
         service->setBasePath(basePath);
         return service;
     }
+
+    // The loaders themselves, which the lookups only call while a table is empty.
+    static void loadCodes(NWSCodeService& service) { service.loadCodes(); }
+    static void loadStations(NWSCodeService& service) { service.loadStations(); }
 };
 
 }  // namespace vpcore
