@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <limits>
-#include <set>
 #include <stdexcept>
 
 #include "services/Logger.h"

@@ -157,6 +157,43 @@ TEST_F(AbstractXMLWeatherInfoProviderTest, MissingRequiredElementMakesTheDocumen
     }
 }
 
+TEST_F(AbstractXMLWeatherInfoProviderTest, PrefixedNamesAreMatchedAsWritten) {
+    // The alert feed's required elements carry their prefix; without namespace processing the
+    // prefix is part of the name, declared or not.
+    HttpTestServer server;
+    server.addRoute("/xml/current_obs/KCAP.xml",
+                    HttpTestServer::ok("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                       "<feed xmlns=\"http://www.w3.org/2005/Atom\"\n"
+                                       "      xmlns:cap=\"urn:oasis:names:tc:emergency:cap:1.1\">\n"
+                                       "  <title>Alerts</title>\n"
+                                       "  <cap:status>Actual</cap:status>\n"
+                                       "  <ha:note>undeclared prefix</ha:note>\n"
+                                       "</feed>\n"));
+    struct Case {
+        const char* name;
+        std::vector<std::string> required;
+        bool found;
+    };
+    const std::vector<Case> cases = {
+        {"names with their prefixes", {"title", "cap:status", "ha:note"}, true},
+        {"a local name alone", {"status"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ObservationProvider provider(server.host(), "KCAP", c.required);
+        LogCapture log;
+        EXPECT_EQ(provider.update(&model), c.found);
+        if (c.found) {
+            EXPECT_FALSE(provider.caught.has_value()) << provider.caught->what();
+        } else {
+            ASSERT_TRUE(provider.caught.has_value());
+            EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_UNSUPPORTED_DOCUMENT);
+            EXPECT_TRUE(log.contains("ERROR: Node validation error: status does not exist.\n"))
+                << log.text();
+        }
+    }
+}
+
 TEST_F(AbstractXMLWeatherInfoProviderTest, BodyThatIsNotXmlIsAParseErrorWithPosition) {
     const QByteArray body = QByteArray::fromStdString(
         testsupport::readFile(std::string(OMBRIX_FIXTURE_DIR) + "/providers/not_xml.html"));

@@ -216,10 +216,13 @@ TEST_F(CurrentWeatherInfoModelTest, ThrowingListenerIsLoggedAndTheWalkGoesOn) {
 
 TEST_F(CurrentWeatherInfoModelTest, NewLocationResetsBeforeAnyValueIsNotified) {
     apply({{PROP_TEMP_F, "50"},
+           {PROP_RELATIVE_HUMIDITY, "83"},
            {PROP_WIND_DIR, "N"},
            {PROP_LOCATION, "Denton, TX"},
            {PROP_OBSERVATION_TIME, "5:53 pm"},
-           {PROP_PROVIDER_LOGO, "logo"}});
+           {PROP_ICON_URL, "icon"},
+           {PROP_PROVIDER_LOGO, "logo"},
+           {PROP_PROVIDER_LINK, "link"}});
     model->setProviderLinks({{"Home", "http://nws"}});
     ASSERT_EQ(model->getLocation(), "Denton, TX");
     ASSERT_EQ(model->getObservationTime(), "5:53 pm");
@@ -234,6 +237,15 @@ TEST_F(CurrentWeatherInfoModelTest, NewLocationResetsBeforeAnyValueIsNotified) {
     journal.clear();
     model->setProviderLinks({{"Home", "http://nws"}});
     EXPECT_TRUE(journal.empty());
+    // The cleared fields were not notified one by one, so the old values come back as changes;
+    // the provider link was kept.
+    EXPECT_EQ(apply({{PROP_RELATIVE_HUMIDITY, "83"},
+                     {PROP_WIND_DIR, "N"},
+                     {PROP_OBSERVATION_TIME, "5:53 pm"},
+                     {PROP_ICON_URL, "icon"},
+                     {PROP_PROVIDER_LINK, "link"}}),
+              (std::vector<std::string>{"8: 0 -> 83", "11: '' -> 'N'", "12: '' -> '5:53 pm'",
+                                        "18: '' -> 'icon'"}));
 }
 
 TEST_F(CurrentWeatherInfoModelTest, SameLocationOrNoLocationDoesNotReset) {

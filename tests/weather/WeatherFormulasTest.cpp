@@ -13,8 +13,6 @@
 
 using namespace vpcore;
 
-namespace {}  // namespace
-
 TEST(WeatherFormulasTest, UnitConversionsUseSinglePrecisionFactors) {
     // The factors are single-precision constants (1.609344 widens to 1.6093440055847168,
     // 33.8639 to 33.86389923095703) and the product is rounded back to single precision, which
@@ -58,6 +56,29 @@ TEST(WeatherFormulasTest, WindChillMatchesTheNwsChart) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.tempF << " F at " << c.windMph << " mph");
         EXPECT_NEAR(windChill(c.tempF, c.windMph), c.chart, 0.5f);
+    }
+}
+
+// Exact results of the formulas as they are evaluated: squares in single precision and the
+// sum in double for the heat index, the power 0.16 in single precision for the wind chill.
+// Doing every step in double, or every step in float, gives another float for each of them.
+TEST(WeatherFormulasTest, FormulasKeepTheirSinglePrecisionSteps) {
+    struct Case {
+        const char* name;
+        float result;
+        float expected;
+    };
+    const std::vector<Case> cases = {
+        {"heat index 96.1 F, 54 %", heatIndex(96.1f, 54.0f), 111.097412f},
+        {"heat index 84.2 F, 83 %", heatIndex(84.2f, 83.0f), 95.7344284f},
+        {"heat index 100.4 F, 38.5 %", heatIndex(100.4f, 38.5f), 108.950294f},
+        {"wind chill 23.4 F, 17.3 mph", windChill(23.4f, 17.3f), 9.65695953f},
+        {"wind chill -4.3 F, 11.5 mph", windChill(-4.3f, 11.5f), -22.4926434f},
+        {"wind chill 12.2 F, 26.5 mph", windChill(12.2f, 26.5f), -8.26112175f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.result, c.expected);
     }
 }
 
