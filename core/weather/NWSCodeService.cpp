@@ -199,19 +199,26 @@ void NWSCodeService::throwParseException(const std::string& line, const std::str
     throw std::runtime_error("Error parsing line " + line + " :" + reason);
 }
 
+void NWSCodeService::loadOnce(std::atomic<bool>& loaded, std::mutex& mutex,
+                              const std::function<bool()>& load) {
+    if (loaded.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    // Another thread may have loaded the table while this one waited for the lock.
+    if (loaded.load(std::memory_order_relaxed)) {
+        return;
+    }
+    loaded.store(load(), std::memory_order_release);
+}
+
 // --- countyCodes.txt ---------------------------------------------------------------------
 
 void NWSCodeService::ensureCodesLoaded() {
-    if (codesLoaded.load(std::memory_order_acquire)) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(codesMutex);
-    // Another thread may have loaded the table while this one waited for the lock.
-    if (codesLoaded.load(std::memory_order_relaxed)) {
-        return;
-    }
-    loadCodes();
-    codesLoaded.store(!codes.empty(), std::memory_order_release);
+    loadOnce(codesLoaded, codesMutex, [this] {
+        loadCodes();
+        return !codes.empty();
+    });
 }
 
 void NWSCodeService::loadCodes() {
@@ -356,14 +363,10 @@ int NWSCodeService::indexOf(const std::string& countyName,
 // --- zipcodes.csv ------------------------------------------------------------------------
 
 void NWSCodeService::ensureLocationsLoaded() {
-    if (locationsLoaded.load(std::memory_order_acquire)) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(locationsMutex);
-    if (locations.empty()) {
+    loadOnce(locationsLoaded, locationsMutex, [this] {
         loadLocations();
-    }
-    locationsLoaded.store(!locations.empty(), std::memory_order_release);
+        return !locations.empty();
+    });
 }
 
 void NWSCodeService::loadLocations() {
@@ -399,16 +402,10 @@ std::unique_ptr<NWSCodeService::LocationInfo_t> NWSCodeService::getLocationInfo(
 // --- NWS_Current_Conditions_Codes.xml ----------------------------------------------------
 
 void NWSCodeService::ensureStationsLoaded() {
-    if (stationsLoaded.load(std::memory_order_acquire)) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(stationsMutex);
-    // Another thread may have loaded the table while this one waited for the lock.
-    if (stationsLoaded.load(std::memory_order_relaxed)) {
-        return;
-    }
-    loadStations();
-    stationsLoaded.store(!stations.empty(), std::memory_order_release);
+    loadOnce(stationsLoaded, stationsMutex, [this] {
+        loadStations();
+        return !stations.empty();
+    });
 }
 
 void NWSCodeService::loadStations() {

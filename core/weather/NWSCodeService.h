@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -104,6 +105,10 @@ private:
 
     std::string buildResourcePath(const std::string& fileName) const;
 
+    // Runs load (which fills a table and says whether it holds anything) until a load has
+    // filled the table; concurrent first callers wait for one load instead of running two.
+    static void loadOnce(std::atomic<bool>& loaded, std::mutex& mutex,
+                         const std::function<bool()>& load);
     void ensureCodesLoaded();
     void ensureStationsLoaded();
     void ensureLocationsLoaded();
