@@ -1,11 +1,13 @@
 #include "services/Converter.h"
 
-#include <algorithm>
-#include <cctype>
+#include <locale.h>
+#include <stdlib.h>
+
 #include <map>
 #include <sstream>
 
 #include "services/Logger.h"
+#include "services/StringUtils.h"
 
 namespace vpcore {
 
@@ -49,9 +51,7 @@ const std::map<std::string, std::string>& windDirections() {
 }  // namespace
 
 std::string Converter::windDirectionToAbbrev(const std::string& direction) {
-    std::string key = direction;
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string key = StringUtils::toLower(direction);
     const auto& table = windDirections();
     const auto found = table.find(key);
     if (found == table.end()) {
@@ -74,6 +74,13 @@ float Converter::fahrenheitToCelsius(float f) {
     // (212 F -> 99.99999 C) follow it.
     const double factor = static_cast<double>(0.5555555f);
     return static_cast<float>((static_cast<double>(f) - 32.0) * factor);
+}
+
+double Converter::toDouble(const std::string& text) {
+    // QCoreApplication adopts the user's locale for the C library, where a decimal comma
+    // would turn "29.92" into 29.
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    return strtod_l(text.c_str(), nullptr, cLocale);
 }
 
 }  // namespace vpcore

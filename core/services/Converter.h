@@ -19,6 +19,10 @@ public:
 
     // (f - 32) * 0.5555555 with the factor in single precision, as published Celsius values are.
     static float fahrenheitToCelsius(float f);
+
+    // atof in the "C" locale, whatever the process locale: the leading number of the text,
+    // 0 when it starts with none ("NA", ""). Feeds always write a decimal point.
+    static double toDouble(const std::string& text);
 };
 
 }  // namespace vpcore

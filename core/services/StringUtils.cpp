@@ -64,12 +64,24 @@ std::string wrapText(const std::string& text, unsigned int width) {
 }
 
 int compareNoCase(const std::string& a, const std::string& b) {
-    auto lower = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return s;
-    };
-    return lower(a).compare(lower(b));
+    return toLower(a).compare(toLower(b));
+}
+
+std::string trim(const std::string& text) {
+    static const char* const kWhitespace = " \t\r\n\f\v";
+    const std::string::size_type first = text.find_first_not_of(kWhitespace);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const std::string::size_type last = text.find_last_not_of(kWhitespace);
+    return text.substr(first, last - first + 1);
+}
+
+std::string toLower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return static_cast<char>(c < 0x80 ? std::tolower(c) : c);
+    });
+    return text;
 }
 
 }  // namespace StringUtils

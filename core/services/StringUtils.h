@@ -27,5 +27,11 @@ VPCORE_EXPORT std::string wrapText(const std::string& text, unsigned int width);
 // Case-insensitive comparison: negative, 0 or positive.
 VPCORE_EXPORT int compareNoCase(const std::string& a, const std::string& b);
 
+// The text without leading and trailing white space (blank, tab, CR, LF, FF, VT).
+VPCORE_EXPORT std::string trim(const std::string& text);
+
+// ASCII lower case; other bytes (UTF-8 sequences) are left alone.
+VPCORE_EXPORT std::string toLower(std::string text);
+
 }  // namespace StringUtils
 }  // namespace vpcore

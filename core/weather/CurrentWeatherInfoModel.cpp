@@ -1,28 +1,15 @@
 #include "weather/CurrentWeatherInfoModel.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 
+#include "services/Converter.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
 namespace vpcore {
-
-namespace {
-
-// atof in the "C" locale: QCoreApplication adopts the user's locale for the C library, where
-// a decimal comma would turn "29.92" into 29. A text without a number reads as 0.
-double readNumber(const std::string& text) {
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
-    return strtod_l(text.c_str(), nullptr, cLocale);
-}
-
-}  // namespace
 
 CurrentWeatherInfoModel::CurrentWeatherInfoModel() {
     NotificationService::Instance().registerPropertyIds(
@@ -96,7 +83,7 @@ void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
         case PROP_VISIBILITY_KM:
             return setFloat(id, visibilityKm, text);
         case PROP_RELATIVE_HUMIDITY: {
-            const double value = std::trunc(readNumber(text));
+            const double value = std::trunc(Converter::toDouble(text));
             // A value no int can hold (or not a number) would make the conversion undefined.
             if (!(value >= std::numeric_limits<int>::min() &&
                   value <= std::numeric_limits<int>::max())) {
@@ -131,7 +118,7 @@ void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
 
 void CurrentWeatherInfoModel::setFloat(short id, float& field, const std::string& text) {
     const float old = field;
-    field = static_cast<float>(readNumber(text));
+    field = static_cast<float>(Converter::toDouble(text));
     NotificationService::Instance().notify<float>(id, &old, &field);
 }
 

@@ -25,22 +25,8 @@ namespace vpcore {
 
 namespace {
 
-const char* const kWhitespace = " \t\r\n\f\v";
-
-std::string trim(const std::string& text) {
-    const std::string::size_type first = text.find_first_not_of(kWhitespace);
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const std::string::size_type last = text.find_last_not_of(kWhitespace);
-    return text.substr(first, last - first + 1);
-}
-
-std::string toLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+using StringUtils::toLower;
+using StringUtils::trim;
 
 std::runtime_error cannotOpen(const std::string& path) {
     return std::runtime_error("Could not open " + path + " for reading.");
@@ -66,8 +52,9 @@ std::vector<std::string> readLines(const std::string& path) {
         if (stop > start && content[stop - 1] == '\r') {
             --stop;
         }
-        if (content.find_first_not_of(kWhitespace, start) < stop) {
-            lines.emplace_back(content, start, stop - start);
+        std::string line(content, start, stop - start);
+        if (!trim(line).empty()) {
+            lines.push_back(std::move(line));
         }
         start = end + 1;
     }
