@@ -1,0 +1,45 @@
+// Turns a URL-valued string property (the condition icon, the provider logo) into a decoded
+// image handed to one delegate; its static download-and-decode is also used on its own (the
+// forecast icons, the radar layers). Everything here runs on the calling thread: for the
+// listener that is the notifying (runner) thread, so receivers post the image to the GUI.
+#pragma once
+
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "services/FastDelegate.h"
+#include "services/IPropertyChangeListener.h"
+#include "services/VpCoreExport.h"
+
+namespace vpcore {
+
+class VPCORE_EXPORT LabelImageProvider : public StringPropertyChangeListener {
+public:
+    explicit LabelImageProvider(short propId);
+    // The copy follows the same id with the same delegate but is not registered.
+    LabelImageProvider(const LabelImageProvider& other);
+    LabelImageProvider& operator=(const LabelImageProvider& other);
+    ~LabelImageProvider() override;
+
+    void setImageChangeDelegate(fastdelegate::FastDelegate1<const QImage&> delegate);
+
+    // Fetches the image behind *newValue and hands it to the delegate unless it is null.
+    void handlePropertyChange(short propId, const std::string* const oldValue,
+                              const std::string* const newValue) override;
+
+    // Never null; the caller owns the image, which is null (isNull()) after a failed
+    // download or decode. Waits at most 10 s for the reply.
+    static QImage* getRemoteImage(const std::string& url);
+    static std::unique_ptr<QImage> getRemoteImageAutoPtr(const std::string& url);
+
+private:
+    void registerWithService();
+    void unregisterWithService();
+
+    short propId;
+    fastdelegate::FastDelegate1<const QImage&> imageChangeDelegate;
+    bool registered = false;
+};
+
+}  // namespace vpcore
