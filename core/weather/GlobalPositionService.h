@@ -11,10 +11,9 @@
 
 namespace vpcore {
 
+// Static operations only; an instance holds nothing.
 class VPCORE_EXPORT GlobalPositionService {
 public:
-    GlobalPositionService() = delete;
-
     // (latitude, longitude) in degrees, or null (with an ERROR line) when neither the cache nor
     // the service knows the zip code. A zip code is digits, optionally with a "-".
     static std::unique_ptr<std::pair<float, float>> lookupPosition(const std::string& zipCode);
