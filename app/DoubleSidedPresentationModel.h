@@ -1,0 +1,116 @@
+// The text of a reading shown in one of two units (front and back side, each from its own
+// property id), with the side the user has flipped to. handlePropertyChange runs on the
+// publishing thread (usually the scheduler's runner); the side and the texts are read and
+// flipped on the GUI thread, so they are guarded by a mutex.
+#pragma once
+
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "services/FastDelegate.h"
+#include "services/IPropertyChangeListener.h"
+#include "services/NotificationService.h"
+
+namespace vpcore {
+
+template <class T>
+class DoubleSidedPresentationModel : public IPropertyChangeListener<T> {
+public:
+    // side: 0 front shown, 1 back shown, 2 single-sided (backId is then not listened to).
+    DoubleSidedPresentationModel(short frontId, short backId, unsigned int side)
+        : frontId(frontId), backId(backId), side(side) {
+        registerWithNotificationService();
+    }
+    ~DoubleSidedPresentationModel() override { unregisterFromNotificationService(); }
+
+    DoubleSidedPresentationModel(const DoubleSidedPresentationModel&) = delete;
+    DoubleSidedPresentationModel& operator=(const DoubleSidedPresentationModel&) = delete;
+
+    void registerWithNotificationService() {
+        NotificationService::Instance().addPropertyChangeListener<T>(this, ids());
+    }
+    void unregisterFromNotificationService() {
+        NotificationService::Instance().removePropertyChangeListener<T>(this, ids());
+    }
+
+    void handlePropertyChange(short propId, const T* const, const T* const newValue) override {
+        std::ostringstream stream;
+        stream << *newValue;
+        std::string shown;
+        fastdelegate::FastDelegate1<const std::string&> target;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            (propId != frontId ? backText : frontText) = stream.str();
+            shown = displayTextLocked(true);
+            target = textDelegate;
+        }
+        if (target) {
+            target(shown);
+        }
+    }
+
+    std::string getDisplayText(bool withSuffix) const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return displayTextLocked(withSuffix);
+    }
+
+    std::string toggleSide(bool withSuffix) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (side != 2) {
+            side = side == 0 ? 1 : 0;
+        }
+        return displayTextLocked(withSuffix);
+    }
+
+    unsigned int getSide() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return side;
+    }
+
+    void setFrontSuffix(const std::string& suffix) {
+        std::lock_guard<std::mutex> lock(mutex);
+        frontSuffix = suffix;
+    }
+    void setBackSuffix(const std::string& suffix) {
+        std::lock_guard<std::mutex> lock(mutex);
+        backSuffix = suffix;
+    }
+
+    void setDisplayTextChangedDelegate(fastdelegate::FastDelegate1<const std::string&> delegate) {
+        std::lock_guard<std::mutex> lock(mutex);
+        textDelegate = delegate;
+    }
+
+private:
+    std::set<short> ids() const {
+        std::set<short> result{frontId};
+        if (side != 2) {
+            result.insert(backId);
+        }
+        return result;
+    }
+
+    std::string displayTextLocked(bool withSuffix) const {
+        const bool back = side == 1;
+        std::string text = back ? backText : frontText;
+        const std::string& suffix = back ? backSuffix : frontSuffix;
+        if (withSuffix && !suffix.empty()) {
+            text += " " + suffix;
+        }
+        return text;
+    }
+
+    const short frontId;
+    const short backId;
+    std::string frontText;
+    std::string backText;
+    std::string frontSuffix;
+    std::string backSuffix;
+    unsigned int side;
+    fastdelegate::FastDelegate1<const std::string&> textDelegate;
+    mutable std::mutex mutex;  // guards everything above but the ids
+};
+
+}  // namespace vpcore

@@ -1,0 +1,26 @@
+// The banner at the top of the main window: the current location (property 17), or an
+// invitation to set one until the location service publishes it. Built on the GUI thread
+// after the location service has registered property 17.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "DoubleSidedDataWidget.h"
+#include "DoubleSidedPresentationModel.h"
+
+class LocationWidget : public QWidget {
+public:
+    explicit LocationWidget(QWidget* parent);
+
+    void setLabelMinimumSize(int width, int height);
+
+    DoubleSidedDataWidget<vpcore::DoubleSidedPresentationModel<std::string>>* labelWidget() const {
+        return label;
+    }
+
+private:
+    // Members go before the Qt children, so the model stops listening before its widget goes.
+    vpcore::DoubleSidedPresentationModel<std::string> model;
+    DoubleSidedDataWidget<vpcore::DoubleSidedPresentationModel<std::string>>* label;
+};

@@ -1,0 +1,42 @@
+#include "VPStatusBar.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+
+#include "VPDataEvent.h"
+#include "VPMessageBox.h"
+
+VPStatusBar::VPStatusBar(QWidget* parent)
+    : QStatusBar(parent), progressBar(new QProgressBar(this)) {
+    progressBar->setMaximumWidth(200);
+    addPermanentWidget(progressBar, 0);
+    auto* spacer = new QLabel(this);
+    spacer->setMinimumWidth(50);
+    addPermanentWidget(spacer, 0);
+}
+
+bool VPStatusBar::event(QEvent* e) {
+    if (e->type() == VPDataEventStatusMessage::eventType()) {
+        const vpcore::StatusMessage_t message = static_cast<VPDataEventStatusMessage*>(e)->data();
+        const QString text = QString::fromStdString(message.message);
+        if (message.popup != 0) {
+            VPMessageBox::information(this, QCoreApplication::applicationName(), text);
+        } else {
+            showMessage(text, 5000);
+        }
+        return true;
+    }
+    if (e->type() == VPDataEventProgressInfo::eventType()) {
+        const vpcore::ProgressInfo_t info = static_cast<VPDataEventProgressInfo*>(e)->data();
+        if (info.state == 1) {
+            progressBar->setRange(0, 0);
+            showMessage(QString::fromStdString(info.description), 0);
+        } else if (info.state == 0) {
+            progressBar->setRange(-1, -1);
+            progressBar->reset();
+            clearMessage();
+        }
+    }
+    return QStatusBar::event(e);
+}

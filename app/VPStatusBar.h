@@ -1,0 +1,21 @@
+// The status bar of every VespWindow: shows the core's status messages for five seconds (or
+// in a message box when they ask for one) and a busy indicator while a task reports progress.
+// Fed only by posted VPDataEventStatusMessage / VPDataEventProgressInfo events.
+#pragma once
+
+#include <QStatusBar>
+
+class QProgressBar;
+
+class VPStatusBar : public QStatusBar {
+public:
+    explicit VPStatusBar(QWidget* parent);
+
+    QProgressBar* progressBarWidget() const { return progressBar; }
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    QProgressBar* progressBar;  // a child of the bar
+};

@@ -1,0 +1,186 @@
+#include "VespWindow.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QToolButton>
+
+#include "VPDataEvent.h"
+#include "VPMessageBox.h"
+#include "VPStatusBar.h"
+
+namespace {
+
+const char* const kButtonStyle = "background-color: rgba(255, 255, 255, 0);\nborder: none;";
+
+QToolButton* makeButton(QWidget* parent, const char* name, const QRect& geometry,
+                        const char* iconResource) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setCursor(Qt::PointingHandCursor);
+    QIcon icon;
+    icon.addPixmap(QPixmap(iconResource), QIcon::Normal, QIcon::Off);
+    button->setIcon(icon);
+    button->setIconSize(QSize(32, 32));
+    button->setCheckable(false);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setAutoRaise(false);
+    return button;
+}
+
+}  // namespace
+
+VespWindow::VespWindow(QWidget* parent) : QDialog(parent) {
+    // A mask alone leaves the window manager's frame and title bar on X11.
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setupUi(this);
+    centerOnDesktop();
+    setMinimumSize(300, 200);
+}
+
+void VespWindow::setupUi(QWidget* window) {
+    if (window->objectName().isEmpty()) {
+        window->setObjectName("VespWindowClass");
+    }
+    window->resize(600, 480);
+    centralWidget = new QWidget(window);
+    centralWidget->setObjectName("centralWidget");
+    centralWidget->setGeometry(QRect(0, 0, 1119, 31));
+    btnClose =
+        makeButton(centralWidget, "btnClose", QRect(500, 0, 20, 20), ":/Resources/Down_Arrow.png");
+    btnConfigure = makeButton(centralWidget, "btnConfigure", QRect(470, 0, 20, 20),
+                              ":/Resources/settings.png");
+    btnClose2 = makeButton(centralWidget, "btnClose2", QRect(530, 0, 20, 20),
+                           ":/Resources/window_close_lighter.png");
+    retranslateUi(window);
+    QMetaObject::connectSlotsByName(window);
+}
+
+void VespWindow::retranslateUi(QWidget* window) {
+    window->setWindowTitle(QCoreApplication::translate("VespWindowClass", "VespWindow"));
+    const std::pair<QToolButton*, const char*> tips[] = {
+        {btnClose, "Minimize"}, {btnConfigure, "Customize settings"}, {btnClose2, "Close window"}};
+    for (const auto& [button, tip] : tips) {
+        button->setToolTip(QCoreApplication::translate("VespWindowClass", tip));
+        button->setStyleSheet(kButtonStyle);
+        button->setText(QString());
+    }
+}
+
+void VespWindow::setUpWindow() {
+    if (!configureButtonShown) {
+        btnConfigure->hide();
+    }
+    btnClose->setVisible(!closeButtonShown);
+    btnClose2->setVisible(closeButtonShown);
+    init();
+}
+
+void VespWindow::init() {
+    statusBar();
+}
+
+void VespWindow::configure() {}
+
+VPStatusBar* VespWindow::statusBar() {
+    if (statusBarWidget == nullptr) {
+        const QSize size = this->size();
+        statusBarWidget = new VPStatusBar(this);
+        statusBarWidget->resize(size.width() - 20, 22);
+        statusBarWidget->move(40, size.height() - 20);
+        statusBarWidget->setSizeGripEnabled(false);
+    }
+    return statusBarWidget;
+}
+
+QWidget* VespWindow::contentWidget() {
+    if (contentArea == nullptr) {
+        contentArea = new QWidget(this);
+        contentArea->resize(width() - 10, height() - 60);
+        contentArea->move(10, 30);
+    }
+    return contentArea;
+}
+
+void VespWindow::centerOnDesktop() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect desktop = screen->availableGeometry();
+    move(desktop.x() + (desktop.width() - width()) / 2,
+         desktop.y() + (desktop.height() - height()) / 2);
+}
+
+bool VespWindow::event(QEvent* e) {
+    if (e->type() == VPDataEventQString::eventType()) {
+        VPMessageBox::critical(this, QString(), static_cast<VPDataEventQString*>(e)->data());
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void VespWindow::mousePressEvent(QMouseEvent* e) {
+    QDialog::mousePressEvent(e);
+    if (e->button() == Qt::LeftButton) {
+        dragPosition = e->globalPosition().toPoint();
+        dragging = true;
+    }
+}
+
+void VespWindow::mouseMoveEvent(QMouseEvent* e) {
+    QDialog::mouseMoveEvent(e);
+    if (dragging) {
+        const QPoint now = e->globalPosition().toPoint();
+        const QPoint delta = now - dragPosition;
+        move(x() + delta.x(), y() + delta.y());
+        dragPosition = now;
+    }
+}
+
+void VespWindow::mouseReleaseEvent(QMouseEvent* e) {
+    QDialog::mouseReleaseEvent(e);
+    dragging = false;
+}
+
+void VespWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QLinearGradient gradient(width() / 2, 0, width() / 2, height());
+    gradient.setColorAt(0, QColor(25, 25, 112, 255));
+    gradient.setColorAt(1, Qt::white);
+    painter.fillRect(0, 0, width(), height(), gradient);
+    painter.fillRect(20, height() - 25, width() - 40, 1, Qt::gray);
+}
+
+void VespWindow::resizeEvent(QResizeEvent*) {
+    QPixmap pixmap(size());
+    pixmap.fill(Qt::white);
+    {
+        QPainter painter(&pixmap);
+        painter.setBrush(QBrush(Qt::black, Qt::SolidPattern));
+        painter.drawRoundedRect(pixmap.rect(), 20, 20, Qt::RelativeSize);
+    }
+    setMask(pixmap.createMaskFromColor(Qt::white));
+    btnClose->move(pixmap.width() - 80, 3);
+    btnClose2->move(pixmap.width() - 80, 3);
+    btnConfigure->move(pixmap.width() - 108, 3);
+}
+
+void VespWindow::on_btnClose_clicked() {
+    setVisible(false);
+}
+
+void VespWindow::on_btnClose2_clicked() {
+    close();
+}
+
+void VespWindow::on_btnConfigure_clicked() {
+    configure();
+}

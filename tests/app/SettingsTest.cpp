@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <stdexcept>
+
+#include "HttpTestServer.h"
+#include "Settings.h"
+#include "UpdateChecker.h"
+
+namespace {
+
+using testsupport::HttpTestServer;
+
+// The INI file of the test profile, as text.
+QString iniText() {
+    QFile file(QSettings().fileName());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { QSettings().clear(); }
+    void TearDown() override { QSettings().clear(); }
+};
+
+TEST_F(SettingsTest, FirstReadStoresTheDefault) {
+    struct Case {
+        const char* key;
+        QVariant value;
+    };
+    const Case cases[] = {{"SOUND_ALERT", true},
+                          {"PLAY_ALERT_UNTIL_VIEWED", false},
+                          {"PLAY_ALERT_INTERVAL_IN_MIN", 3},
+                          {"PLAY_SOUNDS", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_FALSE(QSettings().contains(c.key));
+        EXPECT_EQ(getSetting(c.key).toString(), c.value.toString());
+        EXPECT_TRUE(QSettings().contains(c.key));
+    }
+    EXPECT_EQ(readIntSetting("PLAY_ALERT_INTERVAL_IN_MIN"), 3);
+    EXPECT_TRUE(readBoolSetting("PLAY_SOUNDS"));
+    EXPECT_FALSE(readBoolSetting("PLAY_ALERT_UNTIL_VIEWED"));
+    EXPECT_TRUE(iniText().contains("PLAY_ALERT_INTERVAL_IN_MIN=3"));
+}
+
+TEST_F(SettingsTest, AStoredValueIsReadNotReplaced) {
+    setSetting("PLAY_ALERT_INTERVAL_IN_MIN", 7);
+    setSetting("PLAY_SOUNDS", false);
+    EXPECT_EQ(readIntSetting("PLAY_ALERT_INTERVAL_IN_MIN"), 7);
+    EXPECT_FALSE(readBoolSetting("PLAY_SOUNDS"));
+    // Values written by hand in the INI file come back as text.
+    QSettings().setValue("SOUND_ALERT", "false");
+    EXPECT_FALSE(readBoolSetting("SOUND_ALERT"));
+}
+
+TEST_F(SettingsTest, TheLiteralSentinelCountsAsAbsent) {
+    QSettings().setValue("PLAY_ALERT_INTERVAL_IN_MIN", "undefined");
+    EXPECT_EQ(readIntSetting("PLAY_ALERT_INTERVAL_IN_MIN"), 3);
+    EXPECT_EQ(QSettings().value("PLAY_ALERT_INTERVAL_IN_MIN").toInt(), 3);
+}
+
+TEST_F(SettingsTest, AKeyWithoutADefaultThrowsAndWritesNothing) {
+    try {
+        getSetting("CURRENT_LOCATION");
+        FAIL() << "no exception";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "CURRENT_LOCATION default not defined.");
+    }
+    EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
+    QSettings settings;
+    EXPECT_THROW(storeSettingDefault(settings, "Ombrix"), std::invalid_argument);
+}
+
+TEST_F(SettingsTest, ReadSettingReportsAbsenceWithoutWriting) {
+    bool found = true;
+    EXPECT_EQ(readSetting<QString>("CURRENT_LOCATION", found), QString());
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(readSetting<QList<QVariant>>("ALL_LOCATIONS", found).isEmpty());
+    EXPECT_FALSE(found);
+    EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
+    EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+
+    setSetting("CURRENT_LOCATION", "Austin, TX");
+    setSetting("ALL_LOCATIONS", QList<QVariant>{"78701", "TXC453", "KATT", "Austin", "EWX",
+                                                "Austin/San Antonio", "Austin, TX"});
+    EXPECT_EQ(readSetting<QString>("CURRENT_LOCATION", found), "Austin, TX");
+    EXPECT_TRUE(found);
+    const QList<QVariant> list = readSetting<QList<QVariant>>("ALL_LOCATIONS", found);
+    EXPECT_TRUE(found);
+    ASSERT_EQ(list.size(), 7);
+    std::string text;
+    toStdString(list[6], text);
+    EXPECT_EQ(text, "Austin, TX");
+    QString back;
+    toQString(text, back);
+    EXPECT_EQ(back, "Austin, TX");
+}
+
+class UpdateCheckerTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        QSettings().setValue("Ombrix", "2.0");
+        qputenv("OMBRIX_HOME_HOST", server.host().c_str());
+    }
+    void TearDown() override {
+        qunsetenv("OMBRIX_HOME_HOST");
+        SettingsTest::TearDown();
+    }
+    HttpTestServer server;
+};
+
+TEST_F(UpdateCheckerTest, ComparesThePublishedVersionWithTheInstalledOne) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    struct Case {
+        const char* body;
+        bool newer;
+        float latest;
+        const char* error;
+    };
+    const Case cases[] = {{"2.0", false, 2.0f, ""},
+                          {"2.1", true, 2.1f, ""},
+                          {"2.1\r\n", true, 2.1f, ""},
+                          {"1.9", false, 1.9f, ""},
+                          {"", false, -1.0f, "Unable to check for update."},
+                          {"<html>moved</html>", false, 0.0f, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        server.addRoute("/Ombrix.version", HttpTestServer::ok(c.body, "text/plain"));
+        QString error;
+        float latest = -1.0f;
+        EXPECT_EQ(UpdateChecker::instance().checkForUpdate(error, latest), c.newer);
+        EXPECT_FLOAT_EQ(latest, c.latest);
+        EXPECT_EQ(error, c.error);
+    }
+    EXPECT_EQ(server.requestCount("/Ombrix.version"), 6);
+    EXPECT_EQ(UpdateChecker::instance().homePageUrl(), QString::fromStdString(server.url("/")));
+}
+
+TEST_F(UpdateCheckerTest, AFailedFetchKeepsTheServicesError) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    server.addRoute("/Ombrix.version", HttpTestServer::status(404, "gone"));
+    QString error;
+    float latest = -1.0f;
+    EXPECT_FALSE(UpdateChecker::instance().checkForUpdate(error, latest));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FLOAT_EQ(latest, -1.0f);
+}
+
+TEST_F(UpdateCheckerTest, NoInstalledVersionMeansAnyPublishedVersionIsNewer) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    QSettings().remove("Ombrix");
+    server.addRoute("/Ombrix.version", HttpTestServer::ok("0.5", "text/plain"));
+    QString error;
+    float latest = 0.0f;
+    EXPECT_TRUE(UpdateChecker::instance().checkForUpdate(error, latest));
+    EXPECT_FLOAT_EQ(latest, 0.5f);
+}
+
+}  // namespace
