@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "display/BarometerEngViewModel.h"
@@ -143,6 +144,11 @@ TEST_F(BarometerViewModelTest, PressureFacesShowNoLabelsOfTheirOwn) {
     EXPECT_EQ(millibars.getMajorTickDisplayValues().front(), "940");
     EXPECT_EQ(millibars.getMajorTickDisplayValues().back(), "1060");
     EXPECT_EQ(millibars.getToolTip(), "Barometric pressure\n0.0 mb ");
+    std::unique_ptr<QImage> first = inches.getBackPlateImage();
+    std::unique_ptr<QImage> second = inches.getBackPlateImage();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first.get(), second.get());
 }
 
 }  // namespace
