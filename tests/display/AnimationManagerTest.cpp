@@ -126,6 +126,20 @@ TEST(AnimationManagerTest, ADelegateThatChangesTheListDuringAFrameSkipsNoOtherEn
     }
 }
 
+TEST(AnimationManagerTest, AFrameThatArrivesWhileOneRunsIsLeftForLater) {
+    // A delegate that opens a dialog runs a local event loop, which can deliver the next timer
+    // event while this frame is still walking the list.
+    auto manager = AnimationManagerTestAccess::create();
+    Journal journal;
+    Owner a("a", journal, 1.0f), b("b", journal);
+    manager->registerAnimationObject(&a.animation);
+    manager->registerAnimationObject(&b.animation);
+    a.onStep = [&] { AnimationManagerTestAccess::timerFrame(*manager); };
+
+    AnimationManagerTestAccess::frame(*manager, 1);
+    EXPECT_EQ(journal, (Journal{"a step", "a display", "b display"}));
+}
+
 TEST(AnimationManagerTest, WhilePausedNothingRunsAndResumingDoesNotCatchUp) {
     auto manager = AnimationManagerTestAccess::create();
     Journal journal;
