@@ -26,10 +26,11 @@ struct VPCORE_EXPORT ForecastItem_t {
     ForecastItem_t& operator=(const ForecastItem_t& other);
     ~ForecastItem_t();
 
-    std::string periodName;        // "Tonight", "Monday", ... as the feed names it
-    std::unique_ptr<QImage> icon;  // null until the provider has fetched it
-    std::string hiLoLabel;         // "Hi" or "Lo"
-    int temperature = 0;           // degrees Fahrenheit
+    std::string periodName;  // "Tonight", "Monday", ... as the feed names it
+    // Null until set; after an update an image, which isNull() when it could not be had.
+    std::unique_ptr<QImage> icon;
+    std::string hiLoLabel;  // "Hi" or "Lo"
+    int temperature = 0;    // degrees Fahrenheit
     std::string shortDesc;
     std::string longDesc;  // the worded forecast
     Condition_t condition = CONDITION_SUNNY;
