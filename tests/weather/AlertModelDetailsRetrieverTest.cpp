@@ -202,3 +202,26 @@ TEST(AlertModelDetailsRetrieverConstructionTest, NeedsAnAlert) {
                   [] { AlertModelDetailsRetriever retriever(nullptr); }),
               "AlertModelDetailsRetriever needs an alert");
 }
+
+// Runs the real scheduler threads without a fetch, so that it also runs under ThreadSanitizer:
+// the runner clears the details and announces the end while the test thread waits.
+TEST(AlertModelDetailsRetrieverSchedulerTest, FailedRunOnTheRunnerThreadAnnouncesItsEndOnce) {
+    NotificationService::Instance().registerPropertyIds({PROP_ALERT_DETAILS});
+    {
+        EventRecorder details(std::set<short>{PROP_ALERT_DETAILS});
+        const auto alert = std::make_shared<Alert_t>("file:///etc/hostname");
+        alert->description = std::make_unique<AlertDescription_t>("old", "old", "old");
+        vpcore::TaskScheduler& scheduler = vpcore::TaskScheduler::instance();
+        LogCapture log;
+        scheduler.queueTask(new AlertModelDetailsRetriever(alert));
+        scheduler.startScheduler();
+        const bool freed = waitUntil([&] { return alert.use_count() == 1; });
+        scheduler.shutdown();
+
+        ASSERT_TRUE(freed) << log.text();
+        EXPECT_EQ(details.count(PROP_ALERT_DETAILS), 1);
+        EXPECT_EQ(alert->description, nullptr);
+        EXPECT_EQ(log.count("task <Retrieve Alert Details> completed and failed"), 1) << log.text();
+    }
+    NotificationService::Instance().reset();
+}
