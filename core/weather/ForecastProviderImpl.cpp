@@ -105,8 +105,7 @@ ForecastProviderImpl::ForecastProviderImpl(const std::pair<float, float>& positi
 ForecastProviderImpl::~ForecastProviderImpl() = default;
 
 std::string ForecastProviderImpl::forecastSiteUrl() {
-    const std::string host = serviceHost("OMBRIX_FORECAST_HOST", "https://forecast.weather.gov");
-    return host.find("://") == std::string::npos ? "http://" + host : host;
+    return serviceRoot("OMBRIX_FORECAST_HOST", "https://forecast.weather.gov");
 }
 
 void ForecastProviderImpl::registerForPublish() {
