@@ -6,6 +6,7 @@
 
 #include "services/Logger.h"
 #include "services/QSleeper.h"
+#include "services/RemoteResourceService.h"
 #include "services/SchedulerRules.h"
 #include "services/SchedulerThread.h"
 #include "services/StatusService.h"
@@ -48,8 +49,11 @@ TaskScheduler& TaskScheduler::instance() {
 }
 
 TaskScheduler::TaskScheduler() : statisticsEnabled(false), retryTime(DEFAULT_RETRY_SECONDS) {
-    // Constructed before the scheduler, the logger outlives it: the destructor may log.
+    // Constructed before the scheduler, these outlive it: the destructor may log, and the
+    // runner it joins at exit may be fetching. Left to its first fetch, the resource service
+    // would be built on the runner thread after the scheduler and destroyed before it.
     Logger::Instance();
+    RemoteResourceService::instance();
 }
 
 TaskScheduler::~TaskScheduler() {
