@@ -3,6 +3,7 @@
 #include <QDomDocument>
 #include <QDomElement>
 #include <QThread>
+#include <mutex>
 #include <string>
 
 #include "services/XMLHelper.h"
@@ -135,7 +136,10 @@ TEST_F(XMLHelperTest, DeeplyNestedDocumentIsSearchedOnASmallStack) {
     QString foundText;
     QString foundLevel;
     bool missNull = false;
+    // QThread's join is invisible to ThreadSanitizer; the mutex hands the results over.
+    std::mutex results;
     QThread* const search = QThread::create([&] {
+        std::lock_guard<std::mutex> lock(results);
         const QDomNode found =
             XMLHelper::findNodeWhereTextEquals(document, "name", "deepest", false);
         foundText = found.toElement().text();
@@ -147,6 +151,7 @@ TEST_F(XMLHelperTest, DeeplyNestedDocumentIsSearchedOnASmallStack) {
     search->start();
     ASSERT_TRUE(search->wait(60000));
     delete search;
+    std::lock_guard<std::mutex> lock(results);
 
     EXPECT_EQ(foundText, "deepest");
     EXPECT_EQ(foundLevel, QString::number(depth - 1));
