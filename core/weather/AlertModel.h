@@ -1,7 +1,6 @@
-// The weather alerts in force for the current location, and the judge of what a new list
-// means: alerts expired (24), a new alert (23), new or changed alerts (22). A scheduled task
-// whose run, on the scheduler's runner thread, asks the feed provider for the list; the GUI
-// thread reads the list with getAlertItems.
+// The weather alerts in force for the current location, and the judge of what a new list means:
+// alerts expired (24), a new alert (23), new or changed alerts (22). Runs as a scheduled task on
+// the runner thread; the GUI thread reads the list with getAlertItems.
 #pragma once
 
 #include <cstdint>

@@ -115,6 +115,10 @@ TEST_F(AlertModelDetailsRetrieverTest, AttachesEventDescriptionAndInstructionOfT
          ""},
         {"names with a namespace prefix", prefixed, "Dense Fog Advisory",
          "Visibility one quarter mile or less.", "Slow down."},
+        {"no instruction element",
+         "<alert xmlns='urn:oasis:names:tc:emergency:cap:1.2'><info><event>Heat Advisory</event>"
+         "<description>Hot.</description></info></alert>",
+         "Heat Advisory", "Hot.", ""},
         {"no info", fixtureText("cap_no_info.xml"), "", "", ""},
     };
     int n = 0;
