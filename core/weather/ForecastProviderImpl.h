@@ -29,9 +29,9 @@ public:
     ForecastProviderImpl& operator=(const ForecastProviderImpl& other) = default;
     ~ForecastProviderImpl() override;
 
-    // The bytes-free, network-free step of an update: the 12-hour periods of a DWML point
-    // forecast, in feed order, and beside each its icon address as the feed writes it ("" when
-    // it has none). A period whose temperature the feed marks as missing is left out. False,
+    // The step of an update after the fetch and before the icons: the 12-hour periods of a DWML
+    // point forecast, in feed order, and beside each its icon address as the feed writes it (""
+    // when it has none). A period whose temperature the feed marks as missing is left out. False,
     // with an ERROR line and nothing filled, for a document that is not such a forecast.
     static bool readForecast(const QDomDocument& document,
                              std::vector<std::unique_ptr<ForecastItem_t>>& items,

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -209,6 +210,7 @@ TEST(ForecastModelTest, ARecordHandedInTwiceIsTakenOnce) {
 TEST(ForecastModelTest, ReadersOnAnotherThreadSeeWholeLists) {
     ForecastModel model;
     std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
     std::atomic<int> torn{0};
     std::thread reader([&] {
         while (!done.load()) {
@@ -216,13 +218,19 @@ TEST(ForecastModelTest, ReadersOnAnotherThreadSeeWholeLists) {
             if (!items.empty() && items.size() != 3u) {
                 ++torn;
             }
+            ++reads;
         }
     });
-    for (int i = 0; i < 300; ++i) {
-        model.assignForecastItems({record("A", i), record("B", i), record("C", i)});
+    // Replace the list until the reader has overlapped with it for a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int updates = 0;
+    while ((reads.load() < 500 || updates < 500) && std::chrono::steady_clock::now() < deadline) {
+        model.assignForecastItems({record("A", updates), record("B", updates), record("C", 0)});
+        ++updates;
     }
     done = true;
     reader.join();
+    EXPECT_GE(reads.load(), 500);
     EXPECT_EQ(torn.load(), 0);
 }
 

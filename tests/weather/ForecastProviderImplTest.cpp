@@ -56,7 +56,7 @@ QDomDocument parse(const std::string& text) {
 
 // A small MapClick-shaped forecast. Periods alternate day and night, 12 hours apart; "nil"
 // writes a value the feed marks as missing.
-struct Spec {
+struct Shape {
     int periods = 2;
     bool nightFirst = false;
     std::vector<std::string> maxima = {"80"};
@@ -69,26 +69,26 @@ struct Spec {
     bool periodLayout = true;
 };
 
-std::string dwml(const Spec& spec) {
-    const QDateTime first(QDate(2026, 3, 2), QTime(spec.nightFirst ? 18 : 6, 0),
+std::string dwml(const Shape& shape) {
+    const QDateTime first(QDate(2026, 3, 2), QTime(shape.nightFirst ? 18 : 6, 0),
                           QTimeZone(-5 * 3600));
-    const auto isNight = [&spec](int i) { return (i % 2 == 0) == spec.nightFirst; };
+    const auto isNight = [&shape](int i) { return (i % 2 == 0) == shape.nightFirst; };
     const auto start = [&first](int i) {
         return first.addSecs(12 * 3600 * i).toString(Qt::ISODate).toStdString();
     };
     const auto name = [&isNight](int i) {
         return (isNight(i) ? "Night " : "Day ") + std::to_string(i / 2 + 1);
     };
-    const std::string layout = "k-p12h-n" + std::to_string(spec.periods) + "-1";
+    const std::string layout = "k-p12h-n" + std::to_string(shape.periods) + "-1";
 
     std::ostringstream d;
     d << "<?xml version=\"1.0\"?>\n<dwml xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
       << "<data type=\"forecast\">\n";
     d << "<time-layout><layout-key>k-p6h-n1-1</layout-key><start-valid-time>" << start(0)
       << "</start-valid-time></time-layout>\n";
-    if (spec.periodLayout) {
+    if (shape.periodLayout) {
         d << "<time-layout><layout-key>" << layout << "</layout-key>";
-        for (int i = 0; i < spec.periods; ++i) {
+        for (int i = 0; i < shape.periods; ++i) {
             d << "<start-valid-time period-name=\"" << name(i) << "\">" << start(i)
               << "</start-valid-time>";
         }
@@ -97,7 +97,7 @@ std::string dwml(const Spec& spec) {
     for (const bool night : {false, true}) {
         d << "<time-layout><layout-key>" << (night ? "k-p24h-min" : "k-p24h-max")
           << "</layout-key>";
-        for (int i = 0; i < spec.periods; ++i) {
+        for (int i = 0; i < shape.periods; ++i) {
             if (isNight(i) == night) {
                 d << "<start-valid-time>" << start(i) << "</start-valid-time>";
             }
@@ -113,24 +113,24 @@ std::string dwml(const Spec& spec) {
         }
         d << "</temperature>\n";
     };
-    if (spec.minimaListedFirst) {
-        series("minimum", "k-p24h-min", spec.minima);
-        series("maximum", "k-p24h-max", spec.maxima);
+    if (shape.minimaListedFirst) {
+        series("minimum", "k-p24h-min", shape.minima);
+        series("maximum", "k-p24h-max", shape.maxima);
     } else {
-        series("maximum", "k-p24h-max", spec.maxima);
-        series("minimum", "k-p24h-min", spec.minima);
+        series("maximum", "k-p24h-max", shape.maxima);
+        series("minimum", "k-p24h-min", shape.minima);
     }
-    if (spec.weather) {
+    if (shape.weather) {
         d << "<weather time-layout=\"" << layout << "\">";
-        const int count = spec.conditions < 0 ? spec.periods : spec.conditions;
+        const int count = shape.conditions < 0 ? shape.periods : shape.conditions;
         for (int i = 0; i < count; ++i) {
             d << "<weather-conditions weather-summary=\"Summary " << i << "\"/>";
         }
         d << "</weather>\n";
     }
-    if (spec.worded) {
+    if (shape.worded) {
         d << "<wordedForecast time-layout=\"" << layout << "\">";
-        const int count = spec.texts < 0 ? spec.periods : spec.texts;
+        const int count = shape.texts < 0 ? shape.periods : shape.texts;
         for (int i = 0; i < count; ++i) {
             d << "<text>Text " << i << ".</text>";
         }
@@ -299,17 +299,17 @@ TEST_F(ForecastProviderImplTest, TheSeriesThatStartsFirstLeads) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.nightFirst ? "night" : "day") + " first, minima listed " +
                      (c.minimaListedFirst ? "first" : "second"));
-        Spec spec;
-        spec.periods = 5;
-        spec.nightFirst = c.nightFirst;
-        spec.minimaListedFirst = c.minimaListedFirst;
-        spec.maxima = c.nightFirst ? std::vector<std::string>{"50", "52"}
-                                   : std::vector<std::string>{"50", "52", "54"};
-        spec.minima = c.nightFirst ? std::vector<std::string>{"30", "32", "34"}
-                                   : std::vector<std::string>{"30", "32"};
+        Shape shape;
+        shape.periods = 5;
+        shape.nightFirst = c.nightFirst;
+        shape.minimaListedFirst = c.minimaListedFirst;
+        shape.maxima = c.nightFirst ? std::vector<std::string>{"50", "52"}
+                                    : std::vector<std::string>{"50", "52", "54"};
+        shape.minima = c.nightFirst ? std::vector<std::string>{"30", "32", "34"}
+                                    : std::vector<std::string>{"30", "32"};
         Items items;
         std::vector<std::string> links;
-        ASSERT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(spec)), items, links));
+        ASSERT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(shape)), items, links));
         std::vector<std::string> labels;
         std::vector<int> temperatures;
         for (const auto& item : items) {
@@ -323,19 +323,19 @@ TEST_F(ForecastProviderImplTest, TheSeriesThatStartsFirstLeads) {
 }
 
 TEST_F(ForecastProviderImplTest, DocumentsOfTheWrongShapeAreRefusedWhole) {
-    Spec thirteenPeriods;
+    Shape thirteenPeriods;
     thirteenPeriods.periods = 13;
     thirteenPeriods.maxima = std::vector<std::string>(7, "80");
     thirteenPeriods.minima = std::vector<std::string>(7, "60");
-    Spec fewerConditions;
+    Shape fewerConditions;
     fewerConditions.conditions = 1;
-    Spec moreTexts;
+    Shape moreTexts;
     moreTexts.texts = 3;
-    Spec noWeather;
+    Shape noWeather;
     noWeather.weather = false;
-    Spec noWorded;
+    Shape noWorded;
     noWorded.worded = false;
-    Spec noLayout;
+    Shape noLayout;
     noLayout.periodLayout = false;
 
     const std::pair<std::string, std::string> cases[] = {
@@ -370,15 +370,15 @@ TEST_F(ForecastProviderImplTest, DocumentsOfTheWrongShapeAreRefusedWhole) {
 }
 
 TEST_F(ForecastProviderImplTest, MissingTemperatureDropsItsPeriodAndAnUnreadableOneCountsAsZero) {
-    Spec spec;
-    spec.periods = 4;
-    spec.maxima = {"80", "nil"};
-    spec.minima = {"abc", " 61 "};
+    Shape shape;
+    shape.periods = 4;
+    shape.maxima = {"80", "nil"};
+    shape.minima = {"abc", " 61 "};
     Items items;
     std::vector<std::string> links;
     LogCapture log;
 
-    ASSERT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(spec)), items, links));
+    ASSERT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(shape)), items, links));
 
     expectItems(items, {{"Day 1", "Hi", 80, "Summary 0", ForecastItem_t::CONDITION_SUNNY},
                         {"Night 1", "Lo", 0, "Summary 1", ForecastItem_t::CONDITION_NIGHT},
@@ -390,14 +390,14 @@ TEST_F(ForecastProviderImplTest, MissingTemperatureDropsItsPeriodAndAnUnreadable
 }
 
 TEST_F(ForecastProviderImplTest, ForecastWithoutPeriodsIsEmptyNotBroken) {
-    Spec spec;
-    spec.periods = 0;
-    spec.maxima = {};
-    spec.minima = {};
+    Shape shape;
+    shape.periods = 0;
+    shape.maxima = {};
+    shape.minima = {};
     Items items;
     std::vector<std::string> links;
 
-    EXPECT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(spec)), items, links));
+    EXPECT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(shape)), items, links));
     EXPECT_TRUE(items.empty());
     EXPECT_TRUE(links.empty());
 }
