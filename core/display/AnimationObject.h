@@ -22,8 +22,6 @@ public:
     void update(float elapsedMs);
     void updateDisplay();
 
-    float getStepInterval() const { return stepInterval; }
-
 private:
     float stepInterval;
     fastdelegate::FastDelegate0<> stepDelegate;

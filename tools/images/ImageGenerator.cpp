@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -163,7 +164,7 @@ QImage barometerPlate() {
     drawArc(painter, frame, inner, firstAngle, 351.0, INK, 1.2);
     for (int tenth = 0; tenth < INHG_PLACES; ++tenth) {
         const double angle = inHgAngle(INHG_FIRST + tenth / 10.0);
-        const int value = 275 + tenth;  // in hundredths of ten: 275 is 27.5
+        const int value = 275 + tenth;  // in tenths of an inch: 275 is 27.5
         if (value % 10 == 0) {
             drawTick(painter, frame, angle, inner, 0.395, INK, 2.2);
             drawCurvedLabel(painter, frame, QString::number(value / 10), 0.335, angle,
