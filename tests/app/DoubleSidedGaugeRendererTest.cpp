@@ -1,0 +1,371 @@
+// The gauge widget drawn for real (Mesa's software renderer under the virtual display): the
+// needle's angle, the read-out and the back face are read back from its framebuffer; flips
+// are driven by mouse presses and animation steps; repaints are counted.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QCursor>
+#include <QImage>
+#include <QTest>
+#include <cmath>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "AppTestSupport.h"
+#include "DoubleSidedGaugeRendererTestAccess.h"
+#include "display/AnimationManager.h"
+#include "display/BarometerEngViewModel.h"
+#include "display/BarometerMetricViewModel.h"
+#include "display/TempEngViewModel.h"
+#include "display/TempMetricViewModel.h"
+#include "display/WindViewModel.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+
+using namespace vpcore;
+using Access = DoubleSidedGaugeRendererTestAccess;
+
+namespace {
+
+constexpr int kSize = 160;
+constexpr double kPi = 3.14159265358979323846;
+
+// Counts the frames the widget draws.
+class CountingGauge : public DoubleSidedGaugeRenderer {
+public:
+    using DoubleSidedGaugeRenderer::DoubleSidedGaugeRenderer;
+    int paints = 0;
+
+protected:
+    void paintGL() override {
+        ++paints;
+        DoubleSidedGaugeRenderer::paintGL();
+    }
+};
+
+bool isNeedleRed(QRgb pixel) {
+    return qRed(pixel) > 180 && qGreen(pixel) < 90 && qBlue(pixel) < 90;
+}
+
+bool isWhite(QRgb pixel) {
+    return qRed(pixel) > 235 && qGreen(pixel) > 235 && qBlue(pixel) > 235;
+}
+
+// Where the needle points on the picture, in degrees counter-clockwise from the right, from
+// the red pixels of a ring just outside the hub (which covers the needle's root); NaN when
+// the ring holds no red.
+double needleAngle(const QImage& image, int* redPixels = nullptr) {
+    const double cx = image.width() / 2.0;
+    const double cy = image.height() / 2.0;
+    double sumX = 0.0;
+    double sumY = 0.0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const double dx = x + 0.5 - cx;
+            const double dy = cy - (y + 0.5);
+            const double distance = std::hypot(dx, dy);
+            if (distance < 25.0 || distance > 31.0 || !isNeedleRed(image.pixel(x, y))) {
+                continue;
+            }
+            sumX += dx / distance;
+            sumY += dy / distance;
+            ++count;
+        }
+    }
+    if (redPixels != nullptr) {
+        *redPixels = count;
+    }
+    if (count == 0) {
+        return std::nan("");
+    }
+    return std::atan2(sumY, sumX) * 180.0 / kPi;
+}
+
+// The angle a needle end point (face units, y up) shows at, on the front or, turned over,
+// on the back (left and right swapped).
+double expectedAngle(const Vector3D& end, int face) {
+    const double x = face == 0 ? end.x : -end.x;
+    return std::atan2(end.y, x) * 180.0 / kPi;
+}
+
+double angleBetween(double a, double b) {
+    double d = std::fmod(std::fabs(a - b), 360.0);
+    return d > 180.0 ? 360.0 - d : d;
+}
+
+bool isHubGrey(QRgb pixel) {
+    return std::abs(qRed(pixel) - 128) < 12 && std::abs(qGreen(pixel) - 128) < 12 &&
+           std::abs(qBlue(pixel) - 128) < 12;
+}
+
+// Pixels of the middle of the gauge, where the grey hub carries the white read-out.
+int middlePixels(const QImage& image, bool (*match)(QRgb)) {
+    const int cx = image.width() / 2;
+    const int cy = image.height() / 2;
+    int count = 0;
+    for (int y = cy - 10; y <= cy + 10; ++y) {
+        for (int x = cx - 16; x <= cx + 16; ++x) {
+            if (match(image.pixel(x, y))) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+int readoutPixels(const QImage& image) {
+    return middlePixels(image, isWhite);
+}
+
+class DoubleSidedGaugeRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& service = NotificationService::Instance();
+        const std::set<short> registered = service.getRegisteredPropertyIds();
+        std::set<short> missing;
+        for (short id : {PROP_TEMP_F, PROP_TEMP_C, PROP_PRESSURE_MB, PROP_PRESSURE_IN,
+                         PROP_WIND_MPH, PROP_WIND_KMH, PROP_WIND_DIR, PROP_CONDITIONS_RESET}) {
+            if (registered.count(id) == 0) {
+                missing.insert(id);
+            }
+        }
+        if (!missing.empty()) {
+            service.registerPropertyIds(missing);
+        }
+    }
+
+    // A gauge as the main window builds it: a dark snapshot behind it, 160 by 160, shown.
+    template <class Gauge = DoubleSidedGaugeRenderer>
+    static std::unique_ptr<Gauge> makeGauge(IGaugeViewModel* front, IGaugeViewModel* back) {
+        auto* background = new QImage(256, 256, QImage::Format_RGB32);
+        background->fill(QColor(25, 25, 112));
+        front->setBackgroundImage(background);
+        auto gauge = std::make_unique<Gauge>(nullptr, front, back);
+        gauge->resize(kSize, kSize);
+        gauge->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(gauge.get()));
+        return gauge;
+    }
+
+    // Published from a worker thread, as the scheduler's runner does; joined before the GUI
+    // thread looks, so the models are written before the widget reads them.
+    template <class T>
+    static void publish(short id, T oldValue, T newValue) {
+        std::thread worker(
+            [&] { NotificationService::Instance().notify<T>(id, &oldValue, &newValue); });
+        worker.join();
+    }
+
+    static void flipFully(DoubleSidedGaugeRenderer& gauge) {
+        QTest::mouseClick(&gauge, Qt::LeftButton);
+        for (int i = 0; i < 120 && Access::flipping(gauge); ++i) {
+            gauge.animationStep();
+        }
+        ASSERT_FALSE(Access::flipping(gauge));
+    }
+};
+
+TEST_F(DoubleSidedGaugeRendererTest, TheNeedlePointsAtTheReadingAndTheReadoutIsDrawn) {
+    auto* front = new TempEngViewModel();
+    auto gauge = makeGauge(front, new TempMetricViewModel());
+
+    for (float fahrenheit : {72.4f, -20.0f, 31.6f, 100.0f}) {
+        SCOPED_TRACE(fahrenheit);
+        publish<float>(PROP_TEMP_F, 0.0f, fahrenheit);
+        const QImage picture = gauge->grabFramebuffer();
+        ASSERT_FALSE(picture.isNull());
+        int red = 0;
+        const double angle = needleAngle(picture, &red);
+        EXPECT_GT(red, 8);
+        EXPECT_LT(angleBetween(angle, expectedAngle(*front->getNeedleEndpoint(), 0)), 6.0)
+            << "drawn at " << angle;
+        EXPECT_GT(readoutPixels(picture), 15);
+    }
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, AfterAFlipTheBackFaceIsShownMirrored) {
+    auto* front = new WindViewModel(WindViewModel::UNITS_MPH);
+    auto* back = new WindViewModel(WindViewModel::UNITS_KMH);
+    auto gauge = makeGauge(front, back);
+    publish<std::string>(PROP_WIND_DIR, "", "E");
+    publish<float>(PROP_WIND_KMH, 0.0f, 19.0f);
+
+    const double frontAngle = expectedAngle(*front->getNeedleEndpoint(), 0);
+    const double backAngle = expectedAngle(*back->getNeedleEndpoint(), 1);
+    ASSERT_GT(angleBetween(frontAngle, backAngle), 30.0) << "the faces must differ to tell";
+    EXPECT_LT(angleBetween(needleAngle(gauge->grabFramebuffer()), frontAngle), 6.0);
+
+    flipFully(*gauge);
+    EXPECT_FLOAT_EQ(Access::angle(*gauge), 180.0f);
+    const QImage picture = gauge->grabFramebuffer();
+    EXPECT_LT(angleBetween(needleAngle(picture), backAngle), 6.0);
+    EXPECT_GT(readoutPixels(picture), 15);
+    EXPECT_EQ(gauge->toolTip().toStdString(), back->getToolTip());
+
+    flipFully(*gauge);
+    EXPECT_FLOAT_EQ(Access::angle(*gauge), 0.0f);
+    EXPECT_LT(angleBetween(needleAngle(gauge->grabFramebuffer()), frontAngle), 6.0);
+    EXPECT_EQ(gauge->toolTip().toStdString(), front->getToolTip());
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, AGaugeWithoutABackShowsAnEmptyBack) {
+    auto* front = new BarometerEngViewModel();
+    auto gauge = makeGauge(front, nullptr);
+    EXPECT_EQ(gauge->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(gauge->property("playsound").toString(), "whirl");
+    publish<float>(PROP_PRESSURE_IN, 0.0f, 29.92f);
+    ASSERT_FALSE(std::isnan(needleAngle(gauge->grabFramebuffer())));
+    EXPECT_FALSE(gauge->toolTip().isEmpty());
+
+    flipFully(*gauge);
+    EXPECT_EQ(Access::side(*gauge), 1);
+    const QImage picture = gauge->grabFramebuffer();
+    int red = 0;
+    needleAngle(picture, &red);
+    EXPECT_EQ(red, 0);
+    EXPECT_EQ(middlePixels(picture, isHubGrey), 0);
+    EXPECT_TRUE(gauge->toolTip().isEmpty());
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, APressTogglesTheSideAndTheActiveModel) {
+    auto* front = new TempEngViewModel();
+    auto* back = new TempMetricViewModel();
+    auto gauge = makeGauge(front, back);
+    EXPECT_EQ(gauge->cursor().shape(), Qt::PointingHandCursor);
+
+    QTest::mousePress(gauge.get(), Qt::RightButton);
+    EXPECT_EQ(Access::side(*gauge), 1);
+    EXPECT_TRUE(Access::flipping(*gauge));
+    EXPECT_FALSE(front->isActive());
+    EXPECT_TRUE(back->isActive());
+    QTest::mouseRelease(gauge.get(), Qt::RightButton);
+
+    // A half turn is 60 steps of 3 degrees.
+    for (int i = 0; i < 59; ++i) {
+        gauge->animationStep();
+    }
+    EXPECT_TRUE(Access::flipping(*gauge));
+    gauge->animationStep();
+    EXPECT_FALSE(Access::flipping(*gauge));
+    EXPECT_FLOAT_EQ(Access::angle(*gauge), 180.0f);
+
+    QTest::mouseClick(gauge.get(), Qt::LeftButton);
+    EXPECT_EQ(Access::side(*gauge), 0);
+    EXPECT_TRUE(front->isActive());
+    EXPECT_FALSE(back->isActive());
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, APressDuringAFlipReversesItsTarget) {
+    struct Case {
+        const char* name;
+        int stepsBeforeSecondPress;
+        bool startOnBack;
+        float angleAtSecondPress;
+        int stepsToEnd;
+        float endAngle;
+    };
+    const Case cases[] = {
+        // Turning to the back, sent to the front: on past 180 to 360, which snaps to 0.
+        {"to back, then front", 30, false, 90.0f, 90, 0.0f},
+        // Turning to the front past 180, sent to the back: snaps back to 180 at once.
+        {"to front, then back", 10, true, 210.0f, 1, 180.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto gauge =
+            std::make_unique<DoubleSidedGaugeRenderer>(nullptr, new TempEngViewModel(), nullptr);
+        if (c.startOnBack) {
+            flipFully(*gauge);
+        }
+        QTest::mouseClick(gauge.get(), Qt::LeftButton);
+        for (int i = 0; i < c.stepsBeforeSecondPress; ++i) {
+            gauge->animationStep();
+        }
+        EXPECT_FLOAT_EQ(Access::angle(*gauge), c.angleAtSecondPress);
+        QTest::mouseClick(gauge.get(), Qt::LeftButton);
+        for (int i = 0; i < c.stepsToEnd - 1; ++i) {
+            gauge->animationStep();
+        }
+        EXPECT_TRUE(Access::flipping(*gauge));
+        gauge->animationStep();
+        EXPECT_FALSE(Access::flipping(*gauge));
+        EXPECT_FLOAT_EQ(Access::angle(*gauge), c.endAngle);
+        // Steps after the end change nothing.
+        gauge->animationStep();
+        EXPECT_FLOAT_EQ(Access::angle(*gauge), c.endAngle);
+    }
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, TheAnimationManagerDrivesAFlipAndThenLetsTheGaugeRest) {
+    auto gauge = makeGauge<CountingGauge>(new TempEngViewModel(), new TempMetricViewModel());
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > 0; }));
+    EXPECT_FALSE(Access::animating(*gauge));
+
+    const int before = gauge->paints;
+    QTest::mouseClick(gauge.get(), Qt::LeftButton);
+    EXPECT_TRUE(Access::animating(*gauge));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Access::flipping(*gauge); }, 10000));
+    EXPECT_FLOAT_EQ(Access::angle(*gauge), 180.0f);
+    EXPECT_FALSE(Access::animating(*gauge));
+    // Frames were drawn along the way (how many depends on the machine's load).
+    EXPECT_GT(gauge->paints - before, 3);
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, AnIdleGaugeRepaintsOnlyWhenAValueItShowsChanges) {
+    auto* front = new TempEngViewModel();
+    auto gauge = makeGauge<CountingGauge>(front, new TempMetricViewModel());
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > 0; }));
+    apptest::drainEvents();
+
+    // Idle: a third of a second would be 20 frames at the animation rate.
+    int before = gauge->paints;
+    QTest::qWait(330);
+    EXPECT_LE(gauge->paints - before, 1);
+
+    before = gauge->paints;
+    publish<float>(PROP_TEMP_F, 0.0f, 55.0f);
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > before; }));
+    EXPECT_EQ(gauge->toolTip().toStdString(), front->getToolTip());
+    EXPECT_NE(gauge->toolTip().indexOf("55.0"), -1);
+
+    // Values this gauge does not show (pressure) or that leave its faces as they were (a
+    // speed the temperature faces do not hear) cost no frame.
+    before = gauge->paints;
+    publish<float>(PROP_PRESSURE_IN, 0.0f, 30.01f);
+    publish<float>(PROP_WIND_MPH, 0.0f, 12.0f);
+    QTest::qWait(300);
+    EXPECT_EQ(gauge->paints, before);
+}
+
+TEST(DoubleSidedGaugeRendererProjection, HeightAndAspectFollowTheWidgetSize) {
+    struct Case {
+        int width;
+        int height;
+        int viewportHeight;
+        float aspect;
+    };
+    const Case cases[] = {
+        {160, 160, 160, 1.0f}, {300, 160, 160, 1.0f},  // the integer quotient, not 1.875
+        {480, 160, 160, 3.0f}, {160, 0, 1, 160.0f},    // a height of 0 counts as 1
+        {80, 160, 160, 0.5f},  // narrower than high: the true ratio, never 0
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " by " + std::to_string(c.height));
+        const auto projection = DoubleSidedGaugeRenderer::projectionFor(c.width, c.height);
+        EXPECT_EQ(projection.viewportWidth, c.width);
+        EXPECT_EQ(projection.viewportHeight, c.viewportHeight);
+        EXPECT_FLOAT_EQ(projection.aspect, c.aspect);
+    }
+}
+
+TEST(DoubleSidedGaugeRendererModels, TheGaugeNeedsAFrontModelAndFreesBoth) {
+    EXPECT_THROW(
+        DoubleSidedGaugeRenderer(nullptr, nullptr, new WindViewModel(WindViewModel::UNITS_KMH)),
+        std::invalid_argument);
+}
+
+}  // namespace
