@@ -57,6 +57,9 @@ protected:
     std::unique_ptr<QDomDocument> getXMLDocument() const;
     // Status bar message and ERROR line for a failed update.
     void handleException(const VpUpdateException& e);
+    // getXMLDocument() for a doUpdate: a failure is reported through handleException and
+    // gives null.
+    std::unique_ptr<QDomDocument> fetchXMLDocument();
     void setUrl(const std::string& newUrl) { url = newUrl; }
 
     // Read by buildUrl(); a subclass may change it to query another place (station retries).
