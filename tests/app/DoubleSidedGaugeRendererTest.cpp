@@ -121,6 +121,63 @@ int readoutPixels(const QImage& image) {
     return middlePixels(image, isWhite);
 }
 
+// A face of hand-placed ticks, one of each kind the widget draws differently.
+class TickFixtureModel : public IGaugeViewModel {
+public:
+    ~TickFixtureModel() override {
+        for (TickDisplay* tick : ticks) {
+            delete tick->colour;
+            delete tick->position;
+            delete tick;
+        }
+    }
+    void constructView() override {
+        add(new MinorTickDisplay(), new Vector3D(0.0f, 1.0f, 0.0f), 0.5f, 0.5f, true);
+        add(new MinorTickDisplay(), nullptr, 0.5f, -0.5f, true);
+        add(new MajorTickDisplay("88"), nullptr, -0.5f, -0.3f, true);
+        add(new MajorTickDisplay("88"), new Vector3D(0.0f, 0.0f, 1.0f), -0.5f, 0.3f, false);
+    }
+    const std::vector<TickDisplay*>* getTicks() const override { return &ticks; }
+    const Vector3D* getNeedleEndpoint() const override { return &needle; }
+    std::vector<std::string> getMajorTickDisplayValues() const override { return {"88"}; }
+    void setDigitalValue(const std::string&) override {}
+    std::string getDigitalValue() const override { return std::string(); }
+
+private:
+    void add(TickDisplay* tick, Vector3D* colour, float x, float y, bool visible) {
+        tick->colour = colour;
+        tick->position = new Vector3D(x, y, 0.0f);
+        tick->visible = visible;
+        ticks.push_back(tick);
+    }
+
+    std::vector<TickDisplay*> ticks;
+    Vector3D needle;
+};
+
+// Pixels of the square of half size `reach` round (cx, cy) that match.
+int pixelsNear(const QImage& image, int cx, int cy, int reach, bool (*match)(QRgb)) {
+    int count = 0;
+    for (int y = cy - reach; y <= cy + reach; ++y) {
+        for (int x = cx - reach; x <= cx + reach; ++x) {
+            if (image.rect().contains(x, y) && match(image.pixel(x, y))) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+bool isGreen(QRgb pixel) {
+    return qGreen(pixel) > 120 && qRed(pixel) < 100 && qBlue(pixel) < 100;
+}
+bool isDark(QRgb pixel) {
+    return qRed(pixel) < 70 && qGreen(pixel) < 70 && qBlue(pixel) < 70;
+}
+bool isPureBlue(QRgb pixel) {
+    return qBlue(pixel) > 180 && qRed(pixel) < 60 && qGreen(pixel) < 60;
+}
+
 class DoubleSidedGaugeRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -229,6 +286,27 @@ TEST_F(DoubleSidedGaugeRendererTest, AGaugeWithoutABackShowsAnEmptyBack) {
     EXPECT_EQ(red, 0);
     EXPECT_EQ(middlePixels(picture, isHubGrey), 0);
     EXPECT_TRUE(gauge->toolTip().isEmpty());
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, TicksAreDrawnByKindColourAndVisibility) {
+    auto gauge = makeGauge(new TickFixtureModel(), nullptr);
+    const QImage picture = gauge->grabFramebuffer();
+    // Where a face point lands on a 160-pixel gauge: the labels' shift (-0.07, -0.06), then
+    // 86.5 pixels per face unit at the depth of the front face.
+    const auto at = [](float x, float y) {
+        return QPoint(static_cast<int>(80 + (x - 0.07f) * 86.5f),
+                      static_cast<int>(80 - (y - 0.06f) * 86.5f));
+    };
+    const QPoint green = at(0.5f, 0.5f);
+    EXPECT_GT(pixelsNear(picture, green.x(), green.y(), 3, isGreen), 0);
+    EXPECT_LT(pixelsNear(picture, green.x(), green.y(), 6, isGreen), 16) << "a 2-pixel point";
+    const QPoint black = at(0.5f, -0.5f);
+    EXPECT_GT(pixelsNear(picture, black.x(), black.y(), 3, isDark), 0);
+    // The label starts at its point and runs right and up.
+    const QPoint label = at(-0.5f, -0.3f);
+    EXPECT_GT(pixelsNear(picture, label.x() + 6, label.y() - 4, 7, isDark), 5);
+    // The hidden blue label leaves no trace.
+    EXPECT_EQ(pixelsNear(picture, 80, 80, 80, isPureBlue), 0);
 }
 
 TEST_F(DoubleSidedGaugeRendererTest, APressTogglesTheSideAndTheActiveModel) {
