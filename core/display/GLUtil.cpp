@@ -5,9 +5,9 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <X11/Xlib.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <mutex>
 
 #include "services/Logger.h"
@@ -50,11 +50,12 @@ bool GLUtil::initGlut() {
     static bool initialised = false;
     std::call_once(once, [] {
         // freeglut opens the X display itself and ends the process when it cannot.
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') {
+        Display* probe = XOpenDisplay(nullptr);
+        if (probe == nullptr) {
             Logger::Instance().log("WARN", "No X display for GLUT: gauge texts are not drawn.");
             return;
         }
+        XCloseDisplay(probe);
         int argc = 1;
         char name[] = "Ombrix";
         char* argv[] = {name, nullptr};
