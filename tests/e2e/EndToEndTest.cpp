@@ -1,6 +1,7 @@
 // The whole core against the loopback NWS: a location is made current, every published value
-// arrives on the scheduler's threads, the forecast handler is called and the alerts are
-// announced; a second location then takes everything over, and nothing of the first runs again.
+// arrives on the scheduler's threads, the forecast handler is called, the alerts are announced
+// and one alert's details fetched; a second location then takes everything over, and nothing
+// of the first runs again.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -9,9 +10,11 @@
 
 #include "LogCapture.h"
 #include "LoopbackNws.h"
+#include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/AlertModel.h"
+#include "weather/AlertModelDetailsRetriever.h"
 #include "weather/LocationService.h"
 #include "weather/TemperatureInterpolater.h"
 
@@ -80,6 +83,23 @@ TEST_F(EndToEndTest, ALocationChangeSwapsEveryFeedOverCleanly) {
     service.getAlertModel()->getAlertItems(alerts);
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_NE(alerts[0]->title.find("Wind Advisory"), std::string::npos);
+
+    // The alert panel's request for an alert's full text: a one-shot task that follows the
+    // feed's link to the CAP document. The panel registers the event it announces.
+    NotificationService& notifications = NotificationService::Instance();
+    const bool detailsRegistered =
+        notifications.getRegisteredPropertyIds().count(PROP_ALERT_DETAILS) > 0;
+    if (!detailsRegistered) {
+        notifications.registerPropertyIds({PROP_ALERT_DETAILS});
+    }
+    TaskScheduler::instance().queueTask(new AlertModelDetailsRetriever(alerts[1]));
+    EXPECT_TRUE(e2e::waitUntil([&] { return journal.count(PROP_ALERT_DETAILS) == 1; }));
+    if (!detailsRegistered) {
+        notifications.unRegisterPropertyIds({PROP_ALERT_DETAILS});
+    }
+    ASSERT_NE(alerts[1]->description, nullptr);
+    EXPECT_EQ(alerts[1]->description->event, "Flood Watch");
+    EXPECT_NE(alerts[1]->description->description.find("INCLUDING TRAVIS"), std::string::npos);
 
     // The second location: everything changes over, the alerts expire, and after the change no
     // request of the first location reaches the server.
