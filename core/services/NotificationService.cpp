@@ -20,7 +20,8 @@ void NotificationService::unRegisterPropertyIds(const std::set<short>& ids) {
     }
 }
 
-const std::set<short>& NotificationService::getRegisteredPropertyIds() const {
+std::set<short> NotificationService::getRegisteredPropertyIds() const {
+    std::lock_guard<std::mutex> lock(mutex);
     return registeredIds;
 }
 
@@ -44,13 +45,67 @@ void NotificationService::addListener(void* listener, const std::set<short>& ids
 }
 
 void NotificationService::removeListener(void* listener, const std::set<short>& ids) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     for (short id : ids) {
         auto it = listeners.find(id);
         if (it != listeners.end()) {
             it->second.erase(listener);
         }
     }
+    // No call can start any more (beginCall looks again under the lock); wait for the ones
+    // under way on other threads. A call on this thread is the caller's own and has to be
+    // left running. Calls for ids not removed here are waited for too: they are short, and
+    // the owner deletes the listener as a whole.
+    const std::thread::id self = std::this_thread::get_id();
+    const auto removal = removals.emplace(listener, self);
+    callEnded.wait(lock, [&] {
+        const auto calls = runningCalls.equal_range(listener);
+        for (auto call = calls.first; call != calls.second; ++call) {
+            if (call->second != self && !isRemoving(listener, call->second)) {
+                return false;
+            }
+        }
+        return true;
+    });
+    removals.erase(removal);
+    lock.unlock();
+    // A removal on another thread may have been waiting for this one.
+    callEnded.notify_all();
+}
+
+bool NotificationService::isRemoving(void* listener, std::thread::id thread) const {
+    const auto range = removals.equal_range(listener);
+    for (auto removal = range.first; removal != range.second; ++removal) {
+        if (removal->second == thread) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool NotificationService::beginCall(short id, void* listener) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto it = listeners.find(id);
+    if (it == listeners.end() || it->second.count(listener) == 0) {
+        return false;
+    }
+    runningCalls.emplace(listener, std::this_thread::get_id());
+    return true;
+}
+
+void NotificationService::endCall(void* listener) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::thread::id self = std::this_thread::get_id();
+        const auto range = runningCalls.equal_range(listener);
+        for (auto call = range.first; call != range.second; ++call) {
+            if (call->second == self) {
+                runningCalls.erase(call);
+                break;
+            }
+        }
+    }
+    callEnded.notify_all();
 }
 
 std::vector<void*> NotificationService::listenersOf(short id) {

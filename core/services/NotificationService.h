@@ -1,13 +1,23 @@
 // The process-wide hub every published value travels through: publishers register their
 // property ids and notify changes, listeners subscribe to sets of ids. Listeners are called
-// synchronously on the notifying thread (usually the scheduler's runner thread).
+// synchronously on the notifying thread (usually the scheduler's runner thread); every member
+// may be called from any thread.
+//
+// Removal contract: once removePropertyChangeListener returns, no thread is calling that
+// listener any more and none will, so its owner may delete it at once (widgets do so in their
+// destructors on the GUI thread while the runner notifies). Removal waits for calls running
+// on other threads; a call on the removing thread itself (a listener removing itself or
+// another listener from inside its own call) is not waited for. So a listener must not wait
+// for the thread that may remove it, or the two wait for each other.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "services/IPropertyChangeListener.h"
@@ -27,9 +37,11 @@ public:
     // a set that fails registers none of its ids.
     void registerPropertyIds(const std::set<short>& ids);
     void unRegisterPropertyIds(const std::set<short>& ids);
-    const std::set<short>& getRegisteredPropertyIds() const;
+    // A copy: the set may change on another thread while the caller reads it.
+    std::set<short> getRegisteredPropertyIds() const;
 
     // The service does not own listeners: their owners remove them before destroying them.
+    // Removal waits while another thread is calling the listener (see the contract above).
     template <class T>
     void addPropertyChangeListener(IPropertyChangeListener<T>* listener,
                                    const std::set<short>& ids);
@@ -38,7 +50,9 @@ public:
                                       const std::set<short>& ids);
 
     // Calls every listener of id unless *oldValue == *newValue. The listeners' value type must
-    // be T; throws std::invalid_argument for an unregistered id.
+    // be T; throws std::invalid_argument for an unregistered id. A listener removed while the
+    // notification runs is not called after its removal; one added meanwhile is not called.
+    // An exception from a listener ends the notification and reaches the caller.
     template <class T>
     void notify(short id, const T* oldValue, const T* newValue);
     // A value-less event: listeners receive 0 -> 1.
@@ -54,10 +68,38 @@ private:
     void removeListener(void* listener, const std::set<short>& ids);
     // The listeners of id at this moment; throws when id is not registered.
     std::vector<void*> listenersOf(short id);
+    // Marks a call of listener for id as running on this thread; false (and nothing marked)
+    // when the listener has been removed from id since the snapshot.
+    bool beginCall(short id, void* listener);
+    void endCall(void* listener);
+    // Whether thread is inside a removal of listener; the lock must be held.
+    bool isRemoving(void* listener, std::thread::id thread) const;
+
+    // Ends the call mark also when the listener throws.
+    class CallGuard {
+    public:
+        CallGuard(NotificationService& service, void* listener)
+            : service(service), listener(listener) {}
+        ~CallGuard() { service.endCall(listener); }
+        CallGuard(const CallGuard&) = delete;
+        CallGuard& operator=(const CallGuard&) = delete;
+
+    private:
+        NotificationService& service;
+        void* const listener;
+    };
 
     std::set<short> registeredIds;
     std::map<short, std::set<void*>> listeners;
-    // Guards both containers. Listeners are called without it, so a listener may add or
+    // The listener calls running now, with their threads; removal waits on callEnded while
+    // one of its listener runs on another thread.
+    std::multimap<void*, std::thread::id> runningCalls;
+    // The threads inside removeListener, by listener: a call running on such a thread cannot
+    // end before that removal does, so two threads removing a listener from inside its
+    // calls do not wait for each other.
+    std::multimap<void*, std::thread::id> removals;
+    std::condition_variable callEnded;
+    // Guards the containers. Listeners are called without it, so a listener may add or
     // remove listeners, and registration on the GUI thread never races a notification.
     mutable std::mutex mutex;
 };
@@ -81,6 +123,10 @@ void NotificationService::notify(short id, const T* oldValue, const T* newValue)
         return;
     }
     for (void* target : targets) {
+        if (!beginCall(id, target)) {
+            continue;
+        }
+        const CallGuard guard(*this, target);
         static_cast<IPropertyChangeListener<T>*>(target)->handlePropertyChange(id, oldValue,
                                                                                newValue);
     }

@@ -29,6 +29,7 @@ QString RemoteResourceService::connectivityUrl() {
 
 void RemoteResourceService::registerNetworkConnectionHandler(
     fastdelegate::FastDelegate1<NetworkConnectionFlag> handler) {
+    std::lock_guard<std::mutex> lock(handlersMutex);
     networkConnectionHandlers.push_back(handler);
 }
 
@@ -127,9 +128,13 @@ QString RemoteResourceService::getRedirectUrl(const QString& body) {
 }
 
 void RemoteResourceService::fireNetworkConnectionHandlers(NetworkConnectionFlag flag) {
-    // By index: a handler may register another one.
-    for (std::size_t i = 0; i < networkConnectionHandlers.size(); ++i) {
-        const auto handler = networkConnectionHandlers[i];
+    // Called on a copy, without the lock: a handler may register another one.
+    std::vector<fastdelegate::FastDelegate1<NetworkConnectionFlag>> handlers;
+    {
+        std::lock_guard<std::mutex> lock(handlersMutex);
+        handlers = networkConnectionHandlers;
+    }
+    for (const auto& handler : handlers) {
         handler(flag);
     }
 }

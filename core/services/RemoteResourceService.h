@@ -2,12 +2,16 @@
 // time-out, run in a local event loop on the calling thread (usually the scheduler's runner
 // thread), following one redirect itself and, after a failed host lookup, optionally testing
 // whether the machine is on line at all. The state fields describe the last request only.
+// Every member may be called from any thread; the GUI thread registers handlers and tests
+// feeds while the runner thread fetches.
 #pragma once
 
 #include <QNetworkReply>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "services/FastDelegate.h"
@@ -39,6 +43,7 @@ public:
     bool isNetworkConnected() const { return networkConnected; }
 
     // Handlers are called, in the order registered, on the fetching thread after every fetch.
+    // A handler registered while a fetch calls the handlers is called from the next fetch on.
     void registerNetworkConnectionHandler(
         fastdelegate::FastDelegate1<NetworkConnectionFlag> handler);
 
@@ -53,11 +58,12 @@ private:
     QString getRedirectUrl(const QString& body);
     void fireNetworkConnectionHandlers(NetworkConnectionFlag flag);
 
-    // Shared without a lock: concurrent callers see each other's outcome.
-    QNetworkReply::NetworkError lastError = QNetworkReply::NoError;
-    bool sanityCheckConnection = false;
-    bool networkConnected = true;
+    // Atomic, as fetches run on several threads; concurrent callers see each other's outcome.
+    std::atomic<QNetworkReply::NetworkError> lastError{QNetworkReply::NoError};
+    std::atomic<bool> sanityCheckConnection{false};
+    std::atomic<bool> networkConnected{true};
     std::vector<fastdelegate::FastDelegate1<NetworkConnectionFlag>> networkConnectionHandlers;
+    std::mutex handlersMutex;  // guards networkConnectionHandlers
 };
 
 }  // namespace vpcore

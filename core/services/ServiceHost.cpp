@@ -10,4 +10,9 @@ std::string serviceHost(const char* variable, const std::string& defaultHost) {
     return value.isEmpty() ? defaultHost : value.toStdString();
 }
 
+std::string serviceRoot(const char* variable, const std::string& defaultRoot) {
+    const std::string host = serviceHost(variable, defaultRoot);
+    return host.find("://") == std::string::npos ? "http://" + host : host;
+}
+
 }  // namespace vpcore

@@ -12,4 +12,8 @@ namespace vpcore {
 // The value of the environment variable when it is set and not blank, else defaultHost.
 VPCORE_EXPORT std::string serviceHost(const char* variable, const std::string& defaultHost);
 
+// "scheme://host[:port]" for services whose default is reached over HTTPS: the variable's
+// value gets "http://" unless it names its scheme; defaultRoot names its own.
+VPCORE_EXPORT std::string serviceRoot(const char* variable, const std::string& defaultRoot);
+
 }  // namespace vpcore

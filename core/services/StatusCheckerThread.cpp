@@ -5,16 +5,12 @@
 
 namespace vpcore {
 
-namespace {
-const unsigned long CHECK_DELAY_MS = 500;
-}
-
 StatusCheckerThread::StatusCheckerThread(unsigned long id, StatusService::ProgressHandler target,
-                                         const ProgressInfo_t& progress)
-    : taskId(id), handler(target), info(progress) {}
+                                         const ProgressInfo_t& progress, unsigned long delay)
+    : taskId(id), handler(target), info(progress), delayMs(delay) {}
 
 void StatusCheckerThread::run() {
-    QtUtils::QSleeper::msleep(CHECK_DELAY_MS);
+    QtUtils::QSleeper::msleep(delayMs);
     if (!TaskScheduler::instance().isTaskComplete(taskId)) {
         handler(info);
     }

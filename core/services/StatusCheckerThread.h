@@ -1,5 +1,5 @@
-// A short-lived thread of the status service: 500 ms after a task started it reports the
-// task's progress, unless the task has completed by then. Created by
+// A short-lived thread of the status service: a delay (500 ms by default) after a task
+// started it reports the task's progress, unless the task has completed by then. Created by
 // StatusService::startProgress on the runner thread.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace vpcore {
 class StatusCheckerThread : public QThread {
 public:
     StatusCheckerThread(unsigned long taskId, StatusService::ProgressHandler handler,
-                        const ProgressInfo_t& info);
+                        const ProgressInfo_t& info, unsigned long delayMs = 500);
 
 protected:
     void run() override;
@@ -21,6 +21,7 @@ private:
     const unsigned long taskId;
     const StatusService::ProgressHandler handler;
     const ProgressInfo_t info;
+    const unsigned long delayMs;
 };
 
 }  // namespace vpcore

@@ -11,7 +11,8 @@ namespace vpcore {
 
 namespace {
 const int CHECKER_WAIT_MS = 5000;
-}
+const unsigned long DEFAULT_PROGRESS_DELAY_MS = 500;
+}  // namespace
 
 StatusMessage_t::StatusMessage_t(const std::string& text, int popupValue)
     : message(text), popup(popupValue) {}
@@ -24,7 +25,7 @@ StatusService& StatusService::Instance() {
     return service;
 }
 
-StatusService::StatusService() {
+StatusService::StatusService() : progressDelay(DEFAULT_PROGRESS_DELAY_MS) {
     // Constructed first, the logger and the scheduler outlive the service, whose destructor
     // waits for checker threads that ask the scheduler and may log.
     Logger::Instance();
@@ -84,8 +85,8 @@ void StatusService::startProgress(unsigned long taskId, const std::string& descr
             stillRunning.push_back(std::move(lastChecker));
         }
     }
-    lastChecker =
-        std::make_unique<StatusCheckerThread>(taskId, handler, ProgressInfo_t(description, 1));
+    lastChecker = std::make_unique<StatusCheckerThread>(
+        taskId, handler, ProgressInfo_t(description, 1), progressDelay.load());
     lastChecker->start(QThread::InheritPriority);
 }
 
@@ -98,6 +99,10 @@ void StatusService::stopProgress(unsigned long) {
     if (handler) {
         handler(ProgressInfo_t("", 0));
     }
+}
+
+void StatusService::setProgressDelay(unsigned long milliseconds) {
+    progressDelay = milliseconds;
 }
 
 void StatusService::releaseFinishedCheckers() {

@@ -1,9 +1,11 @@
 // Carries status messages and progress reports from the library to the handlers the desktop
 // program registers. update and stopProgress call the handlers on the caller's thread (mostly
 // the scheduler's runner thread); the progress report of startProgress comes from a short-lived
-// checker thread, and only when the task is still running 500 ms after it started.
+// checker thread, and only when the task is still running 500 ms (the progress delay) after it
+// started.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,12 +57,18 @@ public:
     // Reports ("", 0) at once. The task id is not used.
     void stopProgress(unsigned long taskId);
 
+    // How long a checker waits before it asks whether the task is still running; 500 ms
+    // unless changed. Applies to the checkers started afterwards.
+    void setProgressDelay(unsigned long milliseconds);
+
 private:
     StatusService();
     ~StatusService();
 
     // Frees the threads in stillRunning that have finished.
     void releaseFinishedCheckers();
+
+    std::atomic<unsigned long> progressDelay;  // milliseconds
 
     UpdateHandler updateHandler;
     ProgressHandler progressHandler;

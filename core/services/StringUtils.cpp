@@ -1,7 +1,6 @@
 #include "services/StringUtils.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace vpcore {
 namespace StringUtils {
@@ -78,8 +77,10 @@ std::string trim(const std::string& text) {
 }
 
 std::string toLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c < 0x80 ? std::tolower(c) : c);
+    // By hand rather than std::tolower, which follows the process locale (a Turkish one
+    // lower-cases 'I' to a dotless i in its single-byte code page).
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     });
     return text;
 }

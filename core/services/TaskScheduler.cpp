@@ -6,6 +6,8 @@
 
 #include "services/Logger.h"
 #include "services/QSleeper.h"
+#include "services/RemoteResourceService.h"
+#include "services/SchedulerRules.h"
 #include "services/SchedulerThread.h"
 #include "services/StatusService.h"
 #include "services/TaskRunner.h"
@@ -16,44 +18,9 @@ namespace {
 
 const int DEFAULT_RETRY_SECONDS = 15;
 const unsigned long REMOVE_WAIT_MS = 200;
-const int SECONDS_PER_HOUR = 3600;
-const int MSECS_PER_DAY = 24 * 3600 * 1000;
 
 void log(const std::string& level, const std::string& text) {
     Logger::Instance().log(level, text);
-}
-
-// Whether the time of day `now` has reached `due`. Retry times lie seconds ahead, so a time
-// shortly before midnight has not reached a retry time shortly after it.
-bool hasReached(const QTime& now, const QTime& due) {
-    int msecs = due.msecsTo(now);
-    if (msecs < -MSECS_PER_DAY / 2) {
-        msecs += MSECS_PER_DAY;
-    } else if (msecs >= MSECS_PER_DAY / 2) {
-        msecs -= MSECS_PER_DAY;
-    }
-    return msecs >= 0;
-}
-
-// An hourly record's time lies at most an hour ahead of now (and the seconds forceRun may add,
-// as it compares minutes only). Further ahead, the clock has jumped past the time (the machine
-// slept, daylight saving time began): the run is due now rather than when that hour comes
-// round again, up to a day later.
-const int MAX_HOURLY_AHEAD_MS = (SECONDS_PER_HOUR + 60) * 1000;
-
-bool isHourlyDue(const QTime& now, const QTime& due) {
-    int ahead = now.msecsTo(due);
-    if (ahead < 0) {
-        ahead += MSECS_PER_DAY;
-    }
-    return ahead == 0 || ahead > MAX_HOURLY_AHEAD_MS;
-}
-
-// The record's minute and second in the first hour that is still ahead of now; one hour on from
-// `due` when it is due this hour.
-QTime nextHourlyTime(const QTime& now, const QTime& due) {
-    const QTime thisHour(now.hour(), due.minute(), due.second());
-    return thisHour > now ? thisHour : thisHour.addSecs(SECONDS_PER_HOUR);
 }
 
 void requireTask(const IScheduledTask* task) {
@@ -82,8 +49,11 @@ TaskScheduler& TaskScheduler::instance() {
 }
 
 TaskScheduler::TaskScheduler() : statisticsEnabled(false), retryTime(DEFAULT_RETRY_SECONDS) {
-    // Constructed before the scheduler, the logger outlives it: the destructor may log.
+    // Constructed before the scheduler, these outlive it: the destructor may log, and the
+    // runner it joins at exit may be fetching. Left to its first fetch, the resource service
+    // would be built on the runner thread after the scheduler and destroyed before it.
     Logger::Instance();
+    RemoteResourceService::instance();
 }
 
 TaskScheduler::~TaskScheduler() {
@@ -95,8 +65,13 @@ TaskScheduler::~TaskScheduler() {
 }
 
 void TaskScheduler::setClock(Clock newClock) {
-    std::lock_guard<std::mutex> lock(clockLock);
-    clock = std::move(newClock);
+    {
+        std::lock_guard<std::mutex> lock(clockLock);
+        clock = std::move(newClock);
+    }
+    // Another clock is no step of this one.
+    std::lock_guard<std::mutex> schedule(scheduleLock);
+    lastPass = QDateTime();
 }
 
 QDateTime TaskScheduler::now() const {
@@ -184,12 +159,8 @@ void TaskScheduler::forceRun() {
     std::lock_guard<std::mutex> lock(scheduleLock);
     for (const auto& record : scheduleList) {
         enqueue(record->task);
-        auto* hourly = dynamic_cast<HourTask_t*>(record.get());
-        if (hourly != nullptr && current.minute() >= hourly->time.minute()) {
-            // To this minute of the next hour, not one hour on: a record that already ran this
-            // hour would otherwise skip its next run.
-            hourly->time = QTime(current.hour(), hourly->time.minute(), hourly->time.second())
-                               .addSecs(SECONDS_PER_HOUR);
+        if (auto* hourly = dynamic_cast<HourTask_t*>(record.get())) {
+            hourly->time = SchedulerRules::forcedHourlyTime(current, hourly->time);
         }
     }
 }
@@ -262,6 +233,11 @@ void TaskScheduler::startScheduler() {
     if (taskRunner) {
         log("WARN", "TaskScheduler has already been started.");
         return;
+    }
+    {
+        // The first pass has nothing to compare with: the time while stopped is no step.
+        std::lock_guard<std::mutex> schedule(scheduleLock);
+        lastPass = QDateTime();
     }
     taskRunner = std::make_unique<TaskSchedulerFriend::TaskRunner>(this);
     taskRunner->start(QThread::LowPriority);
@@ -352,26 +328,40 @@ IScheduledTask* TaskScheduler::dequeue() {
 }
 
 void TaskScheduler::performScheduling() {
-    const QTime current = now().time();
+    const QDateTime nowDateTime = now();
+    const QTime current = nowDateTime.time();
     std::lock_guard<std::mutex> schedule(scheduleLock);
+    const bool steppedBack = SchedulerRules::isSteppedBack(lastPass, nowDateTime);
+    if (steppedBack) {
+        log("INFO", "TaskScheduler - the clock went back from " +
+                        lastPass.toString(Qt::ISODate).toStdString() + " to " +
+                        nowDateTime.toString(Qt::ISODate).toStdString() +
+                        "; hourly tasks keep their minute");
+    }
     for (const auto& record : scheduleList) {
         if (auto* interval = dynamic_cast<SecondTask_t*>(record.get())) {
-            if (interval->timer.elapsed() / 1000 >= interval->interval) {
+            if (SchedulerRules::isIntervalDue(interval->timer.elapsed(), interval->interval)) {
                 interval->timer.restart();
                 enqueue(interval->task);
             }
         } else if (auto* hourly = dynamic_cast<HourTask_t*>(record.get())) {
-            if (isHourlyDue(current, hourly->time)) {
+            const SchedulerRules::HourlyStep step =
+                SchedulerRules::hourlyPass(lastPass, nowDateTime, hourly->time);
+            if (step.run) {
                 std::lock_guard<std::mutex> retry(retryLock);
                 retryMap.erase(hourly->task);
                 enqueue(hourly->task);
-                hourly->time = nextHourlyTime(current, hourly->time);
             }
+            hourly->time = step.due;
         }
     }
+    lastPass = nowDateTime;
     std::lock_guard<std::mutex> retry(retryLock);
     for (auto entry = retryMap.begin(); entry != retryMap.end();) {
-        if (hasReached(current, entry->second)) {
+        if (steppedBack) {
+            entry->second = SchedulerRules::retryAfterStepBack(current, entry->second, retryTime);
+        }
+        if (SchedulerRules::hasReached(current, entry->second)) {
             // Erased now rather than at the end of the attempt: a pass during a slow attempt
             // would otherwise queue the task again and it would run twice back to back.
             enqueue(entry->first);
@@ -433,11 +423,17 @@ void TaskScheduler::executeTask(IScheduledTask* task) {
     if (!scheduled) {
         bool oneShot = false;
         {
-            std::lock_guard<std::mutex> lock(oneShotLock);
+            std::lock_guard<std::mutex> oneShotGuard(oneShotLock);
             auto it = std::find(oneShotList.begin(), oneShotList.end(), task);
             if (it != oneShotList.end()) {
-                oneShotList.erase(it);
-                oneShot = true;
+                // Queued again while it ran: it stays owned here and runs once more, and is
+                // deleted after that run. Both locks are held, so queueTask cannot slip in
+                // between this look at the queue and the deletion.
+                std::lock_guard<std::mutex> queue(queueLock);
+                if (std::find(readyQueue.begin(), readyQueue.end(), task) == readyQueue.end()) {
+                    oneShotList.erase(it);
+                    oneShot = true;
+                }
             }
         }
         if (oneShot) {

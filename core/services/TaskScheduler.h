@@ -127,6 +127,9 @@ private:
 
     Clock clock;
     mutable std::mutex clockLock;
+    // The clock reading of the last scheduling pass, invalid before the first pass after a
+    // start; tells a clock step back from time going on. Guarded by scheduleLock.
+    QDateTime lastPass;
 };
 
 }  // namespace vpcore

@@ -27,16 +27,31 @@ bool XMLHelper::AttributeEqualsPredicate::accept(const QDomNode& node) const {
 
 QDomNode XMLHelper::findNode(const QDomNode& node,
                              fastdelegate::FastDelegate1<const QDomNode&, bool> predicate) {
-    for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        if (!child.isElement()) {
-            continue;
+    // Depth-first in document order without recursion: a reply nested thousands of levels
+    // deep would otherwise overflow the stack of the thread that searches it.
+    QDomNode current = node.firstChild();
+    while (!current.isNull()) {
+        if (current.isElement()) {
+            if (predicate(current)) {
+                return current;
+            }
+            const QDomNode child = current.firstChild();
+            if (!child.isNull()) {
+                current = child;
+                continue;
+            }
         }
-        if (predicate(child)) {
-            return child;
-        }
-        const QDomNode found = findNode(child, predicate);
-        if (!found.isNull()) {
-            return found;
+        // The next sibling, or that of the closest ancestor below `node` that has one.
+        for (;;) {
+            const QDomNode sibling = current.nextSibling();
+            if (!sibling.isNull()) {
+                current = sibling;
+                break;
+            }
+            current = current.parentNode();
+            if (current.isNull() || current == node) {
+                return QDomNode();
+            }
         }
     }
     return QDomNode();

@@ -1,7 +1,9 @@
 #include "weather/AbstractXMLWeatherInfoProvider.h"
 
+#include <QByteArray>
 #include <QNetworkReply>
 #include <QString>
+#include <QXmlStreamReader>
 #include <stdexcept>
 
 #include "services/Logger.h"
@@ -61,11 +63,21 @@ std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() c
             service.isNetworkConnected() ? VP_RETRIEVAL_ERROR : VP_NO_NETWORK_CONNECTION);
     }
 
+    const qint64 size = reply->bytesAvailable();
+    if (size > MAX_DOCUMENT_BYTES) {
+        throw VpUpdateException("Error parsing document: the document has " + std::to_string(size) +
+                                    " bytes, more than the " + std::to_string(MAX_DOCUMENT_BYTES) +
+                                    " accepted",
+                                VP_PARSE_ERROR);
+    }
+    const QByteArray body = reply->readAll();
+    checkNesting(body);
+
     QString message;
     int line = 0;
     int column = 0;
     // This overload does no namespace processing: prefixed names are matched as written.
-    if (!document->setContent(reply.get(), &message, &line, &column)) {
+    if (!document->setContent(body, &message, &line, &column)) {
         throw VpUpdateException("Error parsing document: " + message.toStdString() + " line: " +
                                     std::to_string(line) + " col: " + std::to_string(column),
                                 VP_PARSE_ERROR);
@@ -78,6 +90,26 @@ std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() c
             VP_UNSUPPORTED_DOCUMENT);
     }
     return document;
+}
+
+void AbstractXMLWeatherInfoProvider::checkNesting(const QByteArray& body) {
+    // A stream reader keeps no tree: it walks any depth in linear time and little memory.
+    QXmlStreamReader reader(body);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > MAX_DOCUMENT_DEPTH) {
+                throw VpUpdateException("Error parsing document: elements nested deeper than " +
+                                            std::to_string(MAX_DOCUMENT_DEPTH) +
+                                            " levels line: " + std::to_string(reader.lineNumber()) +
+                                            " col: " + std::to_string(reader.columnNumber()),
+                                        VP_PARSE_ERROR);
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
 }
 
 void AbstractXMLWeatherInfoProvider::handleException(const VpUpdateException& e) {

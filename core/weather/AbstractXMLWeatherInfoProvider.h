@@ -4,6 +4,7 @@
 // thread for test()).
 #pragma once
 
+#include <QByteArray>
 #include <QDomDocument>
 #include <memory>
 #include <string>
@@ -17,6 +18,13 @@ namespace vpcore {
 
 class VPCORE_EXPORT AbstractXMLWeatherInfoProvider : public IWeatherInfoProvider {
 public:
+    // Replies beyond these limits are refused before a document is built from them: a feed
+    // nests a few levels and weighs up to a few megabytes, while a captive portal or a broken
+    // proxy may send anything, and building, searching and freeing a document of tens of
+    // thousands of levels recurses once per level.
+    static const int MAX_DOCUMENT_DEPTH = 256;          // nested elements
+    static const qint64 MAX_DOCUMENT_BYTES = 16 << 20;  // 16 MiB
+
     // location is the feed's query parameter (a station id, an alert code, a zip code, ...);
     // timeout is the fetch time-out in seconds.
     AbstractXMLWeatherInfoProvider(const std::string& location, int timeout);
@@ -44,7 +52,8 @@ protected:
     virtual std::vector<std::string> getValidationNodeList() const;
 
     // Fetches getUrl(), parses it without namespace processing and validates it. The caller
-    // owns the document. Throws VpUpdateException.
+    // owns the document. Throws VpUpdateException; a reply larger than MAX_DOCUMENT_BYTES or
+    // nested deeper than MAX_DOCUMENT_DEPTH is a VP_PARSE_ERROR.
     std::unique_ptr<QDomDocument> getXMLDocument() const;
     // Status bar message and ERROR line for a failed update.
     void handleException(const VpUpdateException& e);
@@ -56,6 +65,9 @@ protected:
 private:
     virtual void defaultHandleException(const VpUpdateException& e);
     bool validateNodeNames(QDomDocument* document) const;
+    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
+    // is not well-formed is left to the parser, which reports where.
+    static void checkNesting(const QByteArray& body);
 
     std::string url;
     int timeout;  // seconds

@@ -44,7 +44,16 @@ std::string CurrentWeatherInfoModel::getDescription() const {
 void CurrentWeatherInfoModel::setProperties(const std::map<short, std::string>& values) {
     const auto newLocation = values.find(PROP_LOCATION);
     if (newLocation != values.end() && newLocation->second != location) {
-        reset();
+        try {
+            reset();
+        } catch (const std::exception& e) {
+            // The fields are cleared by now; the new values below still apply, the location
+            // among them, so that the next update of this place does not reset again.
+            Logger::Instance().log(
+                "WARN", std::string("Could not notify the reset of the conditions: ") + e.what());
+        } catch (...) {
+            Logger::Instance().log("WARN", "Could not notify the reset of the conditions");
+        }
     }
     for (const auto& [id, text] : values) {
         try {

@@ -31,7 +31,8 @@ public:
 
     // Applies values by property id, in ascending id order, notifying each change. A new
     // location name first clears the observation values. An entry that cannot be applied is
-    // logged (WARN) and skipped; the others still apply.
+    // logged (WARN) and skipped; the others still apply. A listener of the reset that throws
+    // is logged (WARN) too, and the values still apply.
     void setProperties(const std::map<short, std::string>& values);
     void setProviderLinks(const ProviderLinks& links);
 

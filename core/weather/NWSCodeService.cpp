@@ -1,24 +1,14 @@
 #include "weather/NWSCodeService.h"
 
-#include <QDomDocument>
-#include <QDomElement>
-#include <QDomNodeList>
-#include <QFile>
-#include <QRegularExpression>
-#include <QString>
-
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/StringUtils.h"
-#include "services/XMLHelper.h"
+#include "weather/NWSCodeFileParser.h"
 #include "weather/UnsupportedStateException.h"
 
 namespace vpcore {
@@ -26,40 +16,6 @@ namespace vpcore {
 namespace {
 
 using StringUtils::toLower;
-using StringUtils::trim;
-
-std::runtime_error cannotOpen(const std::string& path) {
-    return std::runtime_error("Could not open " + path + " for reading.");
-}
-
-// The whole file as lines; a UTF-8 byte order mark and line ends (LF or CRLF) are dropped,
-// and so are lines holding only white space, which an editor may leave behind.
-std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        throw cannotOpen(path);
-    }
-    const std::string content((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
-    std::string::size_type start = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    std::vector<std::string> lines;
-    while (start < content.size()) {
-        std::string::size_type end = content.find('\n', start);
-        if (end == std::string::npos) {
-            end = content.size();
-        }
-        std::string::size_type stop = end;
-        if (stop > start && content[stop - 1] == '\r') {
-            --stop;
-        }
-        std::string line(content, start, stop - start);
-        if (!trim(line).empty()) {
-            lines.push_back(std::move(line));
-        }
-        start = end + 1;
-    }
-    return lines;
-}
 
 int findExact(const std::string& name, const std::vector<NWSCodeService::CountyAlertCode_t>& list) {
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -182,10 +138,6 @@ const std::map<std::string, std::string>& NWSCodeService::getStateAbbrevMap() {
     return states;
 }
 
-void NWSCodeService::throwParseException(const std::string& line, const std::string& reason) {
-    throw std::runtime_error("Error parsing line " + line + " :" + reason);
-}
-
 void NWSCodeService::loadOnce(std::atomic<bool>& loaded, std::mutex& mutex,
                               const std::function<bool()>& load) {
     if (loaded.load(std::memory_order_acquire)) {
@@ -216,45 +168,9 @@ void NWSCodeService::loadCodes() {
     Logger::Instance().log("INFO", "NWSCodeService::loadCodes begin ...");
     // Built aside and put in place only when the whole file parsed, so that a bad line
     // never leaves half a table behind.
-    CodeTable table;
-    for (const std::string& line : readLines(buildResourcePath("countyCodes.txt"))) {
-        parseCountyCodeLine(line, table);
-    }
-    sort(table);
+    CodeTable table = NWSCodeFileParser::parseCountyCodes(buildResourcePath("countyCodes.txt"));
     codes.swap(table);
     Logger::Instance().log("INFO", "NWSCodeService::loadCodes end ...");
-}
-
-void NWSCodeService::parseCountyCodeLine(const std::string& line, CodeTable& table) {
-    if (line.find(" ---") != std::string::npos) {
-        std::vector<std::string> pieces;
-        StringUtils::tokenize(line, pieces, "-");
-        table.emplace_back(trim(pieces.empty() ? std::string() : pieces[0]),
-                           std::vector<CountyAlertCode_t>());
-        return;
-    }
-    if (table.empty()) {
-        throwParseException(line, "No previous state line set.");
-    }
-    std::vector<std::string> pieces;
-    StringUtils::tokenize(line, pieces, ",");
-    if (pieces.size() != 2) {
-        throwParseException(line, "Expected format is county, countyId.");
-    }
-    table.back().second.emplace_back(trim(pieces[0]), trim(pieces[1]));
-}
-
-void NWSCodeService::sort(CodeTable& table) {
-    std::sort(table.begin(), table.end(),
-              [](const CodeTable::value_type& a, const CodeTable::value_type& b) {
-                  return a.first < b.first;
-              });
-    for (CodeTable::value_type& state : table) {
-        std::sort(state.second.begin(), state.second.end(),
-                  [](const CountyAlertCode_t& a, const CountyAlertCode_t& b) {
-                      return a.county < b.county;
-                  });
-    }
 }
 
 const std::vector<NWSCodeService::CountyAlertCode_t>& NWSCodeService::getStateAlertCodes(
@@ -357,22 +273,8 @@ void NWSCodeService::ensureLocationsLoaded() {
 }
 
 void NWSCodeService::loadLocations() {
-    std::map<std::string, LocationInfo_t> table;
-    std::vector<std::string> pieces;
-    for (const std::string& line : readLines(buildResourcePath("zipcodes.csv"))) {
-        pieces.clear();
-        StringUtils::tokenize(line, pieces, ",");
-        if (pieces.size() != 4) {
-            throw std::runtime_error("Error parsing line " + line +
-                                     "\nExpecting zipcode, city, state abbrev, county name");
-        }
-        std::string zipCode = trim(pieces[0]);
-        // The file is sorted by zip code, so the hint makes each insertion constant time; a
-        // later line with the same zip code replaces the earlier record.
-        table.insert_or_assign(
-            table.end(), zipCode,
-            LocationInfo_t(zipCode, trim(pieces[1]), trim(pieces[2]), trim(pieces[3])));
-    }
+    std::map<std::string, LocationInfo_t> table =
+        NWSCodeFileParser::parseLocations(buildResourcePath("zipcodes.csv"));
     locations.swap(table);
 }
 
@@ -401,39 +303,13 @@ void NWSCodeService::loadStations() {
         Logger::Instance().log("WARN", "NWSCodeService::loadStations stations are already loaded!");
         return;
     }
-    const std::string path = buildResourcePath("NWS_Current_Conditions_Codes.xml");
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw cannotOpen(path);
-    }
-    QDomDocument document;
-    if (!document.setContent(&file)) {
-        throw std::runtime_error("Could not set XML content from file " + path);
-    }
-    file.close();
-
-    // Entries whose name starts with "<digits> - " are not observing stations.
-    const QRegularExpression notAStation(QStringLiteral("\\A\\d* - "));
-    StationList list;
+    StationList list =
+        NWSCodeFileParser::parseStations(buildResourcePath("NWS_Current_Conditions_Codes.xml"));
     std::vector<StationRadians> radians;
-    const QDomNodeList elements = document.elementsByTagName(QStringLiteral("station"));
-    for (int i = 0; i < elements.size(); ++i) {
-        const QDomElement element = elements.item(i).toElement();
-        const QString name = element.firstChildElement(QStringLiteral("station_name")).text();
-        if (notAStation.match(name).hasMatch()) {
-            continue;
-        }
-        auto station = std::make_unique<Station_t>();
-        station->name = name.trimmed().toStdString();
-        station->id =
-            element.firstChildElement(QStringLiteral("station_id")).text().trimmed().toStdString();
-        station->position.first =
-            element.firstChildElement(QStringLiteral("latitude")).text().toFloat();
-        station->position.second =
-            element.firstChildElement(QStringLiteral("longitude")).text().toFloat();
+    radians.reserve(list.size());
+    for (const auto& station : list) {
         const float latitude = toRadians(station->position.first);
         radians.push_back({latitude, toRadians(station->position.second), std::cos(latitude)});
-        list.push_back(std::move(station));
     }
     stations.swap(list);
     stationRadians.swap(radians);
@@ -520,17 +396,6 @@ void NWSCodeService::doGetClosestStations(const std::pair<float, float>& positio
 
 void NWSCodeService::localRadarStations(const std::string& stateAbbrev,
                                         std::vector<std::pair<std::string, std::string>>& sites) {
-    QDomDocument document;
-    QFile file(QString::fromStdString(FileService::Instance().getInstallPath() +
-                                      "/resources/radar_ids.xml"));
-    if (file.open(QIODevice::ReadOnly)) {
-        if (!document.setContent(&file)) {
-            document = QDomDocument();
-        }
-        file.close();
-    }
-    const QDomElement root = document.documentElement();
-
     const std::string abbrev = toLower(stateAbbrev);
     const std::map<std::string, std::string>& states = getStateAbbrevMap();
     const auto state = states.find(abbrev);
@@ -539,29 +404,11 @@ void NWSCodeService::localRadarStations(const std::string& stateAbbrev,
             "ERROR", "NWSCodeService::localRadarStations - could not find state abbrev " + abbrev);
         return;
     }
-    const QDomNode group = XMLHelper::findNodeWhereAttributeEquals(
-        root, QStringLiteral("optgroup"), QStringLiteral("label"),
-        QString::fromStdString(state->second), false);
-    if (group.isNull()) {
+    const std::string path = FileService::Instance().getInstallPath() + "/resources/radar_ids.xml";
+    if (!NWSCodeFileParser::parseRadarSites(path, state->second, sites)) {
         Logger::Instance().log(
             "ERROR", "NWSCodeService::localRadarStations - could not find state node for state " +
                          state->second);
-        return;
-    }
-    for (QDomElement option = group.firstChildElement(); !option.isNull();
-         option = option.nextSiblingElement()) {
-        const std::string text = option.text().toStdString();
-        std::vector<std::string> parts;
-        StringUtils::split2(text, parts, " - ");
-        if (parts.empty()) {
-            // Without the separator the text cannot be told apart into id and name; a site
-            // with half its data would give a location an empty radar.
-            Logger::Instance().log(
-                "ERROR", "NWSCodeService::localRadarStations - skipping radar option '" + text +
-                             "' of state " + state->second + ": expected 'ID - Site name'");
-            continue;
-        }
-        sites.emplace_back(trim(parts[0]), trim(parts[1]));
     }
 }
 

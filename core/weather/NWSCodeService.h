@@ -115,10 +115,6 @@ private:
     void loadCodes();
     void loadStations();
     void loadLocations();
-    static void parseCountyCodeLine(const std::string& line, CodeTable& table);
-    static void sort(CodeTable& table);
-    [[noreturn]] static void throwParseException(const std::string& line,
-                                                 const std::string& reason);
     static const std::map<std::string, std::string>& getStateAbbrevMap();
 
     void doGetClosestStations(const std::pair<float, float>& position, int count,

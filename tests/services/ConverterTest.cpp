@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "LogCapture.h"
 #include "services/Converter.h"
 
@@ -7,43 +9,36 @@ using vpcore::Converter;
 
 namespace {
 
-TEST(ConverterTest, WindDirectionTableHoldsAllTwentySevenWords) {
-    const std::pair<const char*, const char*> table[] = {
-        {"", ""},
-        {"north", "N"},
-        {"northwest", "NW"},
-        {"west", "W"},
-        {"southwest", "SW"},
-        {"south", "S"},
-        {"southeast", "SE"},
-        {"east", "E"},
-        {"northeast", "NE"},
-        {"var", "Var"},
-        {"n", "N"},
-        {"nne", "NE"},
-        {"ne", "NE"},
-        {"ene", "NE"},
-        {"e", "E"},
-        {"ese", "SE"},
-        {"se", "SE"},
-        {"sse", "SE"},
-        {"variable", "Var"},
-        {"s", "S"},
-        {"ssw", "SW"},
-        {"sw", "SW"},
-        {"wsw", "SW"},
-        {"w", "W"},
-        {"wnw", "NW"},
-        {"nw", "NW"},
-        {"nnw", "NW"},
-        {"calm", "Calm"},
+TEST(ConverterTest, SixteenCompassPointsCollapseToTheEightTheGaugeShows) {
+    // A three-letter point goes to the two-letter point it ends with (NNE and ENE to NE).
+    const char* const points[] = {"n", "nne", "ne", "ene", "e", "ese", "se", "sse",
+                                  "s", "ssw", "sw", "wsw", "w", "wnw", "nw", "nnw"};
+    testsupport::LogCapture log;
+    for (const std::string point : points) {
+        SCOPED_TRACE(point);
+        const std::string eightPoint = point.size() == 3 ? point.substr(1) : point;
+        std::string expected = eightPoint;
+        for (char& c : expected) {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        EXPECT_EQ(Converter::windDirectionToAbbrev(point), expected);
+    }
+    EXPECT_FALSE(log.contains("ERROR")) << log.text();
+}
+
+TEST(ConverterTest, WordsAndCalmOrVariableWindHaveTheirOwnAbbreviations) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"north", "N"}, {"northeast", "NE"}, {"east", "E"},    {"southeast", "SE"},
+        {"south", "S"}, {"southwest", "SW"}, {"west", "W"},    {"northwest", "NW"},
+        {"var", "Var"}, {"variable", "Var"}, {"calm", "Calm"}, {"", ""},
     };
     testsupport::LogCapture log;
-    for (const auto& entry : table) {
-        SCOPED_TRACE(std::string("direction '") + entry.first + "'");
-        EXPECT_EQ(Converter::windDirectionToAbbrev(entry.first), entry.second);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("direction '") + c.first + "'");
+        EXPECT_EQ(Converter::windDirectionToAbbrev(c.first), c.second);
     }
-    EXPECT_FALSE(log.contains("ERROR"));
+    // An empty direction (no wind reported) is known, not an error.
+    EXPECT_FALSE(log.contains("ERROR")) << log.text();
 }
 
 TEST(ConverterTest, WindDirectionIgnoresCase) {
@@ -100,6 +95,21 @@ TEST(ConverterTest, FahrenheitToCelsiusUsesTheSinglePrecisionFactor) {
     }
     EXPECT_NE(Converter::fahrenheitToCelsius(212.0f), 100.0f);
     EXPECT_EQ(Converter::formatDecimalString(Converter::fahrenheitToCelsius(212.0f), 1), "100.0");
+}
+
+TEST(ConverterTest, ToDoubleReadsTheLeadingNumberWithADecimalPoint) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"29.92", 29.92}, {"-12.5", -12.5}, {" 1013.7", 1013.7}, {"61.0 F", 61.0}, {"1e3", 1000.0},
+        {"NA", 0.0},      {"", 0.0},        {"29,92", 29.0},     {".5", 0.5},      {"+7", 7.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("text '") + c.text + "'");
+        EXPECT_DOUBLE_EQ(Converter::toDouble(c.text), c.value);
+    }
 }
 
 }  // namespace

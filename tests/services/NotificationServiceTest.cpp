@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -7,7 +10,11 @@
 #include <vector>
 
 #include "ExceptionText.h"
+#include "SchedulerTestSupport.h"
 #include "services/NotificationService.h"
+
+using schedtest::runOrDie;
+using schedtest::waitUntil;
 
 using vpcore::IPropertyChangeListener;
 using vpcore::NotificationService;
@@ -258,4 +265,154 @@ TEST_F(NotificationServiceTest, NotificationsRunWhileAnotherThreadChangesListene
 
     EXPECT_EQ(heard.calls.size(), static_cast<std::size_t>(rounds));
     EXPECT_TRUE(passing.calls.empty());
+}
+
+namespace {
+
+// Stays in its call for a while after entering it; blocks until released when asked to.
+class SlowListener : public vpcore::FloatPropertyChangeListener {
+public:
+    void handlePropertyChange(short, const float* const, const float* const) override {
+        entered = true;
+        if (holdUntilReleased) {
+            waitUntil([this] { return released.load(); }, 10000);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        finished = true;
+    }
+    bool holdUntilReleased = false;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> released{false};
+};
+
+}  // namespace
+
+TEST_F(NotificationServiceTest, RemovalReturnsOnlyAfterACallOnAnotherThreadHasEnded) {
+    service().registerPropertyIds({0});
+    SlowListener listener;
+    service().addPropertyChangeListener<float>(&listener, {0});
+    std::thread publisher([&] {
+        const float a = 1.0f;
+        const float b = 2.0f;
+        service().notify<float>(0, &a, &b);
+    });
+    ASSERT_TRUE(waitUntil([&] { return listener.entered.load(); }));
+
+    // The owner would delete the listener right after this.
+    service().removePropertyChangeListener<float>(&listener, {0});
+    EXPECT_TRUE(listener.finished);
+    publisher.join();
+}
+
+TEST_F(NotificationServiceTest, ListenersDeletedRightAfterRemovalAreNeverCalledAgain) {
+    // A widget unregisters and is destroyed on one thread while the runner notifies.
+    class Widget : public vpcore::FloatPropertyChangeListener {
+    public:
+        explicit Widget(std::atomic<int>& lateCalls) : lateCalls(lateCalls) {}
+        void handlePropertyChange(short, const float* const, const float* const) override {
+            if (removed) {
+                ++lateCalls;
+            }
+            ++calls;
+        }
+        std::atomic<bool> removed{false};
+        std::atomic<int> calls{0};
+
+    private:
+        std::atomic<int>& lateCalls;
+    };
+
+    service().registerPropertyIds({0});
+    std::atomic<int> lateCalls{0};
+    std::atomic<bool> stop{false};
+    std::thread publisher([&] {
+        float value = 0.0f;
+        while (!stop) {
+            const float next = value + 1.0f;
+            service().notify<float>(0, &value, &next);
+            value = next;
+        }
+    });
+    int heard = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto widget = std::make_unique<Widget>(lateCalls);
+        service().addPropertyChangeListener<float>(widget.get(), {0});
+        if (round % 10 == 0) {
+            // Now and then wait for a call, so that removals also meet calls under way.
+            waitUntil([&] { return widget->calls > 0; }, 2000);
+        }
+        service().removePropertyChangeListener<float>(widget.get(), {0});
+        widget->removed = true;
+        heard += widget->calls;
+    }
+    stop = true;
+    publisher.join();
+
+    EXPECT_EQ(lateCalls, 0);
+    EXPECT_GT(heard, 0);
+}
+
+TEST_F(NotificationServiceTest, SlowListenerHoldsBackNeitherOtherIdsNorOtherRemovals) {
+    service().registerPropertyIds({0, 1});
+    SlowListener slow;
+    slow.holdUntilReleased = true;
+    RecordingListener<float> other;
+    service().addPropertyChangeListener<float>(&slow, {0});
+    service().addPropertyChangeListener<float>(&other, {1});
+    std::thread publisher([&] {
+        const float a = 1.0f;
+        const float b = 2.0f;
+        service().notify<float>(0, &a, &b);
+    });
+    ASSERT_TRUE(waitUntil([&] { return slow.entered.load(); }));
+
+    runOrDie(
+        [&] {
+            const float a = 3.0f;
+            const float b = 4.0f;
+            service().notify<float>(1, &a, &b);
+            service().removePropertyChangeListener<float>(&other, {1});
+        },
+        5000, "notify and remove beside a slow listener");
+    EXPECT_EQ(other.calls.size(), 1u);
+    EXPECT_FALSE(slow.finished);
+
+    slow.released = true;
+    publisher.join();
+    EXPECT_TRUE(slow.finished);
+}
+
+TEST_F(NotificationServiceTest, ListenerRemovingItselfOnTwoThreadsAtOnceDoesNotDeadlock) {
+    class Quitter : public vpcore::FloatPropertyChangeListener {
+    public:
+        void handlePropertyChange(short, const float* const, const float* const) override {
+            ++inside;
+            // Both calls are under way before either removes the listener.
+            waitUntil([this] { return inside == 2; }, 2000);
+            NotificationService::Instance().removePropertyChangeListener<float>(this, {0});
+            ++removed;
+        }
+        std::atomic<int> inside{0};
+        std::atomic<int> removed{0};
+    };
+
+    service().registerPropertyIds({0});
+    Quitter quitter;
+    service().addPropertyChangeListener<float>(&quitter, {0});
+    runOrDie(
+        [&] {
+            auto publish = [] {
+                const float a = 1.0f;
+                const float b = 2.0f;
+                NotificationService::Instance().notify<float>(0, &a, &b);
+            };
+            std::thread first(publish);
+            std::thread second(publish);
+            first.join();
+            second.join();
+        },
+        10000, "two self-removals");
+    EXPECT_EQ(quitter.removed, quitter.inside.load());
 }

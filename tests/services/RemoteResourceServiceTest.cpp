@@ -5,9 +5,12 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUrl>
+#include <atomic>
 #include <mutex>
 
 #include "HttpTestServer.h"
+#include "TempDir.h"
 #include "services/RemoteResourceService.h"
 
 using testsupport::HttpTestServer;
@@ -337,3 +340,61 @@ TEST_F(RemoteResourceServiceTest, FetchesFromAWorkerThreadWithoutItsOwnEventLoop
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<int> lateHandlerCalls{0};
+
+void countLateHandlerCall(NetworkConnectionFlag) {
+    ++lateHandlerCalls;
+}
+
+}  // namespace
+
+// From a local file, so that it also runs under ThreadSanitizer: the GUI thread registers
+// handlers while the runner thread fetches and calls them.
+TEST(RemoteResourceServiceThreadsTest, HandlersAreRegisteredWhileAnotherThreadFetches) {
+    testsupport::TempDir dir;
+    const QString target =
+        QUrl::fromLocalFile(QString::fromStdString(dir.writeFile("obs.xml", "<obs/>"))).toString();
+    std::atomic<bool> stop{false};
+    std::atomic<int> fetched{0};
+    std::atomic<int> failed{0};
+    std::unique_ptr<QThread> fetcher(QThread::create([&] {
+        while (!stop) {
+            QString error;
+            const auto reply = RemoteResourceService::instance().getResource(target, error, 5);
+            if (!error.isEmpty() || reply->readAll() != "<obs/>") {
+                ++failed;
+            }
+            ++fetched;
+        }
+    }));
+    fetcher->start();
+    const int handlers = 200;
+    for (int i = 0; i < handlers; ++i) {
+        RemoteResourceService::instance().registerNetworkConnectionHandler(
+            fastdelegate::FastDelegate1<NetworkConnectionFlag>(&countLateHandlerCall));
+        if (i % 20 == 0) {
+            const int seen = fetched;
+            QElapsedTimer waited;
+            waited.start();
+            while (fetched == seen && waited.elapsed() < 5000) {
+                QThread::msleep(1);
+            }
+        }
+    }
+    const int before = fetched;
+    QElapsedTimer waited;
+    waited.start();
+    while (fetched < before + 2 && waited.elapsed() < 10000) {
+        QThread::msleep(1);
+    }
+    stop = true;
+    ASSERT_TRUE(fetcher->wait(10000));
+
+    EXPECT_GE(fetched, before + 2);
+    EXPECT_EQ(failed, 0);
+    // The last whole fetch called every handler.
+    EXPECT_GE(lateHandlerCalls, handlers);
+}

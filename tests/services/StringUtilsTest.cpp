@@ -117,4 +117,34 @@ TEST(StringUtilsTest, CompareNoCaseOrdersIgnoringCase) {
     }
 }
 
+TEST(StringUtilsTest, TrimDropsWhiteSpaceAtBothEndsOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"  Denton, TX \r\n", "Denton, TX"},
+        {"\t\f\vKDTO\n", "KDTO"},
+        {"San  Jose", "San  Jose"},
+        {" \r\n\t ", ""},
+        {"", ""},
+        {"x", "x"},
+        {"\xC2\xA0NBSP\xC2\xA0", "\xC2\xA0NBSP\xC2\xA0"},  // UTF-8 no-break space is text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("text '") + c.first + "'");
+        EXPECT_EQ(vpcore::StringUtils::trim(c.first), c.second);
+    }
+}
+
+TEST(StringUtilsTest, ToLowerFoldsAsciiAndLeavesOtherBytesAlone) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"NorthNorthEast", "northnortheast"},
+        {"TX", "tx"},
+        {"St. Mary's 2", "st. mary's 2"},
+        {"San Jos\xC3\x89", "san jos\xC3\x89"},  // UTF-8 capital E acute stays as it is
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("text '") + c.first + "'");
+        EXPECT_EQ(vpcore::StringUtils::toLower(c.first), c.second);
+    }
+}
+
 }  // namespace

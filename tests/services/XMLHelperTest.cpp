@@ -2,6 +2,9 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QThread>
+#include <mutex>
+#include <string>
 
 #include "services/XMLHelper.h"
 
@@ -114,3 +117,43 @@ TEST_F(XMLHelperTest, SearchStaysBelowTheStartNodeAndNeverTestsIt) {
 }
 
 }  // namespace
+
+TEST_F(XMLHelperTest, DeeplyNestedDocumentIsSearchedOnASmallStack) {
+    // A reply nested far deeper than any feed; a search that recursed once per level would
+    // overflow the 64 KiB stack of the thread below.
+    const int depth = 2000;
+    std::string text;
+    for (int i = 0; i < depth; ++i) {
+        text += "<level n=\"" + std::to_string(i) + "\">";
+    }
+    text += "<name>deepest</name>";
+    for (int i = 0; i < depth; ++i) {
+        text += "</level>";
+    }
+    QDomDocument document;
+    ASSERT_TRUE(document.setContent(QByteArray::fromStdString("<root>" + text + "</root>")));
+
+    QString foundText;
+    QString foundLevel;
+    bool missNull = false;
+    // QThread's join is invisible to ThreadSanitizer; the mutex hands the results over.
+    std::mutex results;
+    QThread* const search = QThread::create([&] {
+        std::lock_guard<std::mutex> lock(results);
+        const QDomNode found =
+            XMLHelper::findNodeWhereTextEquals(document, "name", "deepest", false);
+        foundText = found.toElement().text();
+        foundLevel = found.parentNode().toElement().attribute("n");
+        missNull =
+            XMLHelper::findNodeWhereAttributeEquals(document, "level", "n", "x", false).isNull();
+    });
+    search->setStackSize(64 * 1024);
+    search->start();
+    ASSERT_TRUE(search->wait(60000));
+    delete search;
+    std::lock_guard<std::mutex> lock(results);
+
+    EXPECT_EQ(foundText, "deepest");
+    EXPECT_EQ(foundLevel, QString::number(depth - 1));
+    EXPECT_TRUE(missNull);
+}

@@ -2,9 +2,16 @@
 
 #include <QByteArray>
 #include <QDomDocument>
+#include <QThread>
+#include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HttpTestServer.h"
@@ -12,6 +19,7 @@
 #include "TempDir.h"
 #include "services/RemoteResourceService.h"
 #include "services/StatusService.h"
+#include "services/TaskScheduler.h"
 #include "weather/AbstractXMLWeatherInfoProvider.h"
 #include "weather/IWeatherModel.h"
 
@@ -346,4 +354,176 @@ TEST_F(AbstractXMLWeatherInfoProviderTest, CopyKeepsStationAndTimeout) {
     ASSERT_TRUE(copy.caught.has_value());
     EXPECT_EQ(copy.caught->getErrorCode(), vpcore::VP_RETRIEVAL_ERROR);
     EXPECT_STREQ(copy.caught->what(), "Error retrieving document: Timed out.");
+}
+
+namespace {
+
+// The same provider reading a local file: a file:// URL takes the same road through the
+// remote resource service without Qt's network thread, so these tests also run under
+// ThreadSanitizer. The location is the file's path.
+class FileProvider : public ObservationProvider {
+public:
+    explicit FileProvider(const std::string& path,
+                          std::vector<std::string> required = kObservationElements)
+        : ObservationProvider(std::string(), path, std::move(required)) {}
+
+protected:
+    std::string buildUrl() const override {
+        return QUrl::fromLocalFile(QString::fromStdString(location)).toString().toStdString();
+    }
+};
+
+class FileProviderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StatusService::Instance().registerUpdateHandler(
+            StatusService::UpdateHandler(this, &FileProviderTest::onStatus));
+    }
+    void TearDown() override {
+        StatusService::Instance().registerUpdateHandler(StatusService::UpdateHandler());
+    }
+    void onStatus(const StatusMessage_t& message) {
+        std::lock_guard<std::mutex> lock(mutex);
+        statusMessages.push_back(message);
+    }
+
+    std::mutex mutex;
+    std::vector<StatusMessage_t> statusMessages;
+    testsupport::TempDir dir;
+    Model model;
+};
+
+std::string nested(int levels) {
+    std::string body =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+        "<current_observation>\r\n<location>Denton, TX</location>";
+    for (int i = 0; i < levels; ++i) {
+        body += "<n>";
+    }
+    for (int i = 0; i < levels; ++i) {
+        body += "</n>";
+    }
+    return body + "\n</current_observation>\n";
+}
+
+// Runs one provider update on the scheduler's runner thread, as the program does.
+class UpdateTask : public vpcore::IScheduledTask {
+public:
+    UpdateTask(ObservationProvider& provider, IWeatherModel& model, std::atomic<int>& passed,
+               std::atomic<int>& done)
+        : provider(provider), model(model), passed(passed), done(done) {}
+    bool performTask() override {
+        const bool result = provider.update(&model);
+        if (result) {
+            ++passed;
+        }
+        ++done;
+        return result;
+    }
+    std::string getTaskName() const override { return "File Update"; }
+    bool contributesToProgressBar() const override { return false; }
+    std::string getDescription() const override { return std::string(); }
+
+private:
+    ObservationProvider& provider;
+    IWeatherModel& model;
+    std::atomic<int>& passed;
+    std::atomic<int>& done;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(FileProviderTest, DeepOrOversizedRepliesAreRefusedBeforeADocumentIsBuilt) {
+    const int limit = AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_DEPTH;
+    const std::string tooLarge = std::to_string(AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES);
+    std::string oversized = "<current_observation><location>Denton, TX</location><pad>";
+    const std::string closing = "</pad></current_observation>";
+    oversized.append(
+        AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES + 1 - oversized.size() - closing.size(),
+        ' ');
+    oversized += closing;
+    struct Case {
+        const char* name;
+        std::string body;
+        const char* error;  // the start of the parse error; null when accepted
+    };
+    const std::vector<Case> cases = {
+        {"as deep as accepted", nested(limit - 1), nullptr},
+        {"one level deeper", nested(limit),
+         "Error parsing document: elements nested deeper than 256 levels line: 3 col: "},
+        // A broken proxy: a full parse of this took minutes and freeing it overflowed the stack.
+        {"two hundred thousand levels", nested(200000),
+         "Error parsing document: elements nested deeper than 256 levels line: 3 col: "},
+        {"one byte over the size cap", oversized,
+         "Error parsing document: the document has 16777217 bytes, more than the 16777216 "
+         "accepted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        statusMessages.clear();
+        FileProvider provider(dir.writeFile("reply.xml", c.body), {"location"});
+        LogCapture log;
+
+        const auto started = std::chrono::steady_clock::now();
+        const bool updated = provider.update(&model);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+        if (c.error == nullptr) {
+            EXPECT_TRUE(updated);
+            EXPECT_EQ(provider.locationText, "Denton, TX");
+            continue;
+        }
+        EXPECT_FALSE(updated);
+        ASSERT_TRUE(provider.caught.has_value());
+        EXPECT_EQ(provider.caught->getErrorCode(), vpcore::VP_PARSE_ERROR);
+        const std::string message = provider.caught->what();
+        EXPECT_EQ(message.rfind(c.error, 0), 0u) << message;
+        EXPECT_TRUE(log.contains("ERROR: " + message + "\n")) << log.text();
+        ASSERT_EQ(statusMessages.size(), 1u);
+        EXPECT_EQ(statusMessages[0].message, "Could not update current weather. ");
+        // Refused in a time that has nothing to do with a full parse (minutes, see above).
+        EXPECT_LT(seconds, 30.0);
+    }
+}
+
+TEST_F(FileProviderTest, UpdatesOnTheRunnerThreadWhileTheGuiThreadTestsAnotherFeed) {
+    const std::string good = std::string(OMBRIX_FIXTURE_DIR) + "/providers/observation_good.xml";
+    const std::string missing =
+        std::string(OMBRIX_FIXTURE_DIR) + "/providers/observation_missing_elements.xml";
+    FileProvider runnerProvider(good);
+    std::atomic<int> passed{0};
+    std::atomic<int> done{0};
+    const int rounds = 5;
+    vpcore::TaskScheduler& scheduler = vpcore::TaskScheduler::instance();
+    for (int i = 0; i < rounds; ++i) {
+        scheduler.queueTask(new UpdateTask(runnerProvider, model, passed, done));
+    }
+    LogCapture log;
+    scheduler.startScheduler();
+
+    int guiTests = 0;
+    while (done < rounds && guiTests < 50) {
+        FileProvider guiProvider(guiTests % 2 == 0 ? good : missing);
+        EXPECT_EQ(guiProvider.test(), guiTests % 2 == 0);
+        ++guiTests;
+    }
+    const bool finished = waitFor([&] { return done == rounds; }, 30000);
+    scheduler.shutdown();
+
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(passed, rounds);
+    EXPECT_EQ(runnerProvider.locationText, "San Jos\u00e9 International Airport, CA");
+    EXPECT_EQ(log.count("INFO: TaskScheduler - task <File Update> completed successfully"), rounds);
 }

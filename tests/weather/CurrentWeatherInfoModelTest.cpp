@@ -294,3 +294,31 @@ TEST_F(CurrentWeatherInfoModelTest, PerformTaskAsksTheProviderToUpdateThisModel)
     }
     EXPECT_EQ(model->getLocation(), "San Jose, CA");
 }
+
+TEST_F(CurrentWeatherInfoModelTest, ThrowingResetListenerIsLoggedAndTheNewPlaceIsKept) {
+    class ThrowingResetListener : public NoPropertyChangeListener {
+    public:
+        void handlePropertyChange(short, const int* const, const int* const) override {
+            ++calls;
+            throw std::runtime_error("gauge failed");
+        }
+        int calls = 0;
+    };
+    ThrowingResetListener thrower;
+    NotificationService::Instance().addPropertyChangeListener<int>(&thrower,
+                                                                   {PROP_CONDITIONS_RESET});
+    testsupport::LogCapture log;
+
+    EXPECT_NO_THROW(apply({{PROP_TEMP_F, "50"}, {PROP_LOCATION, "Denton, TX"}}));
+    EXPECT_TRUE(log.contains("WARN: Could not notify the reset of the conditions: gauge failed\n"))
+        << log.text();
+    EXPECT_EQ(model->getLocation(), "Denton, TX");
+
+    // The next update of the same place neither resets nor fails again.
+    const std::vector<std::string> heard =
+        apply({{PROP_TEMP_F, "51"}, {PROP_LOCATION, "Denton, TX"}});
+    NotificationService::Instance().removePropertyChangeListener<int>(&thrower,
+                                                                      {PROP_CONDITIONS_RESET});
+    EXPECT_EQ(thrower.calls, 1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"0: 50f -> 51f"}));
+}

@@ -1,0 +1,64 @@
+#include "display/AbstractBarometerViewModel.h"
+
+#include "services/NotificationService.h"
+
+namespace vpcore {
+
+AbstractBarometerViewModel::AbstractBarometerViewModel(PropId heardProperty, std::string unitText)
+    : heardProperty(heardProperty), unitText(std::move(unitText)) {
+    NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});
+}
+
+AbstractBarometerViewModel::~AbstractBarometerViewModel() {
+    NotificationService::Instance().removePropertyChangeListener<float>(this, {heardProperty});
+}
+
+void AbstractBarometerViewModel::setDigitalValue(const std::string& newValue) {
+    std::lock_guard<std::mutex> lock(textMutex);
+    digitalValue = newValue;
+}
+
+std::string AbstractBarometerViewModel::getDigitalValue() const {
+    std::lock_guard<std::mutex> lock(textMutex);
+    return digitalValue;
+}
+
+std::string AbstractBarometerViewModel::getTrend() const {
+    std::lock_guard<std::mutex> lock(textMutex);
+    return trend;
+}
+
+std::string AbstractBarometerViewModel::getToolTip() const {
+    return "Barometric pressure\n" + getDigitalValue() + unitText + getTrend();
+}
+
+std::unique_ptr<QImage> AbstractBarometerViewModel::getBackPlateImage() {
+    return std::make_unique<QImage>(QStringLiteral(":/barometer_bg_1.png"));
+}
+
+std::string AbstractBarometerViewModel::pressureTrend(float oldValue, float newValue) {
+    // The publisher holds 0 before its first reading, which gives no trend.
+    if (oldValue == 0.0f) {
+        return std::string();
+    }
+    if (oldValue == newValue) {
+        return "Steady";
+    }
+    return oldValue < newValue ? "Rising" : "Falling";
+}
+
+void AbstractBarometerViewModel::handlePropertyChange(short propId, const float* const oldValue,
+                                                      const float* const newValue) {
+    if (propId != heardProperty) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(textMutex);
+        trend = pressureTrend(*oldValue, *newValue);
+    }
+    setValue(*newValue);
+    setDigitalValue(readout(*newValue));
+    AbstractGaugeViewModelFloat::handlePropertyChange(propId, oldValue, newValue);
+}
+
+}  // namespace vpcore

@@ -1,0 +1,104 @@
+#include "display/AbstractTemperatureViewModel.h"
+
+#include "display/NumericScaleViewModelHelper.h"
+#include "services/Converter.h"
+#include "services/NotificationService.h"
+
+namespace vpcore {
+
+AbstractTemperatureViewModel::AbstractTemperatureViewModel(
+    PropId heardProperty, std::vector<std::string> majorLabels,
+    std::map<std::string, Vector3D> labelColours, NumericScale<int> scale,
+    DrawDirection_t drawDirection, float rotationDivisor, std::string unitLetter)
+    : heardProperty(heardProperty),
+      majorLabels(std::move(majorLabels)),
+      scale(scale),
+      drawDirection(drawDirection),
+      rotationDivisor(rotationDivisor),
+      unitLetter(std::move(unitLetter)),
+      labelColours(std::move(labelColours)) {
+    NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});
+}
+
+AbstractTemperatureViewModel::~AbstractTemperatureViewModel() {
+    NotificationService::Instance().removePropertyChangeListener<float>(this, {heardProperty});
+}
+
+void AbstractTemperatureViewModel::constructView() {
+    std::vector<std::unique_ptr<MajorTickDisplay>> labelled;
+    for (const std::string& label : getMajorTickDisplayValues()) {
+        labelled.push_back(std::make_unique<MajorTickDisplay>(label));
+        const auto colour = labelColours.find(label);
+        if (colour != labelColours.end()) {
+            labelled.back()->colour = new Vector3D(colour->second);
+        }
+    }
+    std::vector<MajorTickDisplay*> ticks;
+    for (const auto& tick : labelled) {
+        ticks.push_back(tick.get());
+    }
+    try {
+        gaugeModel.reset(NumericScaleViewModelHelper::createGaugeViewModel(
+            scale, ticks, 0.5f, false, Vector3D(0.0f, 0.0f, 0.0f), drawDirection, true,
+            rotationDivisor));
+    } catch (...) {
+        for (const auto& tick : labelled) {
+            delete tick->colour;
+        }
+        throw;
+    }
+    for (auto& tick : labelled) {
+        tick.release();
+    }
+}
+
+const std::vector<TickDisplay*>* AbstractTemperatureViewModel::getTicks() const {
+    return gaugeModel ? gaugeModel->getTicks() : nullptr;
+}
+
+const Vector3D* AbstractTemperatureViewModel::getNeedleEndpoint() const {
+    return gaugeModel ? gaugeModel->getNeedleEndpoint() : nullptr;
+}
+
+std::vector<std::string> AbstractTemperatureViewModel::getMajorTickDisplayValues() const {
+    return majorLabels;
+}
+
+void AbstractTemperatureViewModel::setDigitalValue(const std::string& newValue) {
+    std::lock_guard<std::mutex> lock(digitalMutex);
+    digitalValue = newValue;
+}
+
+std::string AbstractTemperatureViewModel::getDigitalValue() const {
+    std::lock_guard<std::mutex> lock(digitalMutex);
+    return digitalValue;
+}
+
+std::string AbstractTemperatureViewModel::getToolTip() const {
+    return "Air temperature\n" + getDigitalValue() + " \u00B0" + unitLetter;
+}
+
+int AbstractTemperatureViewModel::roundToWholeDegree(float value) {
+    const double v = value;
+    return static_cast<int>(v > 0.0 ? v + 0.5 : v - 0.5);
+}
+
+void AbstractTemperatureViewModel::setValue(float newValue) {
+    AbstractGaugeViewModelFloat::setValue(newValue);
+    // A value heard before the widget built the view only shows in the read-out.
+    if (gaugeModel) {
+        gaugeModel->setValue(roundToWholeDegree(newValue));
+    }
+}
+
+void AbstractTemperatureViewModel::handlePropertyChange(short propId, const float* const oldValue,
+                                                        const float* const newValue) {
+    if (propId != heardProperty) {
+        return;
+    }
+    setValue(*newValue);
+    setDigitalValue(Converter::formatDecimalString(*newValue, 1));
+    AbstractGaugeViewModelFloat::handlePropertyChange(propId, oldValue, newValue);
+}
+
+}  // namespace vpcore

@@ -1,0 +1,34 @@
+// Two drawing helpers the gauge widget and the alert text area call inside their paint code:
+// GLUT bitmap text at the raster position, and the needle hub's disc. GUI thread only, with
+// the widget's GL context current.
+#pragma once
+
+#include <string>
+
+#include "display/Vector3D.h"
+#include "services/VpCoreExport.h"
+
+namespace vpcore {
+
+// A fixed underlying type, so that any int (7 draws HELVETICA_10) is a valid value.
+enum FontPointSize_t : int { FONT_SIZE_10 = 0, FONT_SIZE_13 = 1, FONT_SIZE_15 = 2 };
+
+class VPCORE_EXPORT GLUtil {
+public:
+    // Draws the bytes of text with the GLUT bitmap font of size (HELVETICA_10, 8_BY_13,
+    // 9_BY_15; HELVETICA_10 for any other value) from the current raster position; a line
+    // feed moves lineSpacing pixels down, back to the x where the call began.
+    static void renderBitmapString(const std::string& text, FontPointSize_t size,
+                                   float lineSpacing);
+
+    // A filled disc of the given radius with a dotted rim, centred on (c.x, -c.y, c.z): the y
+    // of the centre is mirrored. Colours, blending and depth are the caller's; the current
+    // matrix is as it was when the call returns.
+    static void drawCirclePlane(const Vector3D& centre, float radius);
+
+    // Runs glutInit once per process, which GLUT's fonts need; safe to call any number of
+    // times. False when there is no X display for GLUT to open: text is then not drawn.
+    static bool initGlut();
+};
+
+}  // namespace vpcore

@@ -1,0 +1,200 @@
+#include "weather/CurrentNWSWeatherInfoProviderImpl.h"
+
+#include <QDomElement>
+#include <QString>
+#include <cmath>
+
+#include "services/Converter.h"
+#include "services/Logger.h"
+#include "services/PropIds.h"
+#include "services/ServiceHost.h"
+#include "services/StringUtils.h"
+#include "weather/CurrentWeatherInfoModel.h"
+#include "weather/WeatherFormulas.h"
+
+namespace vpcore {
+
+namespace {
+
+const char* const kDefaultHost = "w1.weather.gov";
+const int kTimeoutSeconds = 10;
+
+std::string nwsHost() {
+    return serviceHost("OMBRIX_NWS_HOST", kDefaultHost);
+}
+
+// The trimmed text of the root's first child element of that name; absent -> empty.
+std::string childText(const QDomElement& root, const char* name, bool* present = nullptr) {
+    const QDomElement element = root.firstChildElement(QString::fromLatin1(name));
+    if (present != nullptr) {
+        *present = !element.isNull();
+    }
+    return StringUtils::trim(element.text().toStdString());
+}
+
+bool isNumber(const std::string& text) {
+    bool ok = false;
+    const double value = QString::fromStdString(text).toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+float toFloat(const std::string& text) {
+    return static_cast<float>(Converter::toDouble(text));
+}
+
+}  // namespace
+
+CurrentNWSWeatherInfoProviderImpl::CurrentNWSWeatherInfoProviderImpl(
+    const std::string& stationId,
+    std::unique_ptr<NWSCurrentWeatherInfoProviderRetryHandler> retryHandler)
+    : AbstractXMLWeatherInfoProvider(stationId, kTimeoutSeconds),
+      retryHandler(std::move(retryHandler)) {}
+
+CurrentNWSWeatherInfoProviderImpl::~CurrentNWSWeatherInfoProviderImpl() = default;
+
+void CurrentNWSWeatherInfoProviderImpl::setRetryHandler(
+    std::unique_ptr<NWSCurrentWeatherInfoProviderRetryHandler> handler) {
+    retryHandler = std::move(handler);
+}
+
+std::string CurrentNWSWeatherInfoProviderImpl::buildUrl() const {
+    if (location.empty()) {
+        return std::string();
+    }
+    return "http://" + nwsHost() + "/xml/current_obs/" + location + ".xml";
+}
+
+std::vector<std::string> CurrentNWSWeatherInfoProviderImpl::getValidationNodeList() const {
+    return {"temp_f",           "temp_c",   "dewpoint_f", "dewpoint_c", "relative_humidity",
+            "observation_time", "location", "pressure_in"};
+}
+
+bool CurrentNWSWeatherInfoProviderImpl::doUpdate(IWeatherModel* const model) {
+    bool ok = doRetryUpdate(model);
+    if (ok) {
+        return true;
+    }
+    if (!retryHandler) {
+        Logger::Instance().log("INFO", "No retry handler available.");
+        return false;
+    }
+
+    const std::string ownStation = location;
+    while (!ok && retryHandler->hasMoreRetries()) {
+        location = retryHandler->nextRetry();
+        setUrl(buildUrl());
+        Logger::Instance().log(
+            "INFO", "Attempting current conditions update from alternate location " + getUrl());
+        ok = doRetryUpdate(model);
+    }
+    // The next run starts from the own station again; the URL stays the last one tried.
+    location = ownStation;
+    retryHandler->reset();
+    return ok;
+}
+
+bool CurrentNWSWeatherInfoProviderImpl::doRetryUpdate(IWeatherModel* const model) {
+    Logger::Instance().log("INFO", "Begin current conditions update from " + getUrl() + " ...");
+    auto* const conditions = dynamic_cast<CurrentWeatherInfoModel*>(model);
+    if (conditions == nullptr) {
+        Logger::Instance().log("ERROR", "Current conditions can only update their own model.");
+        return false;
+    }
+
+    std::unique_ptr<QDomDocument> document;
+    try {
+        document = getXMLDocument();
+    } catch (const VpUpdateException& e) {
+        handleException(e);
+        return false;
+    }
+
+    const std::string previousLocation = conditions->getLocation();
+    const std::string previousTime = conditions->getObservationTime();
+    PropertyMap values;
+    std::string refusal;
+    if (!readObservation(*document, values, refusal)) {
+        handleException(VpUpdateException(refusal, VP_UNSUPPORTED_DOCUMENT));
+        return false;
+    }
+
+    if (!previousLocation.empty() && previousLocation == values[PROP_LOCATION] &&
+        !previousTime.empty() && previousTime == values[PROP_OBSERVATION_TIME]) {
+        Logger::Instance().log("INFO", "Current conditions is old. Not going to make the update.");
+        return false;
+    }
+
+    conditions->setProperties(values);
+    conditions->setProviderLinks(CurrentWeatherInfoModel::ProviderLinks());
+    Logger::Instance().log("INFO", "Current conditions update complete.");
+    return true;
+}
+
+bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& document,
+                                                        PropertyMap& values, std::string& refusal) {
+    const QDomElement root = document.documentElement();
+
+    // Stations write "NA" or nothing where a sensor gave no reading; published, that would
+    // read as 0 degrees or 0 % humidity.
+    for (const char* name :
+         {"temp_f", "temp_c", "dewpoint_f", "dewpoint_c", "relative_humidity", "pressure_in"}) {
+        const std::string text = childText(root, name);
+        if (!isNumber(text)) {
+            refusal = "Document unsupported.\n" + std::string(name) + " is not a number: \"" +
+                      text + "\"";
+            return false;
+        }
+    }
+
+    // Wind and visibility are optional: without a reading they count as absent.
+    auto optionalNumber = [&root](const char* name) {
+        std::string text = childText(root, name);
+        if (!text.empty() && !isNumber(text)) {
+            Logger::Instance().log(
+                "WARN", std::string(name) + " is not a number: \"" + text + "\"; read as absent.");
+            text.clear();
+        }
+        return text;
+    };
+
+    const std::string tempF = childText(root, "temp_f");
+    const std::string windMph = optionalNumber("wind_mph");
+    const std::string humidity = childText(root, "relative_humidity");
+    const std::string pressureIn = childText(root, "pressure_in");
+    const std::string visibilityMi = optionalNumber("visibility_mi");
+    bool hasWeather = false;
+    const std::string weather = childText(root, "weather", &hasWeather);
+
+    values[PROP_TEMP_F] = tempF;
+    values[PROP_TEMP_C] = childText(root, "temp_c");
+    values[PROP_WIND_DIR] = Converter::windDirectionToAbbrev(childText(root, "wind_dir"));
+    values[PROP_WIND_MPH] = windMph;
+    values[PROP_WIND_KMH] = Converter::formatDecimalString(mphToKph(toFloat(windMph)), 1);
+    values[PROP_WEATHER] = hasWeather ? weather : std::string("Unknown");
+    values[PROP_DEWPOINT_F] = childText(root, "dewpoint_f");
+    values[PROP_DEWPOINT_C] = childText(root, "dewpoint_c");
+    values[PROP_RELATIVE_HUMIDITY] = humidity;
+    values[PROP_PRESSURE_IN] = pressureIn;
+    values[PROP_PRESSURE_MB] = toRoundedString(inHgToMillibars(toFloat(pressureIn)));
+    const float feelsLikeF =
+        feelsLikeTemperature(toFloat(tempF), toFloat(windMph), toFloat(humidity));
+    values[PROP_FEELS_LIKE_F] = Converter::formatDecimalString(feelsLikeF, 1);
+    values[PROP_FEELS_LIKE_C] =
+        Converter::formatDecimalString(Converter::fahrenheitToCelsius(feelsLikeF), 1);
+    values[PROP_VISIBILITY_MI] = visibilityMi;
+    values[PROP_VISIBILITY_KM] = Converter::formatDecimalString(mphToKph(toFloat(visibilityMi)), 1);
+    values[PROP_OBSERVATION_TIME] = childText(root, "observation_time");
+    values[PROP_LOCATION] = childText(root, "location");
+
+    // A base without a name (or the reverse) is no image.
+    const std::string iconBase = childText(root, "icon_url_base");
+    const std::string iconName = childText(root, "icon_url_name");
+    values[PROP_ICON_URL] =
+        iconBase.empty() || iconName.empty() ? std::string() : iconBase + iconName;
+    // This feed has no logo and no home-page link.
+    values[PROP_PROVIDER_LOGO] = std::string();
+    values[PROP_PROVIDER_LINK] = std::string();
+    return true;
+}
+
+}  // namespace vpcore

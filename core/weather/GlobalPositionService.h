@@ -1,0 +1,31 @@
+// Turns a US zip code into a position (latitude, longitude): from the CoordsCache.db text
+// cache in the user data folder, else from the NWS forecast web service, whose answer is then
+// appended to the cache. Called on the GUI thread (location page and location service).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "services/VpCoreExport.h"
+
+namespace vpcore {
+
+// Static operations only; an instance holds nothing.
+class VPCORE_EXPORT GlobalPositionService {
+public:
+    // (latitude, longitude) in degrees, or null (with an ERROR line) when neither the cache nor
+    // the service knows the zip code. A zip code is digits, optionally with a "-".
+    static std::unique_ptr<std::pair<float, float>> lookupPosition(const std::string& zipCode);
+
+private:
+    // The cache file: the user data folder + "CoordsCache.db".
+    static std::string cachePath();
+    // The first well-formed line of the zip code; malformed lines are skipped (WARN).
+    static std::unique_ptr<std::pair<float, float>> loadFromDiskCache(const std::string& zipCode);
+    // Appends "zip,latitude longitude" on a line of its own.
+    static void saveToDiskCache(const std::string& zipCode,
+                                const std::pair<float, float>& position);
+};
+
+}  // namespace vpcore

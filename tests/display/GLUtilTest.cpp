@@ -1,0 +1,194 @@
+// The GL drawing helpers in a real offscreen context (Mesa's software renderer under the
+// virtual display), drawing into a framebuffer object that is read back.
+#include <gtest/gtest.h>
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <memory>
+#include <string>
+
+#include "display/GLUtil.h"
+
+using namespace vpcore;
+
+namespace {
+
+constexpr int kWidth = 256;
+constexpr int kHeight = 128;
+
+class GLUtilTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSurfaceFormat format;
+        format.setRenderableType(QSurfaceFormat::OpenGL);
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setVersion(2, 1);
+        surface.setFormat(format);
+        surface.create();
+        context.setFormat(format);
+        if (!surface.isValid() || !context.create() || !context.makeCurrent(&surface)) {
+            GTEST_SKIP() << "no OpenGL context here";
+        }
+        if (!GLUtil::initGlut()) {
+            GTEST_SKIP() << "no X display for GLUT";
+        }
+        fbo = std::make_unique<QOpenGLFramebufferObject>(kWidth, kHeight);
+        fbo->bind();
+        glViewport(0, 0, kWidth, kHeight);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDisable(GL_DEPTH_TEST);
+        glColor3f(1.0f, 1.0f, 1.0f);
+    }
+    void TearDown() override {
+        if (fbo) {
+            fbo->release();
+            fbo.reset();
+        }
+        context.doneCurrent();
+    }
+
+    // One unit per pixel, origin at the bottom left, as the alert text area draws.
+    static void pixelProjection() {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluOrtho2D(0, kWidth, 0, kHeight);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+    }
+
+    static void rasterPosition(GLfloat* out) { glGetFloatv(GL_CURRENT_RASTER_POSITION, out); }
+
+    // Lit pixels between x0 and x1 (window coordinates, bottom-up) in the framebuffer.
+    int litPixels(int x0, int y0, int x1, int y1) {
+        const QImage image = fbo->toImage();  // top-down
+        int lit = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                if (qRed(image.pixel(x, kHeight - 1 - y)) > 128) {
+                    ++lit;
+                }
+            }
+        }
+        return lit;
+    }
+
+    QOffscreenSurface surface;
+    QOpenGLContext context;
+    std::unique_ptr<QOpenGLFramebufferObject> fbo;
+};
+
+TEST_F(GLUtilTest, EachSizeDrawsWithItsGlutFontFromTheRasterPosition) {
+    struct Case {
+        int size;
+        void* font;
+    };
+    const Case cases[] = {
+        {FONT_SIZE_10, GLUT_BITMAP_HELVETICA_10},
+        {FONT_SIZE_13, GLUT_BITMAP_8_BY_13},
+        {FONT_SIZE_15, GLUT_BITMAP_9_BY_15},
+        {7, GLUT_BITMAP_HELVETICA_10},
+    };
+    const std::string text = "-40 Wm";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        glClear(GL_COLOR_BUFFER_BIT);
+        pixelProjection();
+        glRasterPos2f(20.0f, 60.0f);
+        GLUtil::renderBitmapString(text, static_cast<FontPointSize_t>(c.size), 14.0f);
+
+        GLfloat end[4];
+        rasterPosition(end);
+        const int width =
+            glutBitmapLength(c.font, reinterpret_cast<const unsigned char*>(text.c_str()));
+        EXPECT_FLOAT_EQ(end[0], 20.0f + width);
+        EXPECT_FLOAT_EQ(end[1], 60.0f);  // one line: no move down
+        EXPECT_GT(litPixels(20, 55, 20 + width, 75), 0);
+        EXPECT_EQ(litPixels(20 + width + 2, 0, kWidth, kHeight), 0);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(GLUtilTest, ALineFeedStartsANewLineBelowWhereTheCallBegan) {
+    pixelProjection();
+    glRasterPos2f(30.0f, 100.0f);
+    GLUtil::renderBitmapString("ab\ncd\n\nW", FONT_SIZE_13, 14.0f);
+
+    GLfloat end[4];
+    rasterPosition(end);
+    EXPECT_FLOAT_EQ(end[0], 30.0f + 8.0f);  // after the "W" of the fourth line, 8 wide
+    EXPECT_FLOAT_EQ(end[1], 100.0f - 3 * 14.0f);
+    EXPECT_GT(litPixels(30, 97, 46, 112), 0);  // "ab"
+    EXPECT_GT(litPixels(30, 83, 46, 98), 0);   // "cd"
+    EXPECT_EQ(litPixels(46, 0, kWidth, kHeight), 0);
+}
+
+TEST_F(GLUtilTest, LineFeedsWorkUnderTheGaugesPerspectiveToo) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 2.0, 1.0, 20.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -5.0f);
+    glScalef(1.9f, 1.9f, 1.9f);
+    glRasterPos3f(-0.3f, 0.1f, 0.4f);
+    GLfloat start[4];
+    rasterPosition(start);
+    GLboolean valid = GL_FALSE;
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    ASSERT_TRUE(valid);
+
+    GLUtil::renderBitmapString("12\n3", FONT_SIZE_10, 14.0f);
+
+    GLfloat end[4];
+    rasterPosition(end);
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    EXPECT_TRUE(valid);
+    const int width3 = glutBitmapWidth(GLUT_BITMAP_HELVETICA_10, '3');
+    EXPECT_FLOAT_EQ(end[0], start[0] + width3);
+    EXPECT_FLOAT_EQ(end[1], start[1] - 14.0f);
+    EXPECT_FLOAT_EQ(end[2], start[2]);
+}
+
+TEST_F(GLUtilTest, CirclePlaneIsADiscAtTheMirroredCentreAndLeavesTheMatrixAlone) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-2.0, 2.0, -1.0, 1.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(1.0f, 0.0f, 0.0f);
+    GLUtil::drawCirclePlane(Vector3D(1.0f, 0.5f, 0.0f), 0.25f);
+
+    // Centre (1, -0.5): window (192, 32); radius 0.25 is 16 pixels.
+    EXPECT_GT(litPixels(186, 26, 198, 38), 140);
+    EXPECT_EQ(litPixels(186, 90, 198, 102), 0);  // where an unmirrored centre would be
+    EXPECT_EQ(litPixels(0, 0, 160, kHeight), 0);
+
+    // With a matrix like the gauge's (moved, scaled, turned) the call puts it back exactly.
+    glTranslatef(0.0f, 0.0f, -5.0f);
+    glScalef(1.9f, 1.9f, 1.9f);
+    glRotatef(37.0f, 0.0f, 1.0f, 0.0f);
+    GLfloat before[16], after[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, before);
+    GLUtil::drawCirclePlane(Vector3D(0.0f, 0.01f, 0.39f), 0.25f);
+    glGetFloatv(GL_MODELVIEW_MATRIX, after);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(after[i], before[i]) << "element " << i;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(GLUtilInitTest, GlutInitialisationIsSafeToRepeat) {
+    const bool first = GLUtil::initGlut();
+    EXPECT_EQ(GLUtil::initGlut(), first);
+    EXPECT_EQ(GLUtil::initGlut(), first);
+}
+
+}  // namespace

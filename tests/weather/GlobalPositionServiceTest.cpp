@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QString>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "HttpTestServer.h"
+#include "LogCapture.h"
+#include "TempDir.h"
+#include "services/FileService.h"
+#include "weather/CoordsLookup.h"
+#include "weather/GlobalPositionService.h"
+
+using testsupport::HttpTestServer;
+using testsupport::LogCapture;
+using vpcore::CoordsLookup;
+using vpcore::FileService;
+using vpcore::GlobalPositionService;
+
+namespace {
+
+const std::string kLookupPath =
+    "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=";
+
+typedef std::pair<float, float> Position;
+
+class GlobalPositionServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_FETCH_TESTS_UNDER_TSAN();
+        previousDataPath = FileService::Instance().getApplicationDataPath();
+        FileService::Instance().setApplicationDataPath(dataDir.path() + "/");
+        qputenv("OMBRIX_NWS_HOST", server.host().c_str());
+    }
+    void TearDown() override {
+        FileService::Instance().setApplicationDataPath(previousDataPath);
+        qunsetenv("OMBRIX_NWS_HOST");
+    }
+
+    std::string cache() const { return testsupport::readFile(dataDir.filePath("CoordsCache.db")); }
+    bool cacheExists() const { return QFile::exists(QString::fromStdString(cachePath())); }
+    std::string cachePath() const { return dataDir.filePath("CoordsCache.db"); }
+
+    testsupport::TempDir dataDir;
+    HttpTestServer server;
+    std::string previousDataPath;
+};
+
+}  // namespace
+
+TEST_F(GlobalPositionServiceTest, FirstLookupAsksTheServiceAndCachesSecondReadsTheCache) {
+    server.addRoute(kLookupPath + "65804", HttpTestServer::fixture("position/zip_65804.xml"));
+    LogCapture log;
+
+    const std::unique_ptr<Position> first = GlobalPositionService::lookupPosition("65804");
+
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, Position(37.1962f, -93.2861f));
+    EXPECT_EQ(server.requestCount(kLookupPath + "65804"), 1);
+    EXPECT_TRUE(log.contains("ERROR: Unable to read from zip code coords cache\n")) << log.text();
+    EXPECT_EQ(cache(), "65804,37.1962 -93.2861\n");
+
+    log.clear();
+    const std::unique_ptr<Position> second = GlobalPositionService::lookupPosition("65804");
+
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, *first);
+    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_TRUE(log.contains("INFO: Zip code coords loaded from cache - 37.1962,-93.2861\n"))
+        << log.text();
+    EXPECT_EQ(log.count("ERROR"), 0) << log.text();
+    EXPECT_EQ(cache(), "65804,37.1962 -93.2861\n");
+}
+
+TEST_F(GlobalPositionServiceTest, FailedLookupGivesNoPositionAndWritesNothing) {
+    HttpTestServer closed;
+    const std::string closedHost = closed.host();
+    closed.stop();
+    server.addRoute(kLookupPath + "00000", HttpTestServer::fixture("position/zip_unknown.xml"));
+    server.addRoute(kLookupPath + "11111",
+                    HttpTestServer::ok("<?xml version='1.0'?><error><h2>ERROR</h2><pre>No data "
+                                       "for this zip code</pre></error>"));
+    server.addRoute(
+        kLookupPath + "22222",
+        HttpTestServer::ok("<html><body>Service unavailable<br></body></html>", "text/html"));
+    struct Case {
+        const char* name;
+        std::string host;
+        std::string zip;
+        std::string reason;  // what follows "...zipcode <zip>: "
+    };
+    const std::vector<Case> cases = {
+        {"unreachable host", closedHost, "65804", "Error retrieving document: "},
+        {"unknown zip code: a lone comma", server.host(), "00000",
+         "latLonList \",\" is not a latitude,longitude pair"},
+        {"error document", server.host(), "11111", "the reply has no latLonList"},
+        {"HTML page", server.host(), "22222", "Error parsing document: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qputenv("OMBRIX_NWS_HOST", c.host.c_str());
+        LogCapture log;
+
+        EXPECT_FALSE(GlobalPositionService::lookupPosition(c.zip));
+
+        EXPECT_TRUE(
+            log.contains("ERROR: Unable to retrieve coords for zipcode " + c.zip + ": " + c.reason))
+            << log.text();
+        EXPECT_FALSE(cacheExists());
+    }
+}
+
+TEST_F(GlobalPositionServiceTest, CacheLinesFirstGoodMatchWinsAndBadLinesAreSkipped) {
+    dataDir.writeFile("CoordsCache.db",
+                      "garbage without a comma\r\n"
+                      "\n"
+                      "65804,abc def\r\n"
+                      "65804,37.5\n"
+                      "65804,91.0 -93.0\n"
+                      "10001,40.7484 -73.9967\r\n"
+                      "   \n"
+                      "65804,37.2 -93.3\n"
+                      "65804,1 1\n"
+                      "78701,broken");  // no line end after the last line
+    server.addRoute(kLookupPath + "78701", HttpTestServer::ok("<dwml><latLonList>30.2711,-97.7437"
+                                                              "</latLonList></dwml>"));
+    struct Case {
+        std::string zip;
+        Position position;
+        int requests;  // made by this lookup
+        int skipped;   // malformed lines passed on the way
+    };
+    const std::vector<Case> cases = {
+        {"65804", {37.2f, -93.3f}, 0, 4},
+        {"10001", {40.7484f, -73.9967f}, 0, 1},  // other zips' coordinates are not read
+        {"78701", {30.2711f, -97.7437f}, 1, 2},  // only a broken line: asked and appended
+        {"78701", {30.2711f, -97.7437f}, 0, 2},  // the appended line is found
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zip);
+        const int before = server.requestCount();
+        LogCapture log;
+
+        const std::unique_ptr<Position> position = GlobalPositionService::lookupPosition(c.zip);
+
+        ASSERT_TRUE(position);
+        EXPECT_EQ(*position, c.position);
+        EXPECT_EQ(server.requestCount() - before, c.requests);
+        EXPECT_EQ(log.count("WARN: Skipping malformed zip code coords cache line: "), c.skipped)
+            << log.text();
+        EXPECT_EQ(log.count("ERROR"), 0) << log.text();
+    }
+    const std::string text = cache();
+    EXPECT_EQ(
+        text.substr(text.size() - std::string("78701,broken\n78701,30.2711 -97.7437\n").size()),
+        "78701,broken\n78701,30.2711 -97.7437\n");
+}
+
+TEST_F(GlobalPositionServiceTest, NotAZipCodeIsNeitherAskedNorCached) {
+    for (const std::string zip : {"", "65804,1 1", "658\n04", "65804&x=1"}) {
+        SCOPED_TRACE(zip);
+        LogCapture log;
+        EXPECT_FALSE(GlobalPositionService::lookupPosition(zip));
+        EXPECT_TRUE(log.contains("ERROR: Not a zip code: \"" + zip + "\"")) << log.text();
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(cacheExists());
+}
+
+TEST(CoordsLookupTest, LatLonListMustHoldTwoNumbersInRange) {
+    struct Case {
+        const char* text;
+        bool valid;
+        Position position;
+    };
+    const std::vector<Case> cases = {
+        {"37.1962,-93.2861", true, {37.1962f, -93.2861f}},
+        {"\n  19.7, -155.08 \n", true, {19.7f, -155.08f}},
+        {"-14.27,-170.7", true, {-14.27f, -170.7f}},
+        {"37.1962", false, {}},
+        {"", false, {}},
+        {",", false, {}},
+        {"abc,def", false, {}},
+        {"37.1962,", false, {}},
+        {"NA,-93.2861", false, {}},
+        {"37.1,-93.2 38.0,-90.0", false, {}},
+        {"37.1,-93.2,5", false, {}},
+        {"91.0,-93.0", false, {}},
+        {"37.0,-181.0", false, {}},
+        {"nan,-93.0", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const std::unique_ptr<Position> position =
+            CoordsLookup::parseLatLonList(QString::fromUtf8(c.text), error);
+        ASSERT_EQ(static_cast<bool>(position), c.valid) << error;
+        if (c.valid) {
+            EXPECT_EQ(*position, c.position);
+            EXPECT_TRUE(error.empty());
+        } else {
+            EXPECT_EQ(error, "latLonList \"" + std::string(c.text) +
+                                 "\" is not a latitude,longitude pair");
+        }
+    }
+}
+
+TEST_F(GlobalPositionServiceTest, PositionIsGivenEvenWhenTheCacheCannotBeWritten) {
+    server.addRoute(kLookupPath + "65804", HttpTestServer::fixture("position/zip_65804.xml"));
+    FileService::Instance().setApplicationDataPath(dataDir.filePath("no such folder") + "/");
+    LogCapture log;
+
+    const std::unique_ptr<Position> position = GlobalPositionService::lookupPosition("65804");
+
+    ASSERT_TRUE(position);
+    EXPECT_EQ(*position, Position(37.1962f, -93.2861f));
+    EXPECT_TRUE(log.contains("ERROR: Unable to cache zip code coords to disk\n")) << log.text();
+}
