@@ -27,7 +27,7 @@ AlertProviderImpl::AlertProviderImpl(const std::string& alertCode)
     : AbstractXMLWeatherInfoProvider(alertCode, 10) {}
 
 std::string AlertProviderImpl::serviceRoot() {
-    return serviceRoot("OMBRIX_ALERTS_HOST", kDefaultServiceRoot);
+    return vpcore::serviceRoot("OMBRIX_ALERTS_HOST", kDefaultServiceRoot);
 }
 
 std::string AlertProviderImpl::buildUrl() const {
