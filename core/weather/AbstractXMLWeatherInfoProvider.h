@@ -41,6 +41,11 @@ public:
     // required elements, as such a test would prove nothing.
     bool test();
 
+    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
+    // is not well-formed is left to the parser, which reports where. Also for documents that
+    // arrive by other roads (an unpacked archive).
+    static void checkNesting(const QByteArray& body);
+
     std::string getUrl() const { return url; }
     void setTimeout(int seconds) { timeout = seconds; }
 
@@ -68,9 +73,6 @@ protected:
 private:
     virtual void defaultHandleException(const VpUpdateException& e);
     bool validateNodeNames(QDomDocument* document) const;
-    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
-    // is not well-formed is left to the parser, which reports where.
-    static void checkNesting(const QByteArray& body);
 
     std::string url;
     int timeout;  // seconds
