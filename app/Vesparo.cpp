@@ -20,6 +20,7 @@
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
@@ -52,12 +53,14 @@ Vesparo::~Vesparo() {
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();
     dewpointComfortLevel.reset();
-    delete windFrontModel;
-    delete windBackModel;
-    delete tempFrontModel;
-    delete tempBackModel;
-    delete pressureFrontModel;
-    delete pressureBackModel;
+    if (!gaugesOwnModels) {
+        delete windFrontModel;
+        delete windBackModel;
+        delete tempFrontModel;
+        delete tempBackModel;
+        delete pressureFrontModel;
+        delete pressureBackModel;
+    }
     vpcore::StatusService::Instance().registerUpdateHandler(vpcore::StatusService::UpdateHandler());
     vpcore::StatusService::Instance().registerProgressHandler(
         vpcore::StatusService::ProgressHandler());
@@ -97,6 +100,20 @@ void Vesparo::init() {
     setGaugeBackground(tempFrontModel, 0, 54);
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
+
+    const struct {
+        vpcore::IGaugeViewModel* front;
+        vpcore::IGaugeViewModel* back;
+        int y;
+    } gauges[] = {{tempFrontModel, tempBackModel, 54},
+                  {windFrontModel, windBackModel, 214},
+                  {pressureFrontModel, pressureBackModel, 374}};
+    for (const auto& place : gauges) {
+        auto* gauge = new DoubleSidedGaugeRenderer(this, place.front, place.back);
+        gauge->resize(160, 160);
+        gauge->move(0, place.y);
+    }
+    gaugesOwnModels = true;
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         logInfo("System tray is not available.");

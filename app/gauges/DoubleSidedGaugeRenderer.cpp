@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QImage>
 #include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 #include <algorithm>
 #include <cmath>
@@ -170,7 +172,11 @@ void DoubleSidedGaugeRenderer::initializeGL() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Colours blend by the source alpha; alpha itself adds up, so that the framebuffer stays
+    // opaque over the body. The window composes the widget by that alpha, and a dial that
+    // left it below 1 would show as garbage there.
+    QOpenGLContext::currentContext()->functions()->glBlendFuncSeparate(
+        GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
 
     glGenTextures(3, textures);

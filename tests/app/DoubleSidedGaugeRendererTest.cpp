@@ -15,6 +15,8 @@
 
 #include "AppTestSupport.h"
 #include "DoubleSidedGaugeRendererTestAccess.h"
+#include "LogCapture.h"
+#include "Vesparo.h"
 #include "display/AnimationManager.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
@@ -24,6 +26,7 @@
 #include "gauges/DoubleSidedGaugeRenderer.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "weather/LocationService.h"
 
 using namespace vpcore;
 using Access = DoubleSidedGaugeRendererTestAccess;
@@ -117,6 +120,20 @@ int middlePixels(const QImage& image, bool (*match)(QRgb)) {
     return count;
 }
 
+// Pixels that are not opaque: the window composes the gauge's framebuffer by its alpha, so a
+// translucent pixel there shows the window through the dial, or garbage.
+int translucentPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 255) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
 int readoutPixels(const QImage& image) {
     return middlePixels(image, isWhite);
 }
@@ -181,6 +198,9 @@ bool isPureBlue(QRgb pixel) {
 class DoubleSidedGaugeRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The current conditions register the ids the gauges hear, once per process; a test
+        // of the main window needs them registered by that publisher.
+        LocationService::Instance();
         auto& service = NotificationService::Instance();
         const std::set<short> registered = service.getRegisteredPropertyIds();
         std::set<short> missing;
@@ -241,6 +261,7 @@ TEST_F(DoubleSidedGaugeRendererTest, TheNeedlePointsAtTheReadingAndTheReadoutIsD
         EXPECT_LT(angleBetween(angle, expectedAngle(*front->getNeedleEndpoint(), 0)), 6.0)
             << "drawn at " << angle;
         EXPECT_GT(readoutPixels(picture), 15);
+        EXPECT_EQ(translucentPixels(Access::drawFrameWithAlpha(*gauge)), 0);
     }
 }
 
@@ -424,6 +445,49 @@ TEST_F(DoubleSidedGaugeRendererTest, AnIdleGaugeRepaintsOnlyWhenAValueItShowsCha
     publish<float>(PROP_WIND_MPH, 0.0f, 12.0f);
     QTest::qWait(300);
     EXPECT_EQ(gauge->paints, before);
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, TheMainWindowCarriesTemperatureWindAndPressureGauges) {
+    testsupport::LogCapture log;
+    apptest::MessageBoxRecorder boxes;
+    {
+        Vesparo window(nullptr);
+        const QList<DoubleSidedGaugeRenderer*> gauges =
+            window.findChildren<DoubleSidedGaugeRenderer*>();
+        ASSERT_EQ(gauges.size(), 3);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        publish<float>(PROP_TEMP_F, 0.0f, 64.5f);
+
+        const struct {
+            int y;
+            const char* toolTip;
+        } places[] = {
+            {54, "Air temperature\n64.5"}, {214, "Wind\n"}, {374, "Barometric pressure\n"}};
+        for (const auto& place : places) {
+            SCOPED_TRACE(place.toolTip);
+            DoubleSidedGaugeRenderer* found = nullptr;
+            for (DoubleSidedGaugeRenderer* gauge : gauges) {
+                if (gauge->geometry() == QRect(0, place.y, 160, 160)) {
+                    found = gauge;
+                }
+            }
+            ASSERT_NE(found, nullptr);
+            const QImage picture = found->grabFramebuffer();
+            ASSERT_FALSE(picture.isNull());
+            EXPECT_EQ(translucentPixels(Access::drawFrameWithAlpha(*found)), 0);
+            EXPECT_TRUE(found->toolTip().startsWith(place.toolTip))
+                << found->toolTip().toStdString();
+            EXPECT_EQ(found->cursor().shape(), Qt::PointingHandCursor);
+        }
+    }
+    // The window's end freed each model once, through its gauge; the models have left the
+    // notification service, so a late value reaches nobody.
+    publish<float>(PROP_TEMP_F, 64.5f, 65.0f);
+    auto& service = NotificationService::Instance();
+    if (service.getRegisteredPropertyIds().count(PROP_DEWPOINT_COMFORT_LEVEL) != 0) {
+        service.unRegisterPropertyIds({PROP_DEWPOINT_COMFORT_LEVEL});
+    }
 }
 
 TEST(DoubleSidedGaugeRendererProjection, HeightAndAspectFollowTheWidgetSize) {

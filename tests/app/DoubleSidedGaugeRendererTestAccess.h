@@ -4,6 +4,9 @@
 
 #include <GL/gl.h>
 
+#include <QImage>
+#include <QSize>
+
 #include "gauges/DoubleSidedGaugeRenderer.h"
 
 class DoubleSidedGaugeRendererTestAccess {
@@ -21,5 +24,17 @@ public:
         gauge.paintGL();
         glFinish();
         gauge.doneCurrent();
+    }
+
+    // One frame read back with the framebuffer's own alpha, which the window composes by
+    // (grabFramebuffer drops it); top row first.
+    static QImage drawFrameWithAlpha(DoubleSidedGaugeRenderer& gauge) {
+        gauge.makeCurrent();
+        gauge.paintGL();
+        const QSize size = gauge.size() * gauge.devicePixelRatio();
+        QImage image(size, QImage::Format_RGBA8888);
+        glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+        gauge.doneCurrent();
+        return image.mirrored();
     }
 };
