@@ -13,6 +13,8 @@
 #include <csignal>
 #include <functional>
 
+#include "HttpTestServer.h"
+
 namespace {
 
 // Reads a process's output as it comes, until a condition on everything read so far holds.
@@ -54,6 +56,8 @@ protected:
 };
 
 TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanly) {
+    // The program under test is built with the same sanitizer and fetches over Qt's network.
+    SKIP_FETCH_TESTS_UNDER_TSAN();
     QTemporaryDir profile;
     ASSERT_TRUE(profile.isValid());
     {
