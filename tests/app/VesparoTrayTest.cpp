@@ -248,6 +248,15 @@ TEST_F(VesparoTrayModelsTest, OnlyAPlainClickOrOpenShowTheWindow) {
     window.hide();
 }
 
+TEST_F(VesparoTrayModelsTest, MenuOfATrayWithoutAParentWidgetGoesWithTheTray) {
+    QObject owner;
+    auto* orphan = new VesparoTray(&owner, &front, &back);
+    ASSERT_NE(orphan->contextMenu(), nullptr);
+    EXPECT_EQ(orphan->contextMenu()->parent(), nullptr);
+    // Freed with the tray (a leak under AddressSanitizer otherwise).
+    delete orphan;
+}
+
 TEST_F(VesparoTrayModelsTest, ExitEndsTheEventLoop) {
     testsupport::LogCapture log;
     QAction* exit = tray->contextMenu()->actions().at(1);
