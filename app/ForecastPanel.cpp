@@ -1,20 +1,17 @@
 #include "ForecastPanel.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QHBoxLayout>
-#include <QMediaDevices>
 #include <QScrollArea>
-#include <QSoundEffect>
 #include <QTextEdit>
 #include <QTextOption>
 #include <QTimerEvent>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <map>
 
 #include "ForecastWidget.h"
 #include "Settings.h"
+#include "SoundPlayer.h"
 #include "VPDataEvent.h"
 
 using vpcore::ForecastItem_t;
@@ -94,17 +91,11 @@ void ForecastPanel::timerEvent(QTimerEvent* e) {
 }
 
 bool ForecastPanel::isSoundAvailable() const {
-    return !QMediaDevices::audioOutputs().isEmpty();
+    return SoundPlayer::instance().isAvailable();
 }
 
 void ForecastPanel::playSound(const QString& file) {
-    if (soundEffect == nullptr) {
-        soundEffect = new QSoundEffect(this);
-    }
-    soundEffect->stop();
-    soundEffect->setSource(
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/" + file));
-    soundEffect->play();
+    SoundPlayer::instance().play(file);
 }
 
 void ForecastPanel::setupUi() {

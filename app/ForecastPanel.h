@@ -15,7 +15,6 @@
 
 class ForecastWidget;
 class QHBoxLayout;
-class QSoundEffect;
 class QTextEdit;
 
 class ForecastPanel : public QGroupBox {
@@ -42,8 +41,8 @@ protected:
 
     // Whether an audio output device exists; without one hovering plays nothing.
     virtual bool isSoundAvailable() const;
-    // Starts the file playing and returns at once.
-    virtual void playSound(const QString& file);
+    // Hands the file to the program's sound player, which plays it without waiting.
+    void playSound(const QString& file);
 
 private:
     void setupUi();
@@ -58,5 +57,4 @@ private:
     // during this hover, so that one hover plays once.
     int soundTimerId = 0;
     QString soundFile;
-    QSoundEffect* soundEffect = nullptr;  // created on the first sound; a child of the panel
 };

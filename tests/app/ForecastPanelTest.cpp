@@ -17,6 +17,7 @@
 #include "ForecastWidget.h"
 #include "HttpTestServer.h"
 #include "Settings.h"
+#include "SoundPlayer.h"
 #include "VPDataEvent.h"
 #include "weather/ForecastModel.h"
 #include "weather/ForecastProviderImpl.h"
@@ -27,18 +28,21 @@ using vpcore::ForecastModel;
 
 namespace {
 
-// Sound is played through this seam only: the virtual display has no audio device, so the
-// test says whether one exists and records what would be played, and when.
+// The virtual display has no audio device: the test says whether one exists, and hears what
+// the program's sound player is asked to play.
 class SoundRecordingPanel : public ForecastPanel {
 public:
-    using ForecastPanel::ForecastPanel;
+    SoundRecordingPanel(std::shared_ptr<ForecastModel> model, QWidget* parent)
+        : ForecastPanel(std::move(model), parent) {
+        QObject::connect(&SoundPlayer::instance(), &SoundPlayer::soundRequested, this,
+                         [this](const QString& file) { played.push_back(file); });
+    }
 
     bool soundAvailable = true;
     std::vector<QString> played;
 
 protected:
     bool isSoundAvailable() const override { return soundAvailable; }
-    void playSound(const QString& file) override { played.push_back(file); }
 };
 
 ForecastItem_t* makeItem(const std::string& name, const std::string& longDesc,

@@ -4,22 +4,19 @@
 One sound per weather condition of a forecast period: birds for a sunny day, crickets for a
 clear night, rain, a thunderstorm, wind, and wind with snow. Every sound is computed from
 filtered noise and tones (no recordings), so the files are the project's own work, and a fixed
-seed per sound gives the same bytes on every run. Run from anywhere:
+seed per sound gives the same bytes on every run. It writes through the cue generator beside it,
+so all sounds share one format. Run from anywhere:
 
     python3 tools/sounds/generate_ambience.py
 """
 
 import math
-import os
 import random
-import struct
-import wave
 
-RATE = 22050
+from generate_sounds import RATE, write
+
 SECONDS = 3.0
 COUNT = int(RATE * SECONDS)
-ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-OUT = os.path.join(ROOT, "resources")
 
 
 def fade(samples, seconds=0.25):
@@ -186,17 +183,6 @@ def wind_snow():
     whistle = gusting_wind(rng, 700.0, 1500.0, 12.0, 0.25)
     hiss = lowpass_noise(rng, COUNT, 0.6, 0.12)
     return fade(normalise(mix(whistle, hiss), 0.5))
-
-
-def write(name, samples):
-    path = os.path.join(OUT, name)
-    with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(RATE)
-        out.writeframes(b"".join(
-            struct.pack("<h", int(round(max(-1.0, min(1.0, s)) * 32767))) for s in samples))
-    print("wrote", os.path.relpath(path, ROOT))
 
 
 def main():
