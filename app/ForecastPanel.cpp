@@ -8,6 +8,8 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "ForecastWidget.h"
 #include "Settings.h"
@@ -24,16 +26,54 @@ constexpr int kSoundPlayed = -1;
 
 }  // namespace
 
+// The model keeps its handlers for its whole life and cannot remove one, while a panel may go
+// first (a main window destroyed while the location service lives on). So the handler is a
+// relay that outlives every panel and forwards only to a panel that still exists; the lock
+// makes the panel's destructor wait for a forward that is running on the model's thread.
+class ForecastPanel::RebuildRelay {
+public:
+    explicit RebuildRelay(ForecastPanel* panel) : panel(panel) {}
+
+    void forward() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (panel != nullptr) {
+            panel->requestRebuild();
+        }
+    }
+    void detach() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        panel = nullptr;
+    }
+
+    // Relays are kept here, reachable, until the process ends.
+    static RebuildRelay* create(ForecastPanel* panel) {
+        static std::mutex registryMutex;
+        static std::vector<std::unique_ptr<RebuildRelay>> registry;
+        const std::lock_guard<std::mutex> lock(registryMutex);
+        registry.push_back(std::make_unique<RebuildRelay>(panel));
+        return registry.back().get();
+    }
+
+private:
+    std::mutex mutex;
+    ForecastPanel* panel;
+};
+
 ForecastPanel::ForecastPanel(std::shared_ptr<ForecastModel> model, QWidget* parent)
     : QGroupBox("Forecast", parent), model(std::move(model)) {
     setupUi();
     if (this->model) {
+        relay = RebuildRelay::create(this);
         this->model->registerHandler(
-            fastdelegate::FastDelegate0<void>(this, &ForecastPanel::requestRebuild));
+            fastdelegate::FastDelegate0<void>(relay, &RebuildRelay::forward));
     }
 }
 
-ForecastPanel::~ForecastPanel() = default;
+ForecastPanel::~ForecastPanel() {
+    if (relay != nullptr) {
+        relay->detach();
+    }
+}
 
 void ForecastPanel::requestRebuild() {
     QCoreApplication::postEvent(this, new VPDataEventForecastItemsReady());

@@ -1,8 +1,8 @@
 // The forecast by 12-hour periods: a scrollable row of cards and, under it, the worded forecast
 // of the card under the pointer, with an ambience sound for its weather after 600 ms. The
 // forecast model announces new periods on the scheduler's runner thread (requestRebuild); the
-// panel rebuilds its cards on the GUI thread. It must outlive the model's updates: the model
-// keeps the rebuild handler for its whole life.
+// panel rebuilds its cards on the GUI thread. It may be destroyed before the model: from then on
+// the model's announcements reach nothing.
 #pragma once
 
 #include <QGroupBox>
@@ -49,6 +49,9 @@ private:
     void rebuildItems();
     void playWeatherSound(const vpcore::ForecastItem_t* item);
 
+    class RebuildRelay;
+
+    RebuildRelay* relay = nullptr;  // the model's handler; outlives the panel
     QHBoxLayout* rowLayout = nullptr;
     QTextEdit* textBox = nullptr;
     std::vector<ForecastWidget*> cards;  // children of the row, in model order

@@ -9,11 +9,13 @@
 #include <mutex>
 
 #include "CrashHandler.h"
+#include "ForecastPanel.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
+#include "VesparoTray.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "display/DewpointComfortLevel.h"
@@ -98,7 +100,24 @@ void Vesparo::init() {
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    auto* conditionsPage = new QWidget(this);
+    conditionsPage->resize(598, 560);
+    auto* forecastPanel =
+        new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
+    forecastPanel->resize(598, 400);
+    forecastPanel->move(0, 218);
+
+    auto* pageArea = new QWidget(this);
+    pageStack = new QStackedLayout();
+    pageArea->setLayout(pageStack);
+    pageArea->resize(conditionsPage->size());
+    pageStack->addWidget(conditionsPage);
+    pageArea->move(184, 46);
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* tray = new VesparoTray(this, tempFrontModel, tempBackModel);
+        tray->setVisible(true);
+    } else {
         logInfo("System tray is not available.");
     }
 

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QTextEdit>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
@@ -21,6 +23,7 @@
 #include "VPDataEvent.h"
 #include "weather/ForecastModel.h"
 #include "weather/ForecastProviderImpl.h"
+#include "weather/IWeatherInfoProvider.h"
 
 using testsupport::HttpTestServer;
 using vpcore::ForecastItem_t;
@@ -350,6 +353,65 @@ TEST_F(ForecastPanelTest, WithoutSoundsOrADeviceHoverStillShowsTheText) {
         EXPECT_TRUE(panel.played.empty());
         leave(card);
     }
+}
+
+// Stands in for the NWS provider on the model's own update road: one fixed period.
+class OnePeriodProvider : public vpcore::IWeatherInfoProvider {
+public:
+    bool update(vpcore::IWeatherModel* const model) override {
+        static_cast<ForecastModel*>(model)->assignForecastItems(
+            {makeItem("Tonight", "Clear.", ForecastItem_t::CONDITION_NIGHT)});
+        return true;
+    }
+};
+
+bool updateOnRunner(ForecastModel& model) {
+    bool updated = false;
+    std::thread runner([&] { updated = model.performTask(); });
+    runner.join();
+    return updated;
+}
+
+TEST(ForecastPanelLifetimeTest, AModelThatOutlivesItsPanelAnnouncesToNothing) {
+    auto model = std::make_shared<ForecastModel>();
+    model->setProvider(std::make_unique<OnePeriodProvider>());
+    auto panel = std::make_unique<ForecastPanel>(model, nullptr);
+    ASSERT_TRUE(updateOnRunner(*model));
+    ASSERT_TRUE(apptest::waitFor([&] { return cardsOf(*panel).size() == 1; }));
+
+    panel.reset();
+    EXPECT_TRUE(updateOnRunner(*model));
+    apptest::drainEvents();
+
+    ForecastPanel next(model, nullptr);
+    ASSERT_TRUE(updateOnRunner(*model));
+    EXPECT_TRUE(apptest::waitFor([&] { return cardsOf(next).size() == 1; }));
+}
+
+TEST(ForecastPanelLifetimeTest, PanelsComeAndGoWhileTheRunnerAnnounces) {
+    auto model = std::make_shared<ForecastModel>();
+    model->setProvider(std::make_unique<OnePeriodProvider>());
+    std::atomic<bool> stop{false};
+    std::atomic<int> updates{0};
+    std::thread runner([&] {
+        while (!stop) {
+            model->performTask();
+            ++updates;
+            // The real runner rests between tasks too; without it the GUI thread would only
+            // ever rebuild.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        ForecastPanel panel(model, nullptr);
+        const int before = updates;
+        apptest::waitFor([&] { return updates > before + 2; }, 2000);
+        apptest::drainEvents();
+    }
+    stop = true;
+    runner.join();
+    settle();
+    EXPECT_GT(updates, 20);
 }
 
 }  // namespace

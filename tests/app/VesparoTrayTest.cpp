@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,13 +38,17 @@ QRgb backgroundOf(const VesparoTray& tray) {
     return iconImage(tray).pixel(0, 0);
 }
 
-void registerIds(const std::set<short>& ids) {
+// Registers the ids that no publisher has registered yet, and returns those.
+std::set<short> registerMissingIds(const std::set<short>& ids) {
     auto& service = NotificationService::Instance();
+    std::set<short> added;
     for (short id : ids) {
         if (service.getRegisteredPropertyIds().count(id) == 0) {
             service.registerPropertyIds({id});
+            added.insert(id);
         }
     }
+    return added;
 }
 
 // Notifies from a worker thread, as the scheduler's runner does.
@@ -125,9 +130,17 @@ TEST(VesparoTrayTest, RoundsHalvesAwayFromZero) {
 
 class VesparoTrayModelsTest : public ::testing::Test {
 protected:
+    // The publishers of these ids are the core's models, which the location service makes
+    // once per process: the ids this suite adds it takes back.
     static void SetUpTestSuite() {
-        registerIds({vpcore::PROP_TEMP_F, vpcore::PROP_TEMP_C, vpcore::PROP_ALERTS_CHANGED,
-                     vpcore::PROP_ALERTS_EXPIRED, vpcore::PROP_ALERT_VIEWED});
+        addedIds = registerMissingIds({vpcore::PROP_TEMP_F, vpcore::PROP_TEMP_C,
+                                       vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
+                                       vpcore::PROP_ALERT_VIEWED});
+    }
+    static void TearDownTestSuite() {
+        if (!addedIds.empty()) {
+            NotificationService::Instance().unRegisterPropertyIds(addedIds);
+        }
     }
     void SetUp() override {
         back.setActive(false);
@@ -139,12 +152,16 @@ protected:
         return iconImage(*tray) == rendered(text, background);
     }
 
+    static std::set<short> addedIds;
+
     // Declared before the tray: the models go after it, as in the main window.
     QWidget window;
     vpcore::TempEngViewModel front;
     vpcore::TempMetricViewModel back;
     std::unique_ptr<VesparoTray> tray;
 };
+
+std::set<short> VesparoTrayModelsTest::addedIds;
 
 TEST_F(VesparoTrayModelsTest, StartsWithNAOnWhite) {
     EXPECT_TRUE(shows("NA", Qt::white));
