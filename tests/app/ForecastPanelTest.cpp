@@ -388,7 +388,13 @@ TEST(ForecastPanelLifetimeTest, AModelThatOutlivesItsPanelAnnouncesToNothing) {
     EXPECT_TRUE(apptest::waitFor([&] { return cardsOf(next).size() == 1; }));
 }
 
+// Under AddressSanitizer this shows that no announcement reaches a destroyed panel.
 TEST(ForecastPanelLifetimeTest, PanelsComeAndGoWhileTheRunnerAnnounces) {
+#if defined(__SANITIZE_THREAD__)
+    // Events posted by the runner are handled here while it goes on posting; they are handed
+    // over under a lock inside Qt, which ThreadSanitizer cannot see.
+    GTEST_SKIP() << "the posted-event hand-over inside Qt is invisible to ThreadSanitizer";
+#endif
     auto model = std::make_shared<ForecastModel>();
     model->setProvider(std::make_unique<OnePeriodProvider>());
     std::atomic<bool> stop{false};
