@@ -61,7 +61,8 @@ VesparoTray::VesparoTray(QObject* parent, AbstractGaugeViewModelFloat* frontMode
 
 VesparoTray::~VesparoTray() {
     // After removal no worker thread is inside handlePropertyChange any more. The models are
-    // not touched: in the main window the gauges that own them are destroyed first.
+    // not touched: in the main window they are freed before its child widgets, the tray
+    // among them.
     NotificationService::Instance().removePropertyChangeListener<int>(this, kAlertIds);
     // Without a parent widget the menu has no owner but the tray.
     QMenu* menu = contextMenu();
