@@ -308,14 +308,18 @@ void LocationPage::addSearchedLocation() {
     }
     location.displayName = info->city + ", " + info->stateAbbrev;
 
-    LocationService& service = LocationService::Instance();
-    service.addLocation(location);
+    LocationService::Instance().addLocation(location);
     std::string error;
-    if (!makeCurrent(location.displayName, error)) {
+    const bool selected = makeCurrent(location.displayName, error);
+    if (!selected) {
         VPMessageBox::information(this, QString(), QString::fromStdString(error));
     }
     reloadLocations();
-    save();
+    // With nothing to fall back to, the chooser shows the refused location, and saving would
+    // only try it again at once; leaving the page or closing the dialog tries it again.
+    if (selected || chooser->currentText() != QString::fromStdString(location.displayName)) {
+        save();
+    }
     setSearchControlsEnabled(false, false);
     saveButton->setEnabled(false);
 }
@@ -375,15 +379,11 @@ void LocationPage::save() {
 }
 
 bool LocationPage::makeCurrent(const std::string& displayName, std::string& error) {
-    LocationService& service = LocationService::Instance();
-    const Location_t* current = service.getCurrentLocation();
-    if (current != nullptr && current->displayName == displayName) {
-        return true;
-    }
+    // The service returns at once for the location that already runs.
     Busy busy(this, "Connecting to the weather station of " + QString::fromStdString(displayName) +
                         " ...");
     try {
-        return service.setCurrentLocation(displayName, error);
+        return LocationService::Instance().setCurrentLocation(displayName, error);
     } catch (const std::exception& e) {
         error = e.what();
         return false;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCursor>
 #include <QListWidget>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
@@ -127,7 +130,7 @@ TEST_F(LocationPageTest, TheZipEditTakesFiveDigitsAndAnEditUndoesTheSearch) {
 
     QTest::keyClicks(controls->zip, "7a8-7,0 12");
     EXPECT_EQ(controls->zip->text(), "78701");
-    QTest::mouseClick(controls->find, Qt::LeftButton);
+    QTest::keyClick(controls->zip, Qt::Key_Return);  // Find is the default button
     ASSERT_TRUE(controls->save->isEnabled());
     EXPECT_EQ(controls->county->count(), 3);
 
@@ -174,10 +177,24 @@ TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
 TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
     server.addRoute(
         "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=78701",
-        testsupport::HttpTestServer::status(503));
+        testsupport::HttpTestServer::delayed(testsupport::HttpTestServer::status(503), 400));
     testsupport::LogCapture log;
     controls->search("78701");
+    // What the user sees while the lookup waits on the network.
+    QString statusWhileWaiting;
+    bool busyCursor = false;
+    bool dialogEnabled = true;
+    QTimer::singleShot(150, [&] {
+        statusWhileWaiting = controls->status->text();
+        busyCursor = QApplication::overrideCursor() != nullptr &&
+                     QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        dialogEnabled = dialog->isEnabled();
+    });
     QTest::mouseClick(controls->save, Qt::LeftButton);
+    EXPECT_EQ(statusWhileWaiting, "Looking up zip code 78701 ...");
+    EXPECT_TRUE(busyCursor);
+    EXPECT_FALSE(dialogEnabled);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(log.contains("ERROR: Unable to retrieve coords for zipcode 78701"));
     EXPECT_TRUE(controls->status->text().startsWith("Could not find where zip code 78701 is."));
     EXPECT_EQ(controls->chooser->count(), 0);
@@ -223,15 +240,25 @@ TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
     EXPECT_EQ(controls->error->text(), "You must selection a location.");
 }
 
-TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownAndNotStored) {
+TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnClose) {
     server.addRoute("/xml/current_obs/KBKF.xml", testsupport::HttpTestServer::status(404));
     addLocation("80202");
     const auto& boxes = messageBoxes.boxes;
-    ASSERT_GE(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
     EXPECT_EQ(boxes[0].title, "");
     EXPECT_EQ(boxes[0].text.toStdString(), LocationService::SELECTION_ERROR);
     EXPECT_TRUE(dialog->isEnabled());
+
+    // The station answers again: closing makes the location current and stores it.
+    server.addRoute("/xml/current_obs/KBKF.xml",
+                    testsupport::HttpTestServer::fixture("nws/xml/current_obs/KBKF.xml"));
+    EXPECT_EQ(controls->chooser->currentText(), "Denver, CO");
+    closeDialog();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Denver, CO");
 }
 
 // The code tables are read once per process; this runs only where none was read yet (as
