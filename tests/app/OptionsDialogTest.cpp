@@ -18,11 +18,14 @@
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
 #include "VPLinkLabel.h"
+#include "Vesparo.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/SoundsPage.h"
 #include "options/UpdatePage.h"
 #include "options/VesparoOptionsDialog.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -301,13 +304,11 @@ TEST_F(OptionsDialogTest, TheDialogOpensAtOnceOnADeadHomeSite) {
     EXPECT_TRUE(update->isCheckingForUpdate());
 }
 
-TEST_F(OptionsDialogTest, ClickingTheBannerOpensTheDialog) {
-    apptest::registerCurrentLocationId();
-    LocationWidget banner(nullptr);
-    banner.show();
+// Clicks the widget and, once the modal options dialog it opens shows the saved locations,
+// closes it with its close button. True when the dialog opened and closed.
+bool openAndCloseOptionsDialog(QWidget* widget, Qt::MouseButton button) {
     bool opened = false;
     bool closed = false;
-    // Polls until the modal dialog runs, then closes it as a user would.
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&opened, &closed, &poll] {
@@ -322,11 +323,31 @@ TEST_F(OptionsDialogTest, ClickingTheBannerOpensTheDialog) {
         }
     });
     poll.start();
-    chooseAustin();
-    QTest::mouseClick(&banner, Qt::RightButton);
-    EXPECT_TRUE(opened);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    QTest::mouseClick(widget, button);
+    return opened && closed;
+}
+
+TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
+    {
+        LocationWidget banner(nullptr);
+        banner.show();
+        chooseAustin();
+        EXPECT_TRUE(openAndCloseOptionsDialog(&banner, Qt::RightButton));
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    }
+    QSettings().remove("CURRENT_LOCATION");
+    {
+        Vesparo window(nullptr);
+        // The main window points the services at the installed files; these tests use theirs.
+        useFixtureFiles();
+        window.show();
+        EXPECT_TRUE(openAndCloseOptionsDialog(window.findChild<QToolButton*>("btnConfigure"),
+                                              Qt::LeftButton));
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    }
+    // The comfort level of the main window admits its property once per process.
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }
 
 }  // namespace

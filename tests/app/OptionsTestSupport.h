@@ -66,10 +66,14 @@ protected:
                                      "OMBRIX_ALERTS_HOST", "OMBRIX_HOME_HOST"}) {
             qputenv(variable, server.host().c_str());
         }
+        useFixtureFiles();
+        vpcore::LocationService::Instance().setLocations({});
+    }
+
+    void useFixtureFiles() {
         vpcore::FileService::Instance().setApplicationDataPath(dataDir.path() + "/");
         vpcore::FileService::Instance().setInstallPath(optionsFixtures());
         vpcore::NWSCodeService::Instance().setBasePath(optionsFixtures() + "/resources");
-        vpcore::LocationService::Instance().setLocations({});
     }
 
     void TearDown() override {
