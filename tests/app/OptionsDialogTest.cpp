@@ -244,7 +244,6 @@ TEST_F(OptionsDialogTest, TheAboutPageShowsTheStoredVersion) {
 }
 
 TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
-    SKIP_FETCH_TESTS_UNDER_TSAN();
     struct Case {
         const char* name;
         std::unique_ptr<HttpTestServer::Response> answer;  // null: no server at all
