@@ -225,13 +225,21 @@ TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
     EXPECT_FALSE(controls->save->isEnabled());
     EXPECT_FALSE(controls->zip->isEnabled());
 
-    // Deleting the chosen (not yet current) location makes the remaining one current.
+    // Choosing does not make a location current; deleting the current one makes the one that
+    // remains current at once.
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Austin, TX");
+    controls->chooser->setCurrentIndex(controls->chooser->findText("Austin, TX"));
+    EXPECT_EQ(controls->zip->text(), "78701");
+    EXPECT_EQ(controls->radar->currentText(), "Austin/San Antonio");
     QTest::mouseClick(controls->remove, Qt::LeftButton);
     EXPECT_EQ(controls->chooser->count(), 1);
-    EXPECT_EQ(controls->chooser->currentText(), "Austin, TX");
-    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
-    EXPECT_EQ(storedLocations().size(), 7);
-    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Austin, TX");
+    EXPECT_EQ(controls->chooser->currentText(), "Denver, CO");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Denver, CO");
+    EXPECT_EQ(storedLocations(),
+              QStringList({"80202", "COC031", "KBKF", "Aurora, Buckley Air Force Base", "FTG",
+                           "Denver/Boulder", "Denver, CO"}));
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
+    EXPECT_GE(server.requestCount("/xml/current_obs/KBKF.xml"), 1);
 
     // Deleting the current and last location empties both settings; closing is refused.
     QTest::mouseClick(controls->remove, Qt::LeftButton);
@@ -244,8 +252,12 @@ TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
 }
 
 TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnClose) {
+    // A place no other test chooses, so that the service really tries it in any process.
+    server.addRoute(
+        "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=80110",
+        testsupport::HttpTestServer::fixture("options/zip_80110.xml"));
     server.addRoute("/xml/current_obs/KBKF.xml", testsupport::HttpTestServer::status(404));
-    addLocation("80202");
+    addLocation("80110");
     const auto& boxes = messageBoxes.boxes;
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
@@ -256,12 +268,12 @@ TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnCl
     // The station answers again: closing makes the location current and stores it.
     server.addRoute("/xml/current_obs/KBKF.xml",
                     testsupport::HttpTestServer::fixture("nws/xml/current_obs/KBKF.xml"));
-    EXPECT_EQ(controls->chooser->currentText(), "Denver, CO");
+    EXPECT_EQ(controls->chooser->currentText(), "Englewood, CO");
     closeDialog();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
-    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Denver, CO");
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Englewood, CO");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Englewood, CO");
 }
 
 // The code tables are read once per process; this runs only where none was read yet (as
