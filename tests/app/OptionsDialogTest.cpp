@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFont>
 #include <QListWidget>
 #include <QRadioButton>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <memory>
 
 #include "AppTestSupport.h"
@@ -32,6 +34,16 @@ namespace {
 
 using optionstest::OptionsTest;
 using testsupport::HttpTestServer;
+
+// Stands in for the desktop's browser: records the addresses it is asked to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+
+public:
+    QList<QUrl> urls;
+};
 
 class OptionsDialogTest : public OptionsTest {
 protected:
@@ -282,7 +294,16 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
             EXPECT_EQ(page.findChild<QLabel*>("downloadLabel")->text(),
                       "Click the link to download version 2.1");
             EXPECT_EQ(link->text(), "Ombrix 2.1");
-            EXPECT_EQ(link->url(), "http://" + QString::fromStdString(home.host()) + "/");
+            const QString address = "http://" + QString::fromStdString(home.host()) + "/";
+            EXPECT_EQ(link->url(), address);
+            // A click opens the address; a link without one opens nothing.
+            UrlRecorder browser;
+            QDesktopServices::setUrlHandler("http", &browser, "open");
+            QTest::mouseClick(link, Qt::LeftButton);
+            link->setUrl(QString());
+            QTest::mouseClick(link, Qt::LeftButton);
+            QDesktopServices::unsetUrlHandler("http");
+            EXPECT_EQ(browser.urls, QList<QUrl>({QUrl(address)}));
         }
         EXPECT_EQ(log.contains("ERROR:"), *c.logged != '\0');
         if (*c.logged != '\0') {
@@ -350,3 +371,5 @@ TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
 }
 
 }  // namespace
+
+#include "OptionsDialogTest.moc"
