@@ -180,14 +180,14 @@ TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
 TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
     server.addRoute(
         "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=78701",
-        testsupport::HttpTestServer::delayed(testsupport::HttpTestServer::status(503), 400));
+        testsupport::HttpTestServer::delayed(testsupport::HttpTestServer::status(503), 800));
     testsupport::LogCapture log;
     controls->search("78701");
     // What the user sees while the lookup waits on the network.
     QString statusWhileWaiting;
     bool busyCursor = false;
     bool dialogEnabled = true;
-    QTimer::singleShot(150, [&] {
+    QTimer::singleShot(100, [&] {
         statusWhileWaiting = controls->status->text();
         busyCursor = QApplication::overrideCursor() != nullptr &&
                      QApplication::overrideCursor()->shape() == Qt::WaitCursor;
