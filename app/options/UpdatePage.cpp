@@ -4,9 +4,12 @@
 #include <QDesktopServices>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "UpdateChecker.h"
 #include "VPLinkLabel.h"
@@ -18,6 +21,32 @@ struct UpdateAnswer {
     bool newer = false;
     float latestVersion = 0.0f;
 };
+
+// The checks that have not finished yet; touched on the GUI thread only.
+std::vector<QPointer<QThread>>& runningChecks() {
+    static std::vector<QPointer<QThread>> checks;
+    return checks;
+}
+
+// Runs as the application object goes: a check still fetching would otherwise use the
+// network and settings services while they are torn down.
+void waitForRunningChecks() {
+    for (const QPointer<QThread>& check : runningChecks()) {
+        if (check) {
+            check->wait();
+        }
+    }
+    runningChecks().clear();
+}
+
+void trackCheck(QThread* check) {
+    static bool waitsAtExit = false;
+    if (!waitsAtExit) {
+        qAddPostRoutine(waitForRunningChecks);
+        waitsAtExit = true;
+    }
+    runningChecks().emplace_back(check);
+}
 
 }  // namespace
 
@@ -43,10 +72,12 @@ UpdatePage::UpdatePage(QWidget* parent)
     });
     connect(check, &QThread::finished, this,
             [this, answer] { showUpdate(answer->newer, answer->latestVersion); });
-    connect(check, &QThread::finished, check, &QObject::deleteLater);
-    // The fetch must not outlive the services it uses at exit.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, check,
-            [check] { check->wait(); });
+    connect(check, &QThread::finished, check, [check] {
+        auto& checks = runningChecks();
+        checks.erase(std::remove(checks.begin(), checks.end(), check), checks.end());
+        check->deleteLater();
+    });
+    trackCheck(check);
     check->start();
 }
 
