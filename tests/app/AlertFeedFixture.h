@@ -1,0 +1,71 @@
+// The alert side of the core, for the alert widget, sound and page tests: a real alert model
+// with its real feed provider, reading fixture feeds from the loopback server. Each update runs
+// on a worker thread, as the scheduler's runner would, so the alert events reach the widgets
+// from there.
+#pragma once
+
+#include <QByteArray>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "HttpTestServer.h"
+#include "TempDir.h"
+#include "weather/AlertModel.h"
+#include "weather/AlertProviderImpl.h"
+
+namespace apptest {
+
+class AlertFeed {
+public:
+    static constexpr const char* FEED_PATH = "/cap/wwaatmget.php?x=MNZ060";
+
+    AlertFeed() : previousHost(qgetenv("OMBRIX_ALERTS_HOST")) {
+        qputenv("OMBRIX_ALERTS_HOST", server.host().c_str());
+        model = std::make_shared<vpcore::AlertModel>();
+        model->setProvider(std::make_unique<vpcore::AlertProviderImpl>("MNZ060"));
+    }
+    ~AlertFeed() {
+        model.reset();
+        if (previousHost.isNull()) {
+            qunsetenv("OMBRIX_ALERTS_HOST");
+        } else {
+            qputenv("OMBRIX_ALERTS_HOST", previousHost);
+        }
+    }
+    AlertFeed(const AlertFeed&) = delete;
+    AlertFeed& operator=(const AlertFeed&) = delete;
+
+    // tests/fixtures/alerts/<name>, with @HOST@ standing for the loopback server.
+    std::string document(const std::string& name) const {
+        std::string text =
+            testsupport::readFile(std::string(OMBRIX_FIXTURE_DIR) + "/alerts/" + name);
+        const std::string host = server.host();
+        for (auto at = text.find("@HOST@"); at != std::string::npos; at = text.find("@HOST@")) {
+            text.replace(at, 6, host);
+        }
+        return text;
+    }
+
+    // The next update reads this feed.
+    void serve(const std::string& name) {
+        server.addRoute(FEED_PATH, testsupport::HttpTestServer::ok(document(name)));
+    }
+
+    // One update of the model on a worker thread; true when the feed was read.
+    bool update(const std::string& name) {
+        serve(name);
+        bool result = false;
+        std::thread runner([this, &result] { result = model->performTask(); });
+        runner.join();
+        return result;
+    }
+
+    testsupport::HttpTestServer server;
+    std::shared_ptr<vpcore::AlertModel> model;
+
+private:
+    const QByteArray previousHost;
+};
+
+}  // namespace apptest
