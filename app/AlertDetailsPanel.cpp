@@ -74,6 +74,8 @@ void AlertDetailsPanel::setupUi() {
     row->addWidget(nextLink);
     row->addWidget(closeLink);
     layout->addWidget(linkRow);
+    // The page is taller than the text and its links when collapsed: the rest stays below.
+    layout->addStretch();
 
     connect(detailsLink, &VPLinkLabel::clicked, this, &AlertDetailsPanel::onDetailsLinkClicked);
     connect(previousLink, &VPLinkLabel::clicked, this, &AlertDetailsPanel::onPrevNextLinkClicked);

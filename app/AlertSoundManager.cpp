@@ -38,6 +38,8 @@ AlertSoundManager::~AlertSoundManager() {
     vpcore::NotificationService::Instance().removePropertyChangeListener<int>(this, listenedIds());
     std::lock_guard<std::mutex> lock(mutex);
     if (repeatingTask) {
+        // Cancelled first, so that a sound in progress does not hold up the program's exit.
+        repeatingTask->setCancelled();
         vpcore::TaskScheduler::instance().removeTask(repeatingTask.get());
         repeatingTask.reset();
     }

@@ -18,8 +18,8 @@ public:
     // Listens to PROP_ALERT_NEW, PROP_ALERTS_EXPIRED and PROP_ALERT_VIEWED. The program uses
     // instance(); tests build their own.
     AlertSoundManager();
-    // Takes a repeating sound off the schedule (waiting for a run in progress) and stops
-    // listening.
+    // Stops listening, then cancels a repeating sound and takes it off the schedule (waiting
+    // at most about a second for a run in progress).
     ~AlertSoundManager() override;
 
     AlertSoundManager(const AlertSoundManager&) = delete;

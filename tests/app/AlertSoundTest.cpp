@@ -241,3 +241,34 @@ TEST_F(AlertSoundManagerTest, AlertSoundOffPlaysNothingInEitherMode) {
 }
 
 }  // namespace
+
+// New alerts on a worker thread and the viewed event on the GUI thread, interleaved: the
+// manager holds at most one repeating task, and every one it scheduled is taken off again.
+TEST_F(AlertSoundTest, ManagerStaysConsistentUnderEventsFromTwoThreads) {
+    setSetting("PLAY_ALERT_UNTIL_VIEWED", true);
+    auto& service = NotificationService::Instance();
+    service.registerPropertyIds(
+        {vpcore::PROP_ALERT_NEW, vpcore::PROP_ALERTS_EXPIRED, vpcore::PROP_ALERT_VIEWED});
+    LogCapture log;
+    {
+        AlertSoundManager manager;
+        const int rounds = 40;
+        std::thread runner([&service] {
+            for (int i = 0; i < rounds; ++i) {
+                service.notify(vpcore::PROP_ALERT_NEW);
+                if (i % 10 == 9) {
+                    service.notify(vpcore::PROP_ALERTS_EXPIRED);
+                }
+            }
+        });
+        for (int i = 0; i < rounds; ++i) {
+            service.notify(vpcore::PROP_ALERT_VIEWED);
+        }
+        runner.join();
+        service.notify(vpcore::PROP_ALERT_NEW);
+        EXPECT_TRUE(manager.isRepeating());
+        // The manager goes with its task still scheduled: the destructor takes it off.
+    }
+    EXPECT_EQ(log.count("Task_t* not found"), 0);
+    EXPECT_GE(log.count("Second Task <WeatherAlertSoundTask>"), 1);
+}
