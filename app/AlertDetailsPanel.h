@@ -16,7 +16,7 @@ class VPLinkLabel;
 class AlertDetailsPanel : public QWidget, private vpcore::NoPropertyChangeListener {
     Q_OBJECT
 public:
-    static const unsigned int TEXT_WIDTH = 70;  // columns the alert texts are wrapped to
+    static constexpr unsigned int TEXT_WIDTH = 70;  // columns the alert texts are wrapped to
 
     // model: not owned, may be null (no alerts). Registers PROP_ALERT_DETAILS, which the
     // details retrievers publish: a second panel fails with the duplicate-id error.

@@ -29,7 +29,7 @@ public:
     // needs at least 2 seconds and at most what 16 bits hold, so the minutes are bounded to
     // 1 .. MAX_INTERVAL_MIN.
     static unsigned short repeatIntervalSeconds(int minutes);
-    static const int MAX_INTERVAL_MIN = 1092;
+    static constexpr int MAX_INTERVAL_MIN = 1092;
 
     // Whether a sound is scheduled to repeat now.
     bool isRepeating() const;

@@ -23,8 +23,8 @@ public:
     };
 
     static const char* const SOUND_FILE;  // "resources/6_beeps.wav"
-    static const int PLAYS = 3;
-    static const int PAUSE_MS = 3000;  // from the start of one play to the start of the next
+    static constexpr int PLAYS = 3;
+    static constexpr int PAUSE_MS = 3000;  // from the start of one play to the start of the next
 
     WeatherAlertSoundTask();
     ~WeatherAlertSoundTask() override;
