@@ -52,12 +52,16 @@ public:
     TaskScheduler(const TaskScheduler&) = delete;
     TaskScheduler& operator=(const TaskScheduler&) = delete;
 
-    // Due every hour at minute:second, from this hour on; the task stays the caller's.
+    // Due every hour at minute:second, from this hour on; the task stays the caller's. After
+    // a jump of the clock past its time it runs at once; after a step back it waits for its
+    // minute in the first hour ahead (SchedulerRules holds these rules).
     void scheduleHourly(IScheduledTask* task, int minute, int second);
     // Due every intervalInSec seconds (at least 2), queued at once when runNow is true; the
     // task stays the caller's, who cancels and removes it before deleting it.
     void scheduleAtInterval(IScheduledTask* task, unsigned short intervalInSec, bool runNow);
     // Runs the task once; the scheduler owns it from now on and deletes it after its run.
+    // Queued again while it runs (by itself or another thread), it runs once more and is
+    // deleted after that run.
     void queueTask(IScheduledTask* task);
     // Takes the task's record out of the schedule, waiting while the task runs; afterwards
     // the scheduler holds no reference to the task. False when the task was not scheduled.

@@ -112,6 +112,15 @@ void AbstractXMLWeatherInfoProvider::checkNesting(const QByteArray& body) {
     }
 }
 
+std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::fetchXMLDocument() {
+    try {
+        return getXMLDocument();
+    } catch (const VpUpdateException& e) {
+        handleException(e);
+        return nullptr;
+    }
+}
+
 void AbstractXMLWeatherInfoProvider::handleException(const VpUpdateException& e) {
     defaultHandleException(e);
 }

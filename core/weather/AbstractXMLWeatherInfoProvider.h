@@ -41,6 +41,11 @@ public:
     // required elements, as such a test would prove nothing.
     bool test();
 
+    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
+    // is not well-formed is left to the parser, which reports where. Also for documents that
+    // arrive by other roads (an unpacked archive).
+    static void checkNesting(const QByteArray& body);
+
     std::string getUrl() const { return url; }
     void setTimeout(int seconds) { timeout = seconds; }
 
@@ -57,6 +62,9 @@ protected:
     std::unique_ptr<QDomDocument> getXMLDocument() const;
     // Status bar message and ERROR line for a failed update.
     void handleException(const VpUpdateException& e);
+    // getXMLDocument() for a doUpdate: a failure is reported through handleException and
+    // gives null.
+    std::unique_ptr<QDomDocument> fetchXMLDocument();
     void setUrl(const std::string& newUrl) { url = newUrl; }
 
     // Read by buildUrl(); a subclass may change it to query another place (station retries).
@@ -65,9 +73,6 @@ protected:
 private:
     virtual void defaultHandleException(const VpUpdateException& e);
     bool validateNodeNames(QDomDocument* document) const;
-    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
-    // is not well-formed is left to the parser, which reports where.
-    static void checkNesting(const QByteArray& body);
 
     std::string url;
     int timeout;  // seconds

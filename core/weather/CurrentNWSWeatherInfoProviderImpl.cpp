@@ -101,11 +101,8 @@ bool CurrentNWSWeatherInfoProviderImpl::doRetryUpdate(IWeatherModel* const model
         return false;
     }
 
-    std::unique_ptr<QDomDocument> document;
-    try {
-        document = getXMLDocument();
-    } catch (const VpUpdateException& e) {
-        handleException(e);
+    const std::unique_ptr<QDomDocument> document = fetchXMLDocument();
+    if (!document) {
         return false;
     }
 

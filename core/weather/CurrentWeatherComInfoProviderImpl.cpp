@@ -69,11 +69,8 @@ bool CurrentWeatherComInfoProviderImpl::doUpdate(IWeatherModel* const model) {
         return false;
     }
     logger.log("INFO", "Begin current conditions update from " + getUrl() + " ...");
-    std::unique_ptr<QDomDocument> document;
-    try {
-        document = getXMLDocument();
-    } catch (const VpUpdateException& e) {
-        handleException(e);
+    const std::unique_ptr<QDomDocument> document = fetchXMLDocument();
+    if (!document) {
         return false;
     }
 

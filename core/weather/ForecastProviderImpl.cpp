@@ -130,11 +130,8 @@ bool ForecastProviderImpl::doUpdate(IWeatherModel* const model) {
         return false;
     }
 
-    std::unique_ptr<QDomDocument> document;
-    try {
-        document = getXMLDocument();
-    } catch (const VpUpdateException& e) {
-        handleException(e);
+    std::unique_ptr<QDomDocument> document = fetchXMLDocument();
+    if (!document) {
         return false;
     }
 

@@ -13,6 +13,7 @@
 #include "services/FileService.h"
 #include "services/RemoteResourceService.h"
 #include "services/StringUtils.h"
+#include "weather/AbstractXMLWeatherInfoProvider.h"
 
 namespace vpcore {
 
@@ -130,11 +131,27 @@ std::unique_ptr<QDomDocument> GoogleMapFromKmlGenerator::getIndexKml(std::string
     }
 
     QFile kml(QString::fromStdString(workFolder + "index.kml"));
+    QByteArray kmlBytes;
+    if (kml.open(QIODevice::ReadOnly)) {
+        kmlBytes = kml.read(AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES + 1);
+    }
+    // The archive comes from the network: the same limits as for any fetched document.
+    if (kmlBytes.size() > AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES) {
+        error = "Error parsing document: index.kml is larger than " +
+                std::to_string(AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES) + " bytes";
+        return nullptr;
+    }
+    try {
+        AbstractXMLWeatherInfoProvider::checkNesting(kmlBytes);
+    } catch (const VpUpdateException& e) {
+        error = e.what();
+        return nullptr;
+    }
     auto document = std::make_unique<QDomDocument>();
     QString message;
     int line = 0;
     int column = 0;
-    if (!kml.open(QIODevice::ReadOnly) || !document->setContent(&kml, &message, &line, &column)) {
+    if (!document->setContent(kmlBytes, &message, &line, &column)) {
         error = "Error parsing document: " + message.toStdString() +
                 " line: " + std::to_string(line) + " col: " + std::to_string(column);
         return nullptr;

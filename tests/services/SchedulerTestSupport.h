@@ -25,7 +25,7 @@ namespace schedtest {
 using SteadyClock = std::chrono::steady_clock;
 
 // Polls the condition every 10 ms; false when it is still unmet after the timeout.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
         if (SteadyClock::now() >= deadline) {
@@ -158,7 +158,7 @@ public:
     // Returns once at least `count` whole scheduling passes have run with the time set now:
     // the pass that reads the clock after this call may still be running when it does, so the
     // wait ends only when the pass after the last one has begun.
-    bool waitForPasses(int count, int timeoutMs = 6000) const {
+    bool waitForPasses(int count, int timeoutMs = 15000) const {
         const int start = schedulingReads;
         return waitUntil([&] { return schedulingReads >= start + count + 1; }, timeoutMs);
     }

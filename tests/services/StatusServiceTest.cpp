@@ -242,7 +242,7 @@ TEST_F(StatusServiceTest, CheckerStillRunningAfterTheWaitIsKeptUntilItHasFinishe
     registerRecorder();
 
     service().startProgress(task->getTaskId(), "first");
-    ASSERT_TRUE(waitUntil([&] { return recorder.held.load(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return recorder.held.load(); }, 10000));
 
     const SteadyClock::time_point before = SteadyClock::now();
     service().startProgress(task->getTaskId(), "second");

@@ -215,6 +215,16 @@ TEST_F(GoogleMapFromKmlGeneratorTest, FailuresEndTheRunWithTheirReason) {
     EXPECT_EQ(error.rfind("Error parsing document: ", 0), 0u) << error;
 
     error.clear();
+    std::string deep;
+    for (int i = 0; i < 300; ++i) {
+        deep += "<Folder>";
+    }
+    EXPECT_FALSE(
+        generate(zipArchive({{"index.kml", "<kml>" + deep + "</kml>"}}), "40.0,-75.0", error));
+    EXPECT_EQ(error.rfind("Error parsing document: elements nested deeper than 256 levels", 0), 0u)
+        << error;
+
+    error.clear();
     server.addRoute("/missing.kmz", HttpTestServer::status(404, "Not Found"));
     GoogleMapFromKmlGenerator missing(server.url("/missing.kmz"), "40.0,-75.0", workFolder,
                                       "map.html", "radar");
@@ -231,7 +241,7 @@ TEST_F(GoogleMapFromKmlGeneratorTest, FailuresEndTheRunWithTheirReason) {
     error.clear();
     EXPECT_FALSE(generate(zipArchive({{"index.kml", indexKml("")}}), "somewhere", error));
     EXPECT_EQ(error, "Invalid latitude and longitude: somewhere");
-    EXPECT_EQ(server.requestCount("/overlays/radar.kmz"), 2);  // not fetched for a bad location
+    EXPECT_EQ(server.requestCount("/overlays/radar.kmz"), 3);  // not fetched for a bad location
 }
 
 }  // namespace
