@@ -1,16 +1,9 @@
 #include "WeatherAlertSoundTask.h"
 
-#include <QAudioDevice>
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QMediaDevices>
-#include <QMetaObject>
-#include <QPointer>
-#include <QSoundEffect>
-#include <QUrl>
 #include <atomic>
 
 #include "Settings.h"
+#include "SoundPlayer.h"
 #include "services/Logger.h"
 #include "services/QSleeper.h"
 
@@ -20,42 +13,18 @@ namespace {
 
 const int CANCEL_CHECKS_PER_PAUSE = 3;
 
-// Plays through one sound effect that lives on the GUI thread, a child of the application.
-// The device question is answered once, on the thread that builds the output (the GUI thread):
-// the multimedia back end is not to be started from the runner thread.
+// The program's sound player, which plays on the GUI thread whoever asks. Built on the GUI
+// thread: the player must live there, and the device question (asked once, here) is not to
+// start the multimedia back end on the runner thread.
 class DefaultSoundOutput : public WeatherAlertSoundTask::SoundOutput {
 public:
-    DefaultSoundOutput() : available(!QMediaDevices::audioOutputs().isEmpty()) {}
+    DefaultSoundOutput() : player(SoundPlayer::instance()), available(player.isAvailable()) {}
 
     bool isAvailable() override { return available; }
-
-    void play(const QString& file) override {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (app == nullptr) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            app,
-            [file] {
-                static QPointer<QSoundEffect> effect;
-                const QString path = QCoreApplication::applicationDirPath() + "/" + file;
-                if (!QFileInfo::exists(path)) {
-                    vpcore::Logger::Instance().log("WARN",
-                                                   "Sound file not found: " + path.toStdString());
-                    return;
-                }
-                if (effect.isNull()) {
-                    effect = new QSoundEffect(QCoreApplication::instance());
-                }
-                if (effect->source() != QUrl::fromLocalFile(path)) {
-                    effect->setSource(QUrl::fromLocalFile(path));
-                }
-                effect->play();
-            },
-            Qt::QueuedConnection);
-    }
+    void play(const QString& file) override { player.play(file); }
 
 private:
+    SoundPlayer& player;
     const bool available;
 };
 

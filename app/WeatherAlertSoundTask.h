@@ -11,7 +11,7 @@
 
 class WeatherAlertSoundTask : public vpcore::IScheduledTask {
 public:
-    // Where the beeps go. The default plays the file through a sound effect owned by the GUI
+    // Where the beeps go. The default is the program's SoundPlayer, which plays on the GUI
     // thread when the machine has an audio output device; both members may be called on any
     // thread and must not block.
     class SoundOutput {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "AppTestSupport.h"
 #include "LogCapture.h"
 #include "Settings.h"
+#include "SoundPlayer.h"
 #include "WeatherAlertSoundTask.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -117,6 +119,23 @@ TEST_F(AlertSoundTest, WithoutDeviceOrWithSoundsOffTheTaskOnlyLogs) {
         EXPECT_EQ(log.count("INFO: Sound is not available."), 1);
         EXPECT_EQ(machine.count(), 0);
     }
+}
+
+// The program's own output, on a machine without an audio device (the virtual display).
+TEST_F(AlertSoundTest, DefaultOutputWithoutADeviceOnlyLogs) {
+    WeatherAlertSoundTask::setSoundOutput(nullptr);
+    // Built here on the GUI thread, as the sound manager's constructor does in the program.
+    if (WeatherAlertSoundTask::soundOutput().isAvailable()) {
+        GTEST_SKIP() << "this machine has an audio device";
+    }
+    QSignalSpy requested(&SoundPlayer::instance(), &SoundPlayer::soundRequested);
+    LogCapture log;
+    WeatherAlertSoundTask task;
+    std::thread runner([&task] { task.performTask(); });
+    runner.join();
+    apptest::drainEvents();
+    EXPECT_EQ(log.count("INFO: Sound is not available."), 1);
+    EXPECT_EQ(requested.count(), 0);
 }
 
 TEST(AlertSoundManagerRuleTest, IntervalIsBoundedToWhatTheSchedulerTakes) {
