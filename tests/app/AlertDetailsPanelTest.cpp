@@ -75,6 +75,8 @@ class AlertDetailsPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SKIP_FETCH_TESTS_UNDER_TSAN();
+        pageIds = std::make_unique<apptest::PropertyIdsLease>(
+            std::set<short>{vpcore::PROP_ALERT_DETAILS, vpcore::PROP_ALERT_VIEWED});
         feed = std::make_unique<apptest::AlertFeed>();
         pageArea.resize(598, 560);
         auto* conditionsPage = new QWidget(&pageArea);
@@ -98,7 +100,7 @@ protected:
         delete panel;
         delete indicator;
         feed.reset();
-        NotificationService::Instance().reset();
+        pageIds.reset();
     }
 
     VPLinkLabel* link(const QString& text) const {
@@ -139,6 +141,7 @@ protected:
 
     QWidget pageArea;
     QStackedLayout* pages = nullptr;
+    std::unique_ptr<apptest::PropertyIdsLease> pageIds;
     std::unique_ptr<apptest::AlertFeed> feed;
     AlertWidget* indicator = nullptr;
     AlertDetailsPanel* panel = nullptr;

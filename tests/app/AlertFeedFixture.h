@@ -6,21 +6,58 @@
 
 #include <QByteArray>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "HttpTestServer.h"
 #include "TempDir.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
 #include "weather/AlertModel.h"
 #include "weather/AlertProviderImpl.h"
 
 namespace apptest {
 
+// Lets a test build the publishers of ids that the process has registered already (the
+// location service's alert model, the indicator of a main window built earlier), and leaves
+// the registrations as it found them.
+class PropertyIdsLease {
+public:
+    explicit PropertyIdsLease(std::set<short> ids) : ids(std::move(ids)) {
+        auto& service = vpcore::NotificationService::Instance();
+        const std::set<short> registered = service.getRegisteredPropertyIds();
+        for (short id : this->ids) {
+            if (registered.count(id) != 0) {
+                heldBefore.insert(id);
+            }
+        }
+        if (!heldBefore.empty()) {
+            service.unRegisterPropertyIds(heldBefore);
+        }
+    }
+    ~PropertyIdsLease() {
+        auto& service = vpcore::NotificationService::Instance();
+        service.unRegisterPropertyIds(ids);
+        if (!heldBefore.empty()) {
+            service.registerPropertyIds(heldBefore);
+        }
+    }
+    PropertyIdsLease(const PropertyIdsLease&) = delete;
+    PropertyIdsLease& operator=(const PropertyIdsLease&) = delete;
+
+private:
+    const std::set<short> ids;
+    std::set<short> heldBefore;
+};
+
 class AlertFeed {
 public:
     static constexpr const char* FEED_PATH = "/cap/wwaatmget.php?x=MNZ060";
 
-    AlertFeed() : previousHost(qgetenv("OMBRIX_ALERTS_HOST")) {
+    AlertFeed()
+        : lease({vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERT_NEW, vpcore::PROP_ALERTS_EXPIRED}),
+          previousHost(qgetenv("OMBRIX_ALERTS_HOST")) {
         qputenv("OMBRIX_ALERTS_HOST", server.host().c_str());
         model = std::make_shared<vpcore::AlertModel>();
         model->setProvider(std::make_unique<vpcore::AlertProviderImpl>("MNZ060"));
@@ -65,6 +102,8 @@ public:
     std::shared_ptr<vpcore::AlertModel> model;
 
 private:
+    // Ids 22 to 24 go back to their publisher of the process, if any, when the model is gone.
+    const PropertyIdsLease lease;
     const QByteArray previousHost;
 };
 

@@ -20,6 +20,8 @@ class AlertWidgetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SKIP_FETCH_TESTS_UNDER_TSAN();
+        viewedId =
+            std::make_unique<apptest::PropertyIdsLease>(std::set<short>{vpcore::PROP_ALERT_VIEWED});
         feed = std::make_unique<apptest::AlertFeed>();
         auto* conditionsPage = new QWidget(&pageArea);
         alertPage = new QWidget(&pageArea);
@@ -33,7 +35,7 @@ protected:
     void TearDown() override {
         delete widget;
         feed.reset();
-        NotificationService::Instance().reset();
+        viewedId.reset();
     }
 
     QString text() const { return label->text(); }
@@ -51,6 +53,7 @@ protected:
     QWidget pageArea;
     QStackedLayout* pages = nullptr;
     QWidget* alertPage = nullptr;
+    std::unique_ptr<apptest::PropertyIdsLease> viewedId;
     std::unique_ptr<apptest::AlertFeed> feed;
     AlertWidget* widget = nullptr;
     QLabel* label = nullptr;
