@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStackedLayout>
 #include <QVBoxLayout>
 #include <set>
 #include <stdexcept>
@@ -12,6 +11,7 @@
 #include "AlertGLTextArea.h"
 #include "VPDataEvent.h"
 #include "VPLinkLabel.h"
+#include "Vesparo.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -283,9 +283,7 @@ void AlertDetailsPanel::onCloseLinkClicked(VPLinkLabel*) {
 }
 
 void AlertDetailsPanel::showConditionsPage() {
-    if (auto* stack = parentWidget() != nullptr
-                          ? qobject_cast<QStackedLayout*>(parentWidget()->layout())
-                          : nullptr) {
-        stack->setCurrentIndex(CONDITIONS_PAGE);
+    if (Vesparo* mainWindow = Vesparo::instance()) {
+        mainWindow->setCurrentPage(CONDITIONS_PAGE);
     }
 }

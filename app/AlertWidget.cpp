@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStackedLayout>
 #include <QTimerEvent>
 
 #include "VPDataEvent.h"
+#include "Vesparo.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
@@ -24,16 +24,6 @@ const std::set<short>& listenedIds() {
     static const std::set<short> ids{vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
                                      vpcore::PROP_ALERT_VIEWED};
     return ids;
-}
-
-// The pages of the main window sit in a stacked layout above the indicator.
-void showPage(QWidget* from, int index) {
-    for (QWidget* w = from->parentWidget(); w != nullptr; w = w->parentWidget()) {
-        if (auto* stack = qobject_cast<QStackedLayout*>(w->layout())) {
-            stack->setCurrentIndex(index);
-            return;
-        }
-    }
 }
 
 }  // namespace
@@ -113,7 +103,9 @@ void AlertWidget::mouseReleaseEvent(QMouseEvent*) {
         model->getAlertItems(alerts);
     }
     if (!alerts.empty()) {
-        showPage(this, ALERT_PAGE);
+        if (Vesparo* mainWindow = Vesparo::instance()) {
+            mainWindow->setCurrentPage(ALERT_PAGE);
+        }
         return;
     }
     // Nothing left to show: the blinking stops too, or it would bring the old text back.

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QScrollArea>
-#include <QStackedLayout>
 #include <QTest>
 #include <atomic>
 
@@ -15,6 +14,7 @@
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "weather/LocationService.h"
 
 using testsupport::HttpTestServer;
 using vpcore::NotificationService;
@@ -68,39 +68,37 @@ public:
     std::atomic<int> count{0};
 };
 
-// The page area of the main window: the conditions page with the alert indicator at 0, the
-// alert details panel at 1; the alerts come from fixture feeds through the real model, the
-// details from fixture CAP documents through the real retriever on the real scheduler.
+// The alert page of a real main window, showing the alerts of the location service's model,
+// which reads fixture feeds; the details come from fixture CAP documents through the real
+// retriever on the real scheduler. An indicator on the conditions page shows the viewed event.
 class AlertDetailsPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SKIP_FETCH_TESTS_UNDER_TSAN();
-        pageIds = std::make_unique<apptest::PropertyIdsLease>(
-            std::set<short>{vpcore::PROP_ALERT_DETAILS, vpcore::PROP_ALERT_VIEWED});
-        feed = std::make_unique<apptest::AlertFeed>();
-        pageArea.resize(598, 560);
-        auto* conditionsPage = new QWidget(&pageArea);
-        indicator = new AlertWidget(feed->model, conditionsPage);
-        panel = new AlertDetailsPanel(feed->model.get(), &pageArea);
-        pages = new QStackedLayout(&pageArea);
-        pages->addWidget(conditionsPage);
-        pages->addWidget(panel);
+        window = std::make_unique<apptest::MainWindowLease>();
+        feed = std::make_unique<apptest::AlertFeed>(
+            vpcore::LocationService::Instance().getAlertModel());
+        viewedId =
+            std::make_unique<apptest::PropertyIdsLease>(std::set<short>{vpcore::PROP_ALERT_VIEWED});
+        indicator = new AlertWidget(feed->model, (*window)->showPage(0));
+        panel = (*window)->findChild<AlertDetailsPanel*>();
+        ASSERT_NE(panel, nullptr);
         textArea = panel->findChild<AlertGLTextArea*>();
         detailsLink = link("Click for details");
         previousLink = link("Previous alert");
         nextLink = link("Next alert");
         closeLink = link("Back to Current Conditions");
         viewed = std::make_unique<EventCounter>(vpcore::PROP_ALERT_VIEWED);
-        pageArea.show();
+        (*window)->show();
         vpcore::TaskScheduler::instance().startScheduler();
     }
     void TearDown() override {
         vpcore::TaskScheduler::instance().shutdown();
         viewed.reset();
-        delete panel;
         delete indicator;
+        viewedId.reset();
         feed.reset();
-        pageIds.reset();
+        window.reset();
     }
 
     VPLinkLabel* link(const QString& text) const {
@@ -113,9 +111,10 @@ protected:
         return nullptr;
     }
     void openPage() {
-        pages->setCurrentIndex(1);
+        (*window)->setCurrentPage(1);
         ASSERT_TRUE(panel->isVisible());
     }
+    int currentPage() const { return window->currentPage(); }
     vpcore::AlertModel::AlertList alerts() const {
         vpcore::AlertModel::AlertList list;
         feed->model->getAlertItems(list);
@@ -139,10 +138,9 @@ protected:
         return alert.toDisplayString(70, false, true);
     }
 
-    QWidget pageArea;
-    QStackedLayout* pages = nullptr;
-    std::unique_ptr<apptest::PropertyIdsLease> pageIds;
+    std::unique_ptr<apptest::MainWindowLease> window;
     std::unique_ptr<apptest::AlertFeed> feed;
+    std::unique_ptr<apptest::PropertyIdsLease> viewedId;
     AlertWidget* indicator = nullptr;
     AlertDetailsPanel* panel = nullptr;
     AlertGLTextArea* textArea = nullptr;
@@ -166,7 +164,7 @@ TEST_F(AlertDetailsPanelTest, WithoutAlertsThePageSaysSoAndLeavingCountsAsViewed
 
     QTest::mouseClick(closeLink, Qt::LeftButton);
     EXPECT_EQ(viewed->count, 1);
-    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(currentPage(), 0);
 }
 
 TEST_F(AlertDetailsPanelTest, OneAlertTypesOutAndLeavingTheViewedPageStopsTheIndicator) {
@@ -185,7 +183,7 @@ TEST_F(AlertDetailsPanelTest, OneAlertTypesOutAndLeavingTheViewedPageStopsTheInd
     ASSERT_TRUE(apptest::waitFor([&] { return textArea->shownText() == textArea->text(); }, 20000));
 
     QTest::mouseClick(closeLink, Qt::LeftButton);
-    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(currentPage(), 0);
     EXPECT_EQ(viewed->count, 1);
     ASSERT_TRUE(apptest::waitFor(
         [&] { return indicator->findChild<QLabel*>()->text() == "Weather alert"; }));
@@ -202,7 +200,7 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
     // Leaving with two alerts unseen does not count as viewed.
     QTest::mouseClick(closeLink, Qt::LeftButton);
     EXPECT_EQ(viewed->count, 0);
-    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(currentPage(), 0);
 
     openPage();
     QTest::mouseClick(nextLink, Qt::LeftButton);
@@ -218,7 +216,7 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
     EXPECT_EQ(navigation(), std::make_pair(true, false));
 
     // Every show starts over at the first alert; seen before, it is drawn at once.
-    pages->setCurrentIndex(0);
+    (*window)->setCurrentPage(0);
     openPage();
     EXPECT_EQ(textArea->text(), headline(*list[0]));
     EXPECT_EQ(navigation(), std::make_pair(false, true));
@@ -267,7 +265,7 @@ TEST_F(AlertDetailsPanelTest, DetailsAreFetchedOnRequestAndShownUnderTheAlert) {
                        second->description->toDisplayString(70)));
 
     // A new show collapses the page again.
-    pages->setCurrentIndex(0);
+    (*window)->setCurrentPage(0);
     openPage();
     EXPECT_EQ(detailsLink->text(), "Click for details");
     EXPECT_EQ(panel->findChild<QScrollArea*>()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
@@ -304,7 +302,7 @@ TEST_F(AlertDetailsPanelTest, ListThatShrankBetweenClicksShowsTheFirstAlert) {
 
     // The same when the list shrinks between two clicks on the links.
     ASSERT_TRUE(feed->update("feed_three_alerts.xml"));
-    pages->setCurrentIndex(0);
+    (*window)->setCurrentPage(0);
     openPage();
     QTest::mouseClick(nextLink, Qt::LeftButton);
     QTest::mouseClick(nextLink, Qt::LeftButton);

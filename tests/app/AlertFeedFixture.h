@@ -1,10 +1,12 @@
 // The alert side of the core, for the alert widget, sound and page tests: a real alert model
-// with its real feed provider, reading fixture feeds from the loopback server. Each update runs
+// with its real feed provider, reading fixture feeds from the loopback server, and the main
+// window whose pages the alert widgets switch. Each update runs
 // on a worker thread, as the scheduler's runner would, so the alert events reach the widgets
 // from there.
 #pragma once
 
 #include <QByteArray>
+#include <QStackedLayout>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "HttpTestServer.h"
 #include "TempDir.h"
+#include "Vesparo.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "weather/AlertModel.h"
@@ -55,6 +58,7 @@ class AlertFeed {
 public:
     static constexpr const char* FEED_PATH = "/cap/wwaatmget.php?x=MNZ060";
 
+    // A model of its own; the alert ids go back to the process's publisher afterwards.
     AlertFeed()
         : lease({vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERT_NEW, vpcore::PROP_ALERTS_EXPIRED}),
           previousHost(qgetenv("OMBRIX_ALERTS_HOST")) {
@@ -62,7 +66,19 @@ public:
         model = std::make_shared<vpcore::AlertModel>();
         model->setProvider(std::make_unique<vpcore::AlertProviderImpl>("MNZ060"));
     }
+    // The given model (the location service's), emptied and without a provider afterwards.
+    explicit AlertFeed(std::shared_ptr<vpcore::AlertModel> existing)
+        : lease({}), previousHost(qgetenv("OMBRIX_ALERTS_HOST")), shared(true) {
+        qputenv("OMBRIX_ALERTS_HOST", server.host().c_str());
+        model = std::move(existing);
+        model->setProvider(std::make_unique<vpcore::AlertProviderImpl>("MNZ060"));
+        update("feed_no_alerts.xml");
+    }
     ~AlertFeed() {
+        if (shared) {
+            update("feed_no_alerts.xml");
+            model->setProvider(nullptr);
+        }
         model.reset();
         if (previousHost.isNull()) {
             qunsetenv("OMBRIX_ALERTS_HOST");
@@ -105,6 +121,29 @@ private:
     // Ids 22 to 24 go back to their publisher of the process, if any, when the model is gone.
     const PropertyIdsLease lease;
     const QByteArray previousHost;
+    const bool shared = false;
+};
+
+// A main window as the program builds it, for the tests that switch its pages; the ids that
+// a main window registers once per process are given back afterwards.
+class MainWindowLease {
+public:
+    MainWindowLease()
+        : lease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL}), window(std::make_unique<Vesparo>(nullptr)) {
+        pages = window->findChild<QStackedLayout*>();
+    }
+    ~MainWindowLease() { window.reset(); }
+    MainWindowLease(const MainWindowLease&) = delete;
+    MainWindowLease& operator=(const MainWindowLease&) = delete;
+
+    Vesparo& operator*() const { return *window; }
+    Vesparo* operator->() const { return window.get(); }
+    int currentPage() const { return pages->currentIndex(); }
+
+private:
+    const PropertyIdsLease lease;
+    std::unique_ptr<Vesparo> window;
+    QStackedLayout* pages = nullptr;
 };
 
 }  // namespace apptest

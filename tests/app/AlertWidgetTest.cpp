@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QStackedLayout>
 #include <QTest>
 #include <thread>
 
@@ -15,27 +14,25 @@ using vpcore::NotificationService;
 
 namespace {
 
-// A page area as the main window has it: the indicator on page 0, the alert page at 1.
+// The indicator on the conditions page of a real main window, fed by its own alert model.
 class AlertWidgetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SKIP_FETCH_TESTS_UNDER_TSAN();
+        window = std::make_unique<apptest::MainWindowLease>();
+        feed = std::make_unique<apptest::AlertFeed>();
+        // Taken over from the window's own indicator, if it has one.
         viewedId =
             std::make_unique<apptest::PropertyIdsLease>(std::set<short>{vpcore::PROP_ALERT_VIEWED});
-        feed = std::make_unique<apptest::AlertFeed>();
-        auto* conditionsPage = new QWidget(&pageArea);
-        alertPage = new QWidget(&pageArea);
-        pages = new QStackedLayout(&pageArea);
-        pages->addWidget(conditionsPage);
-        pages->addWidget(alertPage);
-        widget = new AlertWidget(feed->model, conditionsPage);
+        widget = new AlertWidget(feed->model, (*window)->showPage(0));
         label = widget->findChild<QLabel*>();
-        pageArea.show();
+        (*window)->show();
     }
     void TearDown() override {
         delete widget;
-        feed.reset();
         viewedId.reset();
+        feed.reset();
+        window.reset();
     }
 
     QString text() const { return label->text(); }
@@ -49,12 +46,11 @@ protected:
         return !apptest::waitFor([&] { return text() != expected; }, 1500);
     }
     void click() { QTest::mouseClick(label, Qt::LeftButton); }
+    int currentPage() const { return window->currentPage(); }
 
-    QWidget pageArea;
-    QStackedLayout* pages = nullptr;
-    QWidget* alertPage = nullptr;
-    std::unique_ptr<apptest::PropertyIdsLease> viewedId;
+    std::unique_ptr<apptest::MainWindowLease> window;
     std::unique_ptr<apptest::AlertFeed> feed;
+    std::unique_ptr<apptest::PropertyIdsLease> viewedId;
     AlertWidget* widget = nullptr;
     QLabel* label = nullptr;
 };
@@ -77,10 +73,10 @@ TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     EXPECT_TRUE(blinks());
 
     click();
-    EXPECT_EQ(pages->currentWidget(), alertPage);
+    EXPECT_EQ(currentPage(), 1);
 
     // Viewed: steady, and no second blink timer left running behind the first.
-    pages->setCurrentIndex(0);
+    (*window)->setCurrentPage(0);
     NotificationService::Instance().notify(vpcore::PROP_ALERT_VIEWED);
     ASSERT_TRUE(apptest::waitFor([&] { return text() == "Weather alert"; }));
     EXPECT_TRUE(staysFor("Weather alert"));
@@ -98,7 +94,7 @@ TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     EXPECT_EQ(label->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(label->styleSheet().contains("color: white"));
     click();
-    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(currentPage(), 0);
 }
 
 TEST_F(AlertWidgetTest, ClickWhenTheModelHasNoAlertsAnyMoreResetsTheIndicator) {
@@ -108,7 +104,7 @@ TEST_F(AlertWidgetTest, ClickWhenTheModelHasNoAlertsAnyMoreResetsTheIndicator) {
     ASSERT_TRUE(blinks());
 
     click();
-    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(currentPage(), 0);
     EXPECT_EQ(text(), "No weather alerts");
     EXPECT_TRUE(staysFor("No weather alerts"));
 }
