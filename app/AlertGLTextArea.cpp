@@ -62,7 +62,10 @@ void AlertGLTextArea::onAnimationFrame() {
     for (; unusedMs >= stepMs; unusedMs -= stepMs) {
         animationStep();
     }
-    repaintStep();
+    // A text that stands still is not drawn again sixty times a second.
+    if (shown != painted) {
+        repaintStep();
+    }
 }
 
 void AlertGLTextArea::repaintStep() {
@@ -95,4 +98,5 @@ void AlertGLTextArea::paintGL() {
     glColor3f(0.0f, 0.0f, 0.0f);
     glRasterPos2f(0.0f, static_cast<float>(height()) - TOP_MARGIN);
     vpcore::GLUtil::renderBitmapString(shown, vpcore::FONT_SIZE_13, LINE_SPACING);
+    painted = shown;
 }

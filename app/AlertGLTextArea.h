@@ -29,7 +29,7 @@ public:
     void animationStep();
     void repaintStep();
     // Each frame of the animation manager: a step for every whole STEP_MS since the previous
-    // frame, then the repaint.
+    // frame, then the repaint if the shown text has changed.
     void onAnimationFrame();
 
     const std::string& text() const { return fullText; }
@@ -44,6 +44,7 @@ protected:
 private:
     std::string fullText;
     std::string shown;
+    std::string painted;           // the text the last paint drew
     unsigned int revealCount = 0;  // characters of fullText shown
     std::unique_ptr<vpcore::AnimationObject> animation;
     // Frames come every 16 ms, shorter than a step: the time left over from each frame is
