@@ -89,7 +89,9 @@ void AlertSoundManager::startSound() {
                                                    " minute(s) is out of range; repeating every " +
                                                    std::to_string(seconds / 60) + " minute(s).");
     }
-    repeatingTask = std::make_unique<WeatherAlertSoundTask>();
+    // Kept across a change of location: the alerts it announces are unseen until the user
+    // views them or they expire, whichever location the model reads next.
+    repeatingTask = std::make_unique<WeatherAlertSoundTask>(true);
     vpcore::TaskScheduler::instance().scheduleAtInterval(repeatingTask.get(), seconds, true);
 }
 

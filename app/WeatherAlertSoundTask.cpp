@@ -34,6 +34,8 @@ std::atomic<WeatherAlertSoundTask::SoundOutput*> installedOutput{nullptr};
 
 WeatherAlertSoundTask::WeatherAlertSoundTask() = default;
 
+WeatherAlertSoundTask::WeatherAlertSoundTask(bool untilViewed) : untilViewed(untilViewed) {}
+
 WeatherAlertSoundTask::~WeatherAlertSoundTask() = default;
 
 void WeatherAlertSoundTask::setSoundOutput(SoundOutput* output) {
@@ -84,4 +86,8 @@ bool WeatherAlertSoundTask::contributesToProgressBar() const {
 
 std::string WeatherAlertSoundTask::getDescription() const {
     return std::string();
+}
+
+bool WeatherAlertSoundTask::canLiveForever() const {
+    return untilViewed;
 }

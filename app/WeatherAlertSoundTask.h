@@ -27,6 +27,10 @@ public:
     static constexpr int PAUSE_MS = 3000;  // from the start of one play to the start of the next
 
     WeatherAlertSoundTask();
+    // untilViewed: the sound repeats until the alerts are viewed or expire, so its schedule
+    // outlives a change of location (which restarts the scheduler); the alert sound manager
+    // takes it off when that time comes.
+    explicit WeatherAlertSoundTask(bool untilViewed);
     ~WeatherAlertSoundTask() override;
 
     // Logs "Sound is not available." and plays nothing when there is no audio device or the
@@ -36,10 +40,15 @@ public:
     std::string getTaskName() const override;
     bool contributesToProgressBar() const override;
     std::string getDescription() const override;
+    // True for a sound that repeats until viewed.
+    bool canLiveForever() const override;
 
     // The output every task plays to; null restores the default. The default is built on
     // first use, which must come from the GUI thread (the alert sound manager's constructor
     // sees to that). Not owned; it must outlive the tasks that use it.
     static void setSoundOutput(SoundOutput* output);
     static SoundOutput& soundOutput();
+
+private:
+    const bool untilViewed = false;
 };

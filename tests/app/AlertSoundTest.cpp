@@ -247,6 +247,24 @@ TEST_F(AlertSoundManagerTest, RepeatingSoundPlaysAtOnceAndStopsWhenTheAlertsExpi
     EXPECT_EQ(output.count(), 1);
 }
 
+// A change of location restarts the scheduler, which keeps only the tasks that live forever:
+// the sound that repeats until viewed is one of them, the one-shot sound is not.
+TEST_F(AlertSoundManagerTest, RepeatingSoundOutlivesAChangeOfLocation) {
+    setSetting("PLAY_ALERT_UNTIL_VIEWED", true);
+    EXPECT_FALSE(WeatherAlertSoundTask().canLiveForever());
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    ASSERT_TRUE(manager->isRepeating());
+
+    auto& scheduler = TaskScheduler::instance();
+    scheduler.shutdown();
+    scheduler.startScheduler();
+
+    LogCapture log;
+    NotificationService::Instance().notify(vpcore::PROP_ALERT_VIEWED);
+    EXPECT_FALSE(manager->isRepeating());
+    EXPECT_EQ(log.count("Task_t* not found"), 0);
+}
+
 TEST_F(AlertSoundManagerTest, AlertSoundOffPlaysNothingInEitherMode) {
     setSetting("SOUND_ALERT", false);
     TaskScheduler::instance().startScheduler();
