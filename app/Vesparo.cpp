@@ -22,6 +22,7 @@
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
@@ -42,7 +43,14 @@ void logInfo(const std::string& text) {
 
 Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
     setCloseButtonShown(false);
-    setUpWindow();
+    try {
+        setUpWindow();
+    } catch (...) {
+        // The destructor does not run for a constructor that throws; the core must not be
+        // left calling into this window.
+        releaseCore();
+        throw;
+    }
     mainWindow = this;
 }
 
@@ -50,6 +58,10 @@ Vesparo::~Vesparo() {
     if (mainWindow == this) {
         mainWindow = nullptr;
     }
+    releaseCore();
+}
+
+void Vesparo::releaseCore() {
     // No task may call into the window, its models or its status bar from here on.
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();
@@ -190,7 +202,10 @@ void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     model->setBackgroundImage(new QImage(snapshot.toImage()));
 }
 
-void Vesparo::configure() {}
+void Vesparo::configure() {
+    VesparoOptionsDialog dialog(this);
+    dialog.exec();
+}
 
 void Vesparo::setCurrentPage(int index) {
     if (pageStack != nullptr) {
