@@ -8,12 +8,16 @@
 #include <QSystemTrayIcon>
 #include <mutex>
 
+#include "AlertDetailsPanel.h"
+#include "AlertSoundManager.h"
 #include "CrashHandler.h"
+#include "ForecastPanel.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
+#include "VesparoTray.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "display/DewpointComfortLevel.h"
@@ -21,6 +25,7 @@
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
 #include "gauges/DoubleSidedGaugeRenderer.h"
+#include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
@@ -41,7 +46,14 @@ void logInfo(const std::string& text) {
 
 Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
     setCloseButtonShown(false);
-    setUpWindow();
+    try {
+        setUpWindow();
+    } catch (...) {
+        // The destructor does not run for a constructor that throws; the core must not be
+        // left calling into this window.
+        releaseCore();
+        throw;
+    }
     mainWindow = this;
 }
 
@@ -49,6 +61,10 @@ Vesparo::~Vesparo() {
     if (mainWindow == this) {
         mainWindow = nullptr;
     }
+    releaseCore();
+}
+
+void Vesparo::releaseCore() {
     // No task may call into the window, its models or its status bar from here on.
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();
@@ -115,9 +131,31 @@ void Vesparo::init() {
     }
     gaugesOwnModels = true;
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    // The pages: the current conditions (0) and the alert details (1).
+    auto* conditionsPage = new QWidget(this);
+    conditionsPage->resize(598, 560);
+    auto* forecastPanel =
+        new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
+    forecastPanel->resize(598, 400);
+    forecastPanel->move(0, 218);
+    auto* alertDetailsPanel =
+        new AlertDetailsPanel(vpcore::LocationService::Instance().getAlertModel().get(), this);
+
+    auto* pageArea = new QWidget(this);
+    pageStack = new QStackedLayout();
+    pageArea->setLayout(pageStack);
+    pageArea->resize(conditionsPage->size());
+    pageStack->addWidget(conditionsPage);
+    pageStack->addWidget(alertDetailsPanel);
+    pageArea->move(184, 46);
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* tray = new VesparoTray(this, tempFrontModel, tempBackModel);
+        tray->setVisible(true);
+    } else {
         logInfo("System tray is not available.");
     }
+    AlertSoundManager::instance();
 
     temperatureInterpolater = std::make_unique<vpcore::TemperatureInterpolater>(32, 47, 2);
 
@@ -192,7 +230,10 @@ void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     model->setBackgroundImage(new QImage(snapshot.toImage()));
 }
 
-void Vesparo::configure() {}
+void Vesparo::configure() {
+    VesparoOptionsDialog dialog(this);
+    dialog.exec();
+}
 
 void Vesparo::setCurrentPage(int index) {
     if (pageStack != nullptr) {

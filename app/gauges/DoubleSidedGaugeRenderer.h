@@ -22,6 +22,8 @@ class DoubleSidedGaugeRenderer : public QOpenGLWidget,
                                  private vpcore::IPropertyChangeListener<float>,
                                  private vpcore::IPropertyChangeListener<std::string>,
                                  private vpcore::IPropertyChangeListener<int> {
+    Q_OBJECT
+
 public:
     // Viewport and perspective aspect of a widget of width by height pixels: a height below 1
     // counts as 1, and the aspect is the integer quotient width / height.
