@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -14,8 +15,11 @@
 #include "LogCapture.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "display/DewpointComfortLevel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "weather/CurrentNWSWeatherInfoProviderImpl.h"
+#include "weather/CurrentWeatherInfoModel.h"
 
 namespace {
 
@@ -275,6 +279,77 @@ TEST_F(CurrentConditionsPanelTest, APanelStopsListeningWhenDestroyed) {
     apptest::drainEvents();
     stop = true;
     worker.join();
+}
+
+// --- the whole road: an observation fetched by the core's provider --------------------------
+
+class CurrentConditionsRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_FETCH_TESTS_UNDER_TSAN();
+        // The model and the comfort level register their ids themselves.
+        NotificationService::Instance().reset();
+        qputenv("OMBRIX_NWS_HOST", server.host().c_str());
+        model = std::make_unique<vpcore::CurrentWeatherInfoModel>();
+        comfortLevel = std::make_unique<vpcore::DewpointComfortLevel>();
+    }
+    void TearDown() override {
+        qunsetenv("OMBRIX_NWS_HOST");
+        comfortLevel.reset();
+        model.reset();
+        NotificationService::Instance().reset();
+    }
+
+    // The fixture observation with its icon address pointing at the loopback server.
+    std::string observation() const {
+        QFile file(QString(OMBRIX_FIXTURE_DIR) + "/app/obs_panel_latin1.xml");
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        std::string body = file.readAll().toStdString();
+        const std::string placeholder = "$FIXTURE_BASE$";
+        body.replace(body.find(placeholder), placeholder.size(), server.url(""));
+        return body;
+    }
+
+    testsupport::HttpTestServer server;
+    std::unique_ptr<vpcore::CurrentWeatherInfoModel> model;
+    std::unique_ptr<vpcore::DewpointComfortLevel> comfortLevel;
+};
+
+TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
+    using testsupport::HttpTestServer;
+    server.addRoute("/xml/current_obs/KPNL.xml", HttpTestServer::ok(observation()));
+    server.addRoute("/images/wtf/small/few.png",
+                    HttpTestServer::fixture("nws/images/wtf/small/few.png", "image/png"));
+    model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
+    CurrentConditionsPanel panel(nullptr, nullptr);
+    panel.show();
+
+    bool updated = false;
+    onWorker([&] { updated = model->performTask(); });
+    ASSERT_TRUE(updated);
+
+    const std::pair<const char*, QString> expected[] = {
+        {"weatherValue", "Partly Cloudy"},
+        {"humidityValue", "52 %"},
+        {"dewpointValue", "54.5 \u00B0F"},
+        {"comfortValue", "Comfortable"},
+        {"feelsLikeValue", "75 \u00B0F"},
+        {"visibilityValue", "10 mi"},
+        {"observationTimeValue", "Last Updated on Jul 2 2026, 3:53 pm MDT"},
+        {"locationValue", "Ca\u00F1on Park Test Field, CO"},
+    };
+    for (const auto& [value, text] : expected) {
+        SCOPED_TRACE(value);
+        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
+            << shownText(panel, value).toStdString();
+    }
+    auto* icon = panel.findChild<QLabel*>("conditionImage");
+    ASSERT_TRUE(apptest::waitFor([&] { return !icon->pixmap().isNull(); }));
+    EXPECT_EQ(server.requestCount("/images/wtf/small/few.png"), 1);
+
+    QTest::mouseClick(panel.findChild<QWidget*>("dewpointValue"), Qt::LeftButton);
+    EXPECT_TRUE(
+        apptest::waitFor([&] { return shownText(panel, "dewpointValue") == "12.5 \u00B0C"; }));
 }
 
 }  // namespace
