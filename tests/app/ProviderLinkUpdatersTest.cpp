@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 #include <thread>
 
@@ -18,6 +20,14 @@
 class ProviderLinksBlockBuilder {
 public:
     static QWidget* build(CurrentConditionsPanel& panel) { return panel.createProviderLinksBox(); }
+};
+
+// Takes the addresses the program asks the desktop to open, instead of a browser.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    Q_INVOKABLE void open(const QUrl& url) { urls.push_back(url.toString()); }
+    std::vector<QString> urls;
 };
 
 namespace {
@@ -166,4 +176,36 @@ TEST_F(ProviderLinkUpdatersTest, TheLogoIsShownOnlyWhereTheLinksBlockIsBuilt) {
               QImage(QString(OMBRIX_FIXTURE_DIR) + "/nws/images/wtf/small/few.png").size());
 }
 
+TEST_F(ProviderLinkUpdatersTest, AClickOnAProviderLinkOpensItsAddress) {
+    CurrentConditionsPanel panel(nullptr, nullptr);
+    ProviderLinksBlockBuilder::build(panel);
+    panel.show();
+    UrlRecorder recorder;
+    for (const char* scheme : {"http", "https"}) {
+        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+    }
+
+    QTest::mouseClick(panel.getProviderLinkLabel(), Qt::LeftButton);
+    publishFromWorker<LinkList>(vpcore::PROP_PROVIDER_LINKS, pairs(2));
+    std::vector<VPLinkLabel*> adLinks;
+    for (VPLinkLabel* link : panel.findChildren<VPLinkLabel*>()) {
+        if (link != panel.getProviderLinkLabel() && link->objectName() != "radarLink") {
+            adLinks.push_back(link);
+        }
+    }
+    ASSERT_EQ(adLinks.size(), 5u);
+    ASSERT_TRUE(apptest::waitFor([&] { return adLinks[1]->text() == "link 2"; }));
+    QTest::mouseClick(adLinks[1], Qt::LeftButton);
+    // A hidden link without an address opens nothing.
+    QTest::mouseClick(adLinks[4], Qt::LeftButton);
+
+    for (const char* scheme : {"http", "https"}) {
+        QDesktopServices::unsetUrlHandler(scheme);
+    }
+    EXPECT_EQ(recorder.urls, (std::vector<QString>{CurrentConditionsPanel::NWS_HOME_PAGE,
+                                                   "http://example.test/2"}));
+}
+
 }  // namespace
+
+#include "ProviderLinkUpdatersTest.moc"
