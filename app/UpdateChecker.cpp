@@ -3,12 +3,12 @@
 #include <QSettings>
 
 #include "services/RemoteResourceService.h"
+#include "services/ServiceHost.h"
 
 namespace {
 
 QString homeHost() {
-    const QString configured = qEnvironmentVariable("OMBRIX_HOME_HOST");
-    return configured.isEmpty() ? QString("ombrix.example.org") : configured;
+    return QString::fromStdString(vpcore::serviceHost("OMBRIX_HOME_HOST", "ombrix.example.org"));
 }
 
 }  // namespace

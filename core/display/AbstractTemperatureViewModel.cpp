@@ -26,27 +26,19 @@ AbstractTemperatureViewModel::~AbstractTemperatureViewModel() {
 
 void AbstractTemperatureViewModel::constructView() {
     std::vector<std::unique_ptr<MajorTickDisplay>> labelled;
+    std::vector<MajorTickDisplay*> ticks;
     for (const std::string& label : getMajorTickDisplayValues()) {
         labelled.push_back(std::make_unique<MajorTickDisplay>(label));
+        // The colours stay in this model's map, which outlives the geometry.
         const auto colour = labelColours.find(label);
         if (colour != labelColours.end()) {
-            labelled.back()->colour = new Vector3D(colour->second);
+            labelled.back()->colour = &colour->second;
         }
+        ticks.push_back(labelled.back().get());
     }
-    std::vector<MajorTickDisplay*> ticks;
-    for (const auto& tick : labelled) {
-        ticks.push_back(tick.get());
-    }
-    try {
-        gaugeModel.reset(NumericScaleViewModelHelper::createGaugeViewModel(
-            scale, ticks, 0.5f, false, Vector3D(0.0f, 0.0f, 0.0f), drawDirection, true,
-            rotationDivisor));
-    } catch (...) {
-        for (const auto& tick : labelled) {
-            delete tick->colour;
-        }
-        throw;
-    }
+    gaugeModel.reset(NumericScaleViewModelHelper::createGaugeViewModel(
+        scale, ticks, 0.5f, false, Vector3D(0.0f, 0.0f, 0.0f), drawDirection, true,
+        rotationDivisor));
     for (auto& tick : labelled) {
         tick.release();
     }

@@ -56,8 +56,8 @@ private:
     const float rotationDivisor;
     const std::string unitLetter;
 
-    std::unique_ptr<GaugeViewModel<int>> gaugeModel;  // null until constructView
     std::map<std::string, Vector3D> labelColours;     // label text colours; others default
+    std::unique_ptr<GaugeViewModel<int>> gaugeModel;  // null until constructView
     std::string digitalValue = "0.0";
     mutable std::mutex digitalMutex;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -35,24 +36,21 @@ GaugeViewModel<T>::GaugeViewModel(float radius, DrawDirection_t drawDirection)
 
 template <class T>
 GaugeViewModel<T>::~GaugeViewModel() {
-    // Points are shared between a tick and the label map, and ticks with the same label (the
-    // blank gap ticks) leave points only their tick refers to: free each vector once.
-    std::set<Vector3D*> owned;
+    // A point is shared by a tick and the label map, and ticks with the same label (the blank
+    // gap ticks) leave points only their tick refers to: free each point once.
+    std::set<Vector3D*> points;
     for (TickDisplay* tick : ticks) {
-        if (tick->colour != nullptr && tick->colour != &minorTickColour) {
-            owned.insert(tick->colour);
-        }
         if (tick->position != nullptr) {
-            owned.insert(tick->position);
+            points.insert(tick->position);
         }
     }
     for (const auto& entry : labelPositions) {
         if (entry.second != nullptr) {
-            owned.insert(entry.second);
+            points.insert(entry.second);
         }
     }
-    for (Vector3D* vector : owned) {
-        delete vector;
+    for (Vector3D* point : points) {
+        delete point;
     }
     for (TickDisplay* tick : ticks) {
         delete tick;
@@ -111,12 +109,14 @@ void GaugeViewModel<T>::rotateTicks() {
     }
     // The size is divided in single precision, as the divisor is a float.
     const double quotient = static_cast<float>(ticks.size()) / rotationDivisor;
-    const long count = static_cast<long>(quotient - 1.0);
-    if (count < 1) {
+    const double count = std::trunc(quotient - 1.0);
+    // Also stops for a divisor of 0 or below (infinite, NaN or negative counts).
+    if (!(count >= 1.0) || !std::isfinite(count)) {
         return;
     }
     // A rotation to the right: the last `count` ticks go first.
-    const long shift = count % static_cast<long>(ticks.size());
+    const auto shift =
+        static_cast<std::ptrdiff_t>(std::fmod(count, static_cast<double>(ticks.size())));
     std::rotate(ticks.begin(), ticks.end() - shift, ticks.end());
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,8 +30,8 @@ public:
     GaugeViewModel(const std::vector<TickDisplay*>& ticks, float radius, bool minorTicksBetween,
                    const Vector3D& minorTickColour, DrawDirection_t drawDirection,
                    float rotationDivisor = 4.0f);
-    // Frees the ticks and every vector they or the label map point to, except the minor tick
-    // colour, which the model holds by value.
+    // Frees the ticks, their positions and the label map's points. Colours of given ticks
+    // stay their creator's; those of the minor ticks the model or the helper made go with it.
     virtual ~GaugeViewModel();
 
     GaugeViewModel(const GaugeViewModel&) = delete;
@@ -74,8 +75,9 @@ private:
     Vector3D minorTickColour;
     DrawDirection_t drawDirection;
     float rotationDivisor;
-    std::map<std::string, Vector3D*> labelPositions;  // points owned
-    mutable std::mutex valueMutex;                    // value and needle, written together
+    std::map<std::string, Vector3D*> labelPositions;      // points owned
+    std::vector<std::unique_ptr<Vector3D>> ownedColours;  // of the helper's minor ticks
+    mutable std::mutex valueMutex;                        // value and needle, written together
 };
 
 template <>

@@ -10,20 +10,28 @@ namespace vpcore {
 
 namespace {
 
-// The ticks the helper creates itself, freed with their colours unless handed on.
+// The ticks the helper creates itself and the colours of its minor ticks, freed unless
+// handed on to the model.
 class CreatedTicks {
 public:
     ~CreatedTicks() {
         for (TickDisplay* tick : ticks) {
-            delete tick->colour;
             delete tick;
         }
     }
     void add(TickDisplay* tick) { ticks.push_back(tick); }
-    void release() { ticks.clear(); }
+    Vector3D* newColour(const Vector3D& colour) {
+        colours.push_back(std::make_unique<Vector3D>(colour));
+        return colours.back().get();
+    }
+    std::vector<std::unique_ptr<Vector3D>> release() {
+        ticks.clear();
+        return std::move(colours);
+    }
 
 private:
     std::vector<TickDisplay*> ticks;
+    std::vector<std::unique_ptr<Vector3D>> colours;
 };
 
 }  // namespace
@@ -60,7 +68,7 @@ GaugeViewModel<int>* NumericScaleViewModelHelper::createGaugeViewModel(
             }
         } else if (v % half == 0 && minorTicks) {
             tick = new MinorTickDisplay();
-            tick->colour = new Vector3D(minorTickColour);
+            tick->colour = created.newColour(minorTickColour);
             created.add(tick);
         } else {
             tick = new MajorTickDisplay();
@@ -83,12 +91,7 @@ GaugeViewModel<int>* NumericScaleViewModelHelper::createGaugeViewModel(
     }
     GaugeViewModel<int>* model =
         createIntGaugeViewModel(working, radius, drawDirection, rotationDivisor);
-    created.release();
-    // Ticks beyond the scale's display values were handed over too but have no place.
-    for (std::size_t extra = k; extra < majorTicks.size(); ++extra) {
-        delete majorTicks[extra]->colour;
-        delete majorTicks[extra];
-    }
+    model->ownedColours = created.release();
     return model;
 }
 

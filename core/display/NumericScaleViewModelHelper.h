@@ -18,10 +18,11 @@ public:
     // of displayStep (their labels must read as those values); a MinorTickDisplay at the
     // other multiples of displayStep / 2 when minorTicks is set; invisible ticks elsewhere.
     // Scales of 60 values or more get displayStep blank ticks as a gap after the last value.
-    // The caller owns the result, which has taken over the given ticks. Throws
+    // The caller owns the result, which has taken over the given ticks it placed (not their
+    // colours; ticks beyond the scale's display values stay the caller's). Throws
     // std::invalid_argument for an odd or non-positive displayStep or a non-positive step,
-    // std::runtime_error when the labels do not match the scale; the given ticks then stay
-    // the caller's.
+    // std::runtime_error when the labels do not match the scale or run out; the given ticks
+    // then stay the caller's.
     static GaugeViewModel<int>* createGaugeViewModel(
         NumericScale<int> scale, const std::vector<MajorTickDisplay*>& majorTicks, float radius,
         bool minorTicks, const Vector3D& minorTickColour, DrawDirection_t drawDirection,

@@ -65,6 +65,7 @@ TEST(GaugeViewModelTest, RotationAndDirectionSetWhereTheFirstTickLies) {
         {DRAW_DIRECTION_NORMAL, 8.0f, {"a", "b", "c", "d", "e", "f", "g", "h"}},    // 0: none
         {DRAW_DIRECTION_NORMAL, 2.7f, {"h", "a", "b", "c", "d", "e", "f", "g"}},    // 1.96: by 1
         {DRAW_DIRECTION_NORMAL, 2.6f, {"g", "h", "a", "b", "c", "d", "e", "f"}},    // 2.08: by 2
+        {DRAW_DIRECTION_NORMAL, 0.0f, {"a", "b", "c", "d", "e", "f", "g", "h"}},    // inf: none
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.divisor);

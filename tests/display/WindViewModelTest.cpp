@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "display/WindViewModel.h"
 #include "services/NotificationService.h"
@@ -122,6 +124,35 @@ TEST_F(WindViewModelTest, ADestroyedModelAndItsHelpersHearNothingMore) {
     publishSpeed(PROP_WIND_MPH, 4.0f);
     NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
     SUCCEED();
+}
+
+}  // namespace
+
+namespace {
+
+// The GUI thread reads texts while the runner thread publishes; run under ThreadSanitizer.
+// (The needle's three floats are read by pointer without a lock, so they are not read here.)
+TEST_F(WindViewModelTest, TextsCanBeReadWhileAnotherThreadPublishes) {
+    WindViewModel model(WindViewModel::UNITS_MPH);
+    model.constructView();
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        const char* directions[] = {"N", "Var", "SW", "Calm", "E"};
+        for (int i = 0; i < 2000; ++i) {
+            publishDirection(directions[i % 5]);
+            publishSpeed(PROP_WIND_MPH, static_cast<float>(i % 40));
+            if (i % 97 == 0) {
+                NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
+            }
+        }
+        done = true;
+    });
+    while (!done) {
+        EXPECT_EQ(model.getToolTip().rfind("Wind\n", 0), 0u);
+        model.getDigitalValue();
+    }
+    runner.join();
+    EXPECT_EQ(model.getToolTip(), "Wind\nComing from the E at 39 mph ");
 }
 
 }  // namespace

@@ -168,6 +168,7 @@ private:
         // code gets an empty list.
         const auto found = zipCodes.find(zip);
         const std::string list = found != zipCodes.end() ? found->second.text : "";
+        response.status = 200;
         response.set_content(
             "<?xml version='1.0'?><dwml version='1.0' "
             "xmlns:xsd='http://www.w3.org/2001/XMLSchema' "

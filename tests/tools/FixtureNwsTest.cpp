@@ -44,6 +44,14 @@ protected:
         EXPECT_TRUE(finished);
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process->exitCode(), 0);
+        // One line per request with the status it was answered with.
+        const QStringList lines =
+            QString::fromUtf8(process->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        EXPECT_FALSE(lines.isEmpty());
+        for (const QString& line : lines) {
+            EXPECT_TRUE(QRegularExpression("^GET /\\S* (200|404)$").match(line).hasMatch())
+                << line.toStdString();
+        }
         delete process;
         process = nullptr;
     }

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QWidget>
+#include <thread>
+
+#include "AppTestSupport.h"
+#include "Settings.h"
+#include "SoundPlayer.h"
+#include "VesparoEventFilter.h"
+
+namespace {
+
+// Counts the presses that reach it.
+class Target : public QWidget {
+public:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+    int presses = 0;
+};
+
+class EventFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings().clear();
+        qApp->installEventFilter(&filter);
+    }
+    void TearDown() override {
+        qApp->removeEventFilter(&filter);
+        QSettings().clear();
+    }
+    VesparoEventFilter filter;
+};
+
+void send(QWidget* target, QEvent::Type type) {
+    if (type == QEvent::KeyPress) {
+        QKeyEvent key(type, Qt::Key_A, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &key);
+        return;
+    }
+    QMouseEvent mouse(type, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &mouse);
+}
+
+TEST_F(EventFilterTest, APressOnACueObjectPlaysItsSound) {
+    struct Case {
+        const char* cue;  // null: no property
+        QEvent::Type type;
+        bool playSounds;
+        const char* played;  // null: nothing
+    };
+    const Case cases[] = {
+        {"whirl", QEvent::MouseButtonPress, true, "resources/gauge_turn.wav"},
+        {"drop", QEvent::MouseButtonPress, true, "resources/label_click.wav"},
+        {"drop", QEvent::MouseButtonPress, false, nullptr},
+        {"boom", QEvent::MouseButtonPress, true, nullptr},
+        {nullptr, QEvent::MouseButtonPress, true, nullptr},
+        {"whirl", QEvent::MouseButtonRelease, true, nullptr},
+        {"whirl", QEvent::MouseButtonDblClick, true, nullptr},
+        {"drop", QEvent::KeyPress, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << (c.cue ? c.cue : "-") << " " << c.type << " " << c.playSounds);
+        setSetting("PLAY_SOUNDS", c.playSounds);
+        Target target;
+        if (c.cue != nullptr) {
+            target.setProperty("playsound", c.cue);
+        }
+        QSignalSpy spy(&SoundPlayer::instance(), &SoundPlayer::soundRequested);
+        send(&target, c.type);
+        if (c.played == nullptr) {
+            EXPECT_EQ(spy.count(), 0);
+        } else {
+            ASSERT_EQ(spy.count(), 1);
+            EXPECT_EQ(spy.at(0).at(0).toString(), c.played);
+        }
+        // The filter never takes the press away from its object (a double click is a press
+        // too for a widget).
+        const bool press =
+            c.type == QEvent::MouseButtonPress || c.type == QEvent::MouseButtonDblClick;
+        EXPECT_EQ(target.presses, press ? 1 : 0);
+    }
+}
+
+TEST_F(EventFilterTest, AFreshProfilePlaysSoundsAndStoresTheDefault) {
+    Target target;
+    target.setProperty("playsound", "whirl");
+    QSignalSpy spy(&SoundPlayer::instance(), &SoundPlayer::soundRequested);
+    send(&target, QEvent::MouseButtonPress);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(QSettings().value("PLAY_SOUNDS").toBool());
+}
+
+TEST(SoundPlayerTest, PlayFromAWorkerIsHandedToTheGuiThreadAndNeverWaits) {
+    SoundPlayer& player = SoundPlayer::instance();
+    QThread* requestedOn = nullptr;
+    QString requested;
+    const auto connection =
+        QObject::connect(&player, &SoundPlayer::soundRequested, [&](const QString& file) {
+            requestedOn = QThread::currentThread();
+            requested = file;
+        });
+    QElapsedTimer timer;
+    timer.start();
+    std::thread worker([&player] {
+        for (int i = 0; i < 20; ++i) {
+            player.play("resources/6_beeps.wav");
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(apptest::waitFor([&] { return !requested.isEmpty(); }));
+    apptest::drainEvents();
+    // With or without an audio device (none under the virtual display) nothing blocks.
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(requested, "resources/6_beeps.wav");
+    EXPECT_EQ(requestedOn, qApp->thread());
+    QObject::disconnect(connection);
+}
+
+}  // namespace
