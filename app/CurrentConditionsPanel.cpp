@@ -16,6 +16,7 @@
 #include "VPLinkLabel.h"
 #include "services/PropIds.h"
 #include "weather/AlertModel.h"
+#include "weather/LocationService.h"
 
 using vpcore::LabelImageProvider;
 
@@ -250,4 +251,9 @@ std::string CurrentConditionsPanel::expandRadarUrl(const std::string& urlTemplat
     }
     url.append(urlTemplate, from, std::string::npos);
     return url;
+}
+
+std::string CurrentConditionsPanel::radarUrl(const std::string& urlTemplate) const {
+    const vpcore::Location_t* location = vpcore::LocationService::Instance().getCurrentLocation();
+    return expandRadarUrl(urlTemplate, location != nullptr ? location->radarId : std::string());
 }

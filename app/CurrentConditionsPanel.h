@@ -65,6 +65,10 @@ private:
     QWidget* createRadarLinkBox();
     QWidget* createProviderLinksBox();
 
+    // The template filled with the current location's radar id (none before a location is
+    // chosen).
+    std::string radarUrl(const std::string& urlTemplate) const;
+
     // Qt children of the panel; they point at the models below but do not own them.
     DoubleSidedDataWidget<StringModel>* weatherWidget = nullptr;
     DoubleSidedDataWidget<IntModel>* humidityWidget = nullptr;
