@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <cctype>
 #include <locale>
 
 #include "DewpointComfortGauge.h"
@@ -17,8 +16,6 @@
 #include "services/PropIds.h"
 #include "weather/AlertModel.h"
 #include "weather/LocationService.h"
-
-using vpcore::LabelImageProvider;
 
 const char* const CurrentConditionsPanel::NWS_HOME_PAGE = "https://www.weather.gov/";
 const char* const CurrentConditionsPanel::NWS_NAME = "National Weather Service";
