@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "VPMessageBox.h"
-#include "services/NotificationService.h"
-#include "services/PropIds.h"
+#include "weather/LocationService.h"
 
 namespace apptest {
 
@@ -34,13 +33,10 @@ inline void drainEvents() {
     }
 }
 
-// Property 17 (the current location) is registered by its publisher, the location service;
-// the banner's tests only need it to exist once per process.
+// Property 17 (the current location) is registered by its publisher, the location service,
+// when it is first used.
 inline void registerCurrentLocationId() {
-    auto& service = vpcore::NotificationService::Instance();
-    if (service.getRegisteredPropertyIds().count(vpcore::PROP_CURRENT_LOCATION) == 0) {
-        service.registerPropertyIds({vpcore::PROP_CURRENT_LOCATION});
-    }
+    vpcore::LocationService::Instance();
 }
 
 // Records the message boxes instead of showing them, for its lifetime.

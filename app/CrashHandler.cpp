@@ -1,0 +1,186 @@
+#include "CrashHandler.h"
+
+#include <execinfo.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+
+#include "FatalError.h"
+
+namespace {
+
+const int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+
+// Everything the handler writes is prepared here beforehand; it only reads these.
+char crashLogPath[4096];
+char dumpPath[4096];
+char crashText[8192];
+std::atomic<bool> prepared{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read inside a signal handler");
+
+volatile sig_atomic_t handling = 0;
+
+// The alternate stack; static, so a crash caused by a full heap still has it.
+alignas(16) char alternateStack[64 * 1024];
+
+void writeText(int fd, const char* text) {
+    size_t left = std::strlen(text);
+    while (left > 0) {
+        const ssize_t written = ::write(fd, text, left);
+        if (written <= 0) {
+            return;
+        }
+        text += written;
+        left -= static_cast<size_t>(written);
+    }
+}
+
+// Digits without snprintf, which is not safe in a signal handler.
+void writeNumber(int fd, unsigned long value, unsigned base) {
+    char digits[32];
+    int at = sizeof(digits) - 1;
+    digits[at] = '\0';
+    do {
+        digits[--at] = "0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0 && at > 0);
+    if (base == 16) {
+        writeText(fd, "0x");
+    }
+    writeText(fd, digits + at);
+}
+
+const char* signalName(int signal) {
+    switch (signal) {
+        case SIGSEGV:
+            return "SIGSEGV";
+        case SIGBUS:
+            return "SIGBUS";
+        case SIGILL:
+            return "SIGILL";
+        case SIGFPE:
+            return "SIGFPE";
+        case SIGABRT:
+            return "SIGABRT";
+        default:
+            return "signal";
+    }
+}
+
+void copyFile(const char* from, int to) {
+    const int in = ::open(from, O_RDONLY);
+    if (in < 0) {
+        return;
+    }
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(in, buffer, sizeof(buffer))) > 0) {
+        if (::write(to, buffer, static_cast<size_t>(got)) != got) {
+            break;
+        }
+    }
+    ::close(in);
+}
+
+void writeDump(int signal, const siginfo_t* info) {
+    const int fd = ::open(dumpPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    writeText(fd, "Signal: ");
+    writeNumber(fd, static_cast<unsigned long>(signal), 10);
+    writeText(fd, " (");
+    writeText(fd, signalName(signal));
+    writeText(fd, ")\nFault address: ");
+    writeNumber(fd, info ? reinterpret_cast<unsigned long>(info->si_addr) : 0UL, 16);
+    writeText(fd, "\nProcess id: ");
+    writeNumber(fd, static_cast<unsigned long>(::getpid()), 10);
+    writeText(fd, "\nThread id: ");
+    writeNumber(fd, static_cast<unsigned long>(::syscall(SYS_gettid)), 10);
+    writeText(fd, "\n\nBacktrace:\n");
+    void* frames[64];
+    const int count = ::backtrace(frames, 64);
+    ::backtrace_symbols_fd(frames, count, fd);
+    writeText(fd, "\nMemory map:\n");
+    copyFile("/proc/self/maps", fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+bool CrashHandler::isTracerAttached() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("TracerPid:", 0) == 0) {
+            return std::strtol(line.c_str() + 10, nullptr, 10) != 0;
+        }
+    }
+    return false;
+}
+
+void CrashHandler::install() {
+    // The first backtrace() loads the unwinder, which must not happen inside the handler.
+    void* frame[1];
+    ::backtrace(frame, 1);
+
+    stack_t stack{};
+    stack.ss_sp = alternateStack;
+    stack.ss_size = sizeof(alternateStack);
+    ::sigaltstack(&stack, nullptr);
+
+    struct sigaction action {};
+    action.sa_sigaction = crashDumpFilter;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kSignals) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void CrashHandler::prepare(const std::string& userDataDir) {
+    const std::string log = userDataDir + "crash.log";
+    const std::string dump = userDataDir + "Vesparo.dmp";
+    const std::string text =
+        fatalErrorText("Access violation: a crash dump is being logged to " + dump).toStdString();
+    if (log.size() >= sizeof(crashLogPath) || dump.size() >= sizeof(dumpPath) ||
+        text.size() >= sizeof(crashText)) {
+        return;
+    }
+    prepared = false;
+    std::memcpy(crashLogPath, log.c_str(), log.size() + 1);
+    std::memcpy(dumpPath, dump.c_str(), dump.size() + 1);
+    std::memcpy(crashText, text.c_str(), text.size() + 1);
+    prepared = true;
+}
+
+void crashDumpFilter(int signal, siginfo_t* info, void*) {
+    if (handling == 0) {
+        handling = 1;
+        if (prepared) {
+            writeText(STDERR_FILENO, crashText);
+            writeText(STDERR_FILENO, "\n");
+            const int fd = ::open(crashLogPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                writeText(fd, crashText);
+                ::close(fd);
+            }
+            writeDump(signal, info);
+        } else {
+            writeText(STDERR_FILENO, "Ombrix crashed: ");
+            writeText(STDERR_FILENO, signalName(signal));
+            writeText(STDERR_FILENO, "\n");
+        }
+    }
+    // The default action ends the process once the handler returns, and the system records
+    // the crash as it would without us.
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+    ::raise(signal);
+}

@@ -1,0 +1,16 @@
+// Reporting a condition the program cannot go on from: the message to the user, and the same
+// text in "crash.log" in the user data folder. Called by main (GUI thread) for an exception
+// that escaped the main window; may be called from any thread.
+#pragma once
+
+#include <QString>
+#include <string>
+
+// "The application has encountered an abnormal condition.\n" + detail + "\n" +
+// "Sorry for the inconvenience.\n" + "Please restart the application."
+QString fatalErrorText(const std::string& detail);
+
+// On the GUI thread the message is shown in a modal box at once (which waits for the user);
+// from another thread it is posted to the active window, if any, and the caller then waits
+// 7 s for the user to read it. Then writes "crash.log" (skipped silently when it cannot).
+void reportFatalError(const std::string& detail);

@@ -1,0 +1,20 @@
+// The frame of the program's run: main calls ombrixMain, which installs the crash handler,
+// creates the application with its style sheet and click-sound filter, builds and shows the
+// main window, runs the event loop and turns an exception that escapes into a fatal error.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// The one application-wide style sheet.
+QString applicationStyleSheet();
+
+// Builds the window with makeWindow, shows it and runs the event loop. An exception from any
+// of these (or from the window's destruction) is reported with reportFatalError; the result is
+// then 1. Otherwise the event loop's exit code.
+int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow);
+
+int ombrixMain(int argc, char** argv);

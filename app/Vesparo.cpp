@@ -1,0 +1,215 @@
+#include "Vesparo.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QSettings>
+#include <QStackedLayout>
+#include <QSystemTrayIcon>
+#include <mutex>
+
+#include "CrashHandler.h"
+#include "LocationWidget.h"
+#include "Settings.h"
+#include "VPDataEvent.h"
+#include "VPMessageBox.h"
+#include "VPStatusBar.h"
+#include "display/BarometerEngViewModel.h"
+#include "display/BarometerMetricViewModel.h"
+#include "display/DewpointComfortLevel.h"
+#include "display/TempEngViewModel.h"
+#include "display/TempMetricViewModel.h"
+#include "display/WindViewModel.h"
+#include "services/FileService.h"
+#include "services/Logger.h"
+#include "services/TaskScheduler.h"
+#include "weather/NWSCodeService.h"
+#include "weather/TemperatureInterpolater.h"
+
+namespace {
+
+Vesparo* mainWindow = nullptr;
+
+const char* const kVersion = "2.0";
+
+void logInfo(const std::string& text) {
+    vpcore::Logger::Instance().log("INFO", text);
+}
+
+}  // namespace
+
+Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
+    setCloseButtonShown(false);
+    setUpWindow();
+    mainWindow = this;
+}
+
+Vesparo::~Vesparo() {
+    if (mainWindow == this) {
+        mainWindow = nullptr;
+    }
+    // No task may call into the window, its models or its status bar from here on.
+    vpcore::TaskScheduler::instance().shutdown();
+    temperatureInterpolater.reset();
+    dewpointComfortLevel.reset();
+    delete windFrontModel;
+    delete windBackModel;
+    delete tempFrontModel;
+    delete tempBackModel;
+    delete pressureFrontModel;
+    delete pressureBackModel;
+    vpcore::StatusService::Instance().registerUpdateHandler(vpcore::StatusService::UpdateHandler());
+    vpcore::StatusService::Instance().registerProgressHandler(
+        vpcore::StatusService::ProgressHandler());
+}
+
+Vesparo* Vesparo::instance() {
+    return mainWindow;
+}
+
+void Vesparo::init() {
+    resize(800, 650);
+    VespWindow::init();
+    setWindowTitle("Ombrix");
+    setWindowIcon(QIcon(":/icon2.png"));
+    vpcore::StatusService::Instance().registerUpdateHandler(
+        vpcore::StatusService::UpdateHandler(this, &Vesparo::onStatusUpdate));
+    vpcore::StatusService::Instance().registerProgressHandler(
+        vpcore::StatusService::ProgressHandler(this, &Vesparo::onProgress));
+    setUpApplication();
+
+    auto* banner = new LocationWidget(this);
+    banner->setLabelMinimumSize(350, 22);
+    banner->move(184, 12);
+
+    vpcore::NWSCodeService::Instance().setBasePath(
+        (QCoreApplication::applicationDirPath() + "/resources").toStdString());
+
+    windFrontModel = new vpcore::WindViewModel(vpcore::WindViewModel::UNITS_MPH);
+    windBackModel = new vpcore::WindViewModel(vpcore::WindViewModel::UNITS_KMH);
+    tempFrontModel = new vpcore::TempEngViewModel();
+    tempBackModel = new vpcore::TempMetricViewModel();
+    pressureFrontModel = new vpcore::BarometerEngViewModel();
+    pressureBackModel = new vpcore::BarometerMetricViewModel();
+    tempBackModel->setActive(false);
+    dewpointComfortLevel = std::make_unique<vpcore::DewpointComfortLevel>();
+    // Taken before any gauge exists, so the snapshots hold only the painted background.
+    setGaugeBackground(tempFrontModel, 0, 54);
+    setGaugeBackground(windFrontModel, 0, 214);
+    setGaugeBackground(pressureFrontModel, 0, 374);
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        logInfo("System tray is not available.");
+    }
+
+    temperatureInterpolater = std::make_unique<vpcore::TemperatureInterpolater>(32, 47, 2);
+
+    restoreCurrentLocation();
+    logInfo("Ombrix init complete.");
+}
+
+void Vesparo::setUpApplication() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    // Qt's own plugin folders stay behind the program's: replacing them would lose the image
+    // format and multimedia plugins of the system's Qt.
+    QStringList paths{appDir + "/", appDir + "/plugins"};
+    paths += QCoreApplication::libraryPaths();
+    paths.removeDuplicates();
+    QCoreApplication::setLibraryPaths(paths);
+    QCoreApplication::setApplicationName("Ombrix");
+    QCoreApplication::setOrganizationName("Ombrix");
+    QCoreApplication::setOrganizationDomain("ombrix.example.org");
+
+    const std::string folder = userDataDir();
+    vpcore::Logger::Instance().setFile(folder + "Ombrix.log");
+    logInfo(std::string("Ombrix version ") + kVersion + " initializing...");
+    logInfo("User Data Dir:" + folder);
+    restoreLocations();
+}
+
+void Vesparo::restoreLocations() {
+    bool found = false;
+    const QList<QVariant> list = readSetting<QList<QVariant>>("ALL_LOCATIONS", found);
+    std::vector<vpcore::Location_t> locations;
+    try {
+        unmarshalLocations(list, locations, toStdString);
+    } catch (const std::invalid_argument& e) {
+        vpcore::Logger::Instance().log("ERROR", std::string("Saved locations: ") + e.what());
+        VPMessageBox::information(
+            this, QString(),
+            QString("Your saved locations could not be read: the setting ALL_LOCATIONS holds "
+                    "%1 entries, but each location takes 7.\n"
+                    "Ombrix starts without saved locations. The setting is kept as it is until "
+                    "you save new locations in the options.")
+                .arg(list.size()));
+        locations.clear();
+    }
+    vpcore::LocationService::Instance().setLocations(locations);
+}
+
+void Vesparo::restoreCurrentLocation() {
+    bool found = false;
+    const QString key = readSetting<QString>("CURRENT_LOCATION", found);
+    if (!found || key.isEmpty()) {
+        return;
+    }
+    std::string error;
+    try {
+        if (!vpcore::LocationService::Instance().setCurrentLocation(key.toStdString(), error)) {
+            VPMessageBox::information(this, QString(), QString::fromStdString(error));
+        }
+    } catch (const std::invalid_argument& e) {
+        vpcore::Logger::Instance().log("ERROR",
+                                       "Current location " + key.toStdString() + ": " + e.what());
+        VPMessageBox::information(
+            this, QString(),
+            QString("Your current location \"%1\" is not among your saved locations.\n"
+                    "Ombrix starts without a current location; choose one in the options.")
+                .arg(key));
+    }
+}
+
+void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
+    const QPixmap snapshot =
+        grab(QRect(x, y, 160, 160)).scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    model->setBackgroundImage(new QImage(snapshot.toImage()));
+}
+
+void Vesparo::configure() {}
+
+void Vesparo::setCurrentPage(int index) {
+    if (pageStack != nullptr) {
+        pageStack->setCurrentIndex(index);
+    }
+}
+
+QWidget* Vesparo::showPage(int index) {
+    setCurrentPage(index);
+    return pageStack != nullptr ? pageStack->currentWidget() : nullptr;
+}
+
+void Vesparo::onStatusUpdate(const vpcore::StatusMessage_t& message) {
+    QCoreApplication::postEvent(statusBar(), new VPDataEventStatusMessage(message));
+}
+
+void Vesparo::onProgress(const vpcore::ProgressInfo_t& info) {
+    QCoreApplication::postEvent(statusBar(), new VPDataEventProgressInfo(info));
+}
+
+std::string Vesparo::userDataDir() {
+    static std::mutex mutex;
+    static std::string folder;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (folder.empty()) {
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings settings;
+        settings.setValue("Ombrix", kVersion);
+        settings.sync();
+        folder = QFileInfo(settings.fileName()).absolutePath().toStdString() + "/";
+        CrashHandler::prepare(folder);
+    }
+    vpcore::FileService::Instance().setApplicationDataPath(folder);
+    vpcore::FileService::Instance().setInstallPath(
+        QCoreApplication::applicationDirPath().toStdString());
+    return folder;
+}

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+
+#include "CrashHandler.h"
+#include "FatalError.h"
+#include "TempDir.h"
+
+namespace {
+
+using testsupport::readFile;
+
+enum class Crash { BadWrite, Abort, FloatingPoint };
+
+// A page that may not be touched: writing to it is a real access violation, at a known place.
+volatile int* forbiddenPage() {
+    static void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return static_cast<volatile int*>(page);
+}
+
+void crash(Crash how) {
+    // No core file for a crash on purpose.
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    switch (how) {
+        case Crash::BadWrite:
+            *forbiddenPage() = 1;
+            break;
+        case Crash::Abort:
+            std::abort();
+        case Crash::FloatingPoint:
+            std::raise(SIGFPE);
+            break;
+    }
+}
+
+TEST(CrashHandlerTest, ACrashWritesTheCrashTextAndTheDumpThenEndsByItsSignal) {
+    struct Case {
+        Crash how;
+        int signal;
+        const char* signalLine;
+    };
+    const Case cases[] = {{Crash::BadWrite, SIGSEGV, "Signal: 11 (SIGSEGV)"},
+                          {Crash::Abort, SIGABRT, "Signal: 6 (SIGABRT)"},
+                          {Crash::FloatingPoint, SIGFPE, "Signal: 8 (SIGFPE)"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.signalLine);
+        testsupport::TempDir folder;
+        const std::string dataDir = folder.path() + "/";
+        EXPECT_EXIT(
+            {
+                CrashHandler::prepare(dataDir);
+                CrashHandler::install();
+                crash(c.how);
+            },
+            ::testing::KilledBySignal(c.signal), "abnormal condition");
+
+        const std::string dumpPath = dataDir + "Vesparo.dmp";
+        EXPECT_EQ(readFile(dataDir + "crash.log"),
+                  fatalErrorText("Access violation: a crash dump is being logged to " + dumpPath)
+                      .toStdString());
+        const std::string dump = readFile(dumpPath);
+        EXPECT_NE(dump.find(c.signalLine), std::string::npos);
+        EXPECT_NE(dump.find("Thread id: "), std::string::npos);
+        EXPECT_NE(dump.find("Backtrace:\n"), std::string::npos);
+        EXPECT_NE(dump.find("Memory map:\n"), std::string::npos);
+        EXPECT_NE(dump.find("[stack]"), std::string::npos);
+        if (c.how == Crash::BadWrite) {
+            std::ostringstream address;
+            address << "Fault address: " << std::hex << std::showbase
+                    << reinterpret_cast<uintptr_t>(forbiddenPage()) << "\n";
+            EXPECT_NE(dump.find(address.str()), std::string::npos) << dump;
+        }
+    }
+}
+
+TEST(CrashHandlerTest, BeforeTheDataFolderIsKnownACrashOnlyReportsOnStandardError) {
+    testsupport::TempDir folder;
+    EXPECT_EXIT(
+        {
+            CrashHandler::install();
+            crash(Crash::BadWrite);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "Ombrix crashed: SIGSEGV");
+}
+
+TEST(CrashHandlerTest, NoTracerInAPlainTestRun) {
+    // The suite is not run under a debugger; under one this reads true.
+    EXPECT_FALSE(CrashHandler::isTracerAttached());
+}
+
+}  // namespace

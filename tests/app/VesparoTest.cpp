@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+#include <thread>
+
+#include "AppTestSupport.h"
+#include "LogCapture.h"
+#include "Settings.h"
+#include "VPStatusBar.h"
+#include "Vesparo.h"
+#include "services/FileService.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+#include "services/StatusService.h"
+#include "weather/LocationService.h"
+
+namespace {
+
+using vpcore::Location_t;
+using vpcore::LocationService;
+
+QList<QVariant> savedLocation(const QString& zip, const QString& name) {
+    return {zip, "TXC453", "KATT", "Austin Camp Mabry", "EWX", "Austin/San Antonio", name};
+}
+
+std::vector<std::string> locationNames() {
+    std::vector<Location_t> locations;
+    LocationService::Instance().getLocations(locations);
+    std::vector<std::string> names;
+    for (const Location_t& location : locations) {
+        names.push_back(location.displayName);
+    }
+    return names;
+}
+
+// Each test starts from an empty profile but for the installed version, which the first
+// start of the process writes; the process keeps one user data folder.
+class VesparoTest : public ::testing::Test {
+protected:
+    void SetUp() override { clearAllButVersion(); }
+    void TearDown() override {
+        clearAllButVersion();
+        // The comfort level admits its property once per process and keeps it; the next
+        // main window of this process builds a new one.
+        auto& service = vpcore::NotificationService::Instance();
+        if (service.getRegisteredPropertyIds().count(vpcore::PROP_DEWPOINT_COMFORT_LEVEL) != 0) {
+            service.unRegisterPropertyIds({vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+        }
+    }
+
+    static void clearAllButVersion() {
+        QSettings settings;
+        for (const QString& key : settings.allKeys()) {
+            if (key != "Ombrix") {
+                settings.remove(key);
+            }
+        }
+    }
+
+    // Lines of the log from the version line on (other lines may come from the core).
+    std::vector<std::string> ownLogLines() const {
+        std::vector<std::string> own;
+        for (const std::string& line : log.lines()) {
+            if (line.find("INFO: Ombrix") != std::string::npos ||
+                line.find("INFO: User Data Dir:") != std::string::npos) {
+                own.push_back(line.substr(line.find("INFO: ")));
+            }
+        }
+        return own;
+    }
+
+    testsupport::LogCapture log;
+    apptest::MessageBoxRecorder boxes;
+};
+
+TEST_F(VesparoTest, AFreshProfileStartsWithoutALocationAndWithoutAMessage) {
+    Vesparo window(nullptr);
+    const std::string folder = Vesparo::userDataDir();
+    EXPECT_EQ(ownLogLines(), (std::vector<std::string>{"INFO: Ombrix version 2.0 initializing...",
+                                                       "INFO: User Data Dir:" + folder,
+                                                       "INFO: Ombrix init complete."}));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation(), nullptr);
+    EXPECT_TRUE(locationNames().empty());
+
+    EXPECT_EQ(Vesparo::instance(), &window);
+    EXPECT_EQ(window.windowTitle(), "Ombrix");
+    EXPECT_EQ(window.size(), QSize(800, 650));
+    EXPECT_EQ(QCoreApplication::applicationName(), "Ombrix");
+    EXPECT_EQ(QCoreApplication::organizationName(), "Ombrix");
+    // Qt's own plugin folder is kept behind the program's.
+    EXPECT_EQ(QCoreApplication::libraryPaths().first(),
+              QCoreApplication::applicationDirPath() + "/");
+    EXPECT_GT(QCoreApplication::libraryPaths().size(), 2);
+}
+
+TEST_F(VesparoTest, TheUserDataFolderHoldsTheSettingsTheLogAndTheInstalledVersion) {
+    Vesparo window(nullptr);
+    const std::string folder = Vesparo::userDataDir();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(folder, qEnvironmentVariable("XDG_CONFIG_HOME").toStdString() + "/Ombrix/");
+    EXPECT_EQ(QSettings().fileName().toStdString(), folder + "Ombrix.ini");
+    EXPECT_EQ(QSettings().value("Ombrix").toString(), "2.0");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + "Ombrix.log")));
+    EXPECT_EQ(vpcore::FileService::Instance().getApplicationDataPath(), folder);
+    EXPECT_EQ(vpcore::FileService::Instance().getInstallPath(),
+              QCoreApplication::applicationDirPath().toStdString());
+}
+
+TEST_F(VesparoTest, SavedLocationsAreRestoredInOrder) {
+    QList<QVariant> saved = savedLocation("78701", "Austin, TX");
+    saved += savedLocation("78610", "Buda, TX");
+    setSetting("ALL_LOCATIONS", saved);
+    Vesparo window(nullptr);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(locationNames(), (std::vector<std::string>{"Austin, TX", "Buda, TX"}));
+    std::vector<Location_t> locations;
+    LocationService::Instance().getLocations(locations);
+    EXPECT_EQ(locations[1].zipCode, "78610");
+    EXPECT_EQ(locations[1].alertCode, "TXC453");
+    EXPECT_EQ(locations[1].stationId, "KATT");
+    EXPECT_EQ(locations[1].stationName, "Austin Camp Mabry");
+    EXPECT_EQ(locations[1].radarId, "EWX");
+    EXPECT_EQ(locations[1].radarName, "Austin/San Antonio");
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation(), nullptr);
+}
+
+TEST_F(VesparoTest, AMalformedLocationListIsReportedAndKept) {
+    QList<QVariant> saved = savedLocation("78701", "Austin, TX");
+    saved += savedLocation("78610", "Buda, TX");
+    saved.removeLast();
+    setSetting("ALL_LOCATIONS", saved);
+    Vesparo window(nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(boxes.boxes[0].title, "");
+    EXPECT_TRUE(boxes.boxes[0].text.contains("saved locations could not be read"));
+    EXPECT_TRUE(boxes.boxes[0].text.contains("13 entries"));
+    EXPECT_TRUE(locationNames().empty());
+    EXPECT_TRUE(log.contains("init complete."));
+    // Nothing is lost: the stored list stays until the user saves new locations.
+    bool found = false;
+    EXPECT_EQ(readSetting<QList<QVariant>>("ALL_LOCATIONS", found), saved);
+}
+
+TEST_F(VesparoTest, AnUnknownCurrentLocationIsReportedAndKept) {
+    setSetting("ALL_LOCATIONS", savedLocation("78701", "Austin, TX"));
+    setSetting("CURRENT_LOCATION", "Springfield, ZZ");
+    Vesparo window(nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(boxes.boxes[0].text.contains("\"Springfield, ZZ\""));
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation(), nullptr);
+    EXPECT_EQ(locationNames(), std::vector<std::string>{"Austin, TX"});
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Springfield, ZZ");
+    EXPECT_TRUE(log.contains("init complete."));
+}
+
+TEST_F(VesparoTest, StatusMessagesFromAWorkerReachTheStatusBar) {
+    Vesparo window(nullptr);
+    std::thread worker([] {
+        vpcore::StatusService::Instance().update({"Could not update current weather. ", 0});
+    });
+    worker.join();
+    ASSERT_TRUE(apptest::waitFor([&] {
+        return window.statusBar()->currentMessage() == "Could not update current weather. ";
+    }));
+    window.onProgress({"Updating forecast", 1});
+    ASSERT_TRUE(apptest::waitFor(
+        [&] { return window.statusBar()->currentMessage() == "Updating forecast"; }));
+    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 630, 780, 22));
+}
+
+TEST_F(VesparoTest, TheMainWindowIsGoneWithItsDestruction) {
+    {
+        Vesparo window(nullptr);
+        EXPECT_EQ(Vesparo::instance(), &window);
+    }
+    EXPECT_EQ(Vesparo::instance(), nullptr);
+    // Status messages after the window is gone reach nobody.
+    vpcore::StatusService::Instance().update({"late", 0});
+    apptest::drainEvents();
+}
+
+TEST(UnmarshalLocationsTest, SevenStringsPerLocation) {
+    struct Case {
+        int strings;
+        int locations;  // -1: rejected
+    };
+    const Case cases[] = {{0, 0}, {7, 1}, {14, 2}, {13, -1}, {6, -1}, {15, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strings);
+        QList<QVariant> list;
+        for (int i = 0; i < c.strings; ++i) {
+            list << QString("s%1").arg(i);
+        }
+        std::vector<Location_t> out(1);
+        if (c.locations < 0) {
+            try {
+                Vesparo::unmarshalLocations(list, out, toStdString);
+                FAIL() << "no exception";
+            } catch (const std::invalid_argument& e) {
+                EXPECT_STREQ(e.what(),
+                             "marshalling error: need 7 elements for each Location_t entry");
+            }
+            EXPECT_EQ(out.size(), 1u);
+        } else {
+            Vesparo::unmarshalLocations(list, out, toStdString);
+            ASSERT_EQ(out.size(), 1u + c.locations);
+            if (c.locations == 2) {
+                EXPECT_EQ(out[2].zipCode, "s7");
+                EXPECT_EQ(out[2].displayName, "s13");
+            }
+        }
+    }
+}
+
+}  // namespace
