@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "AppTestSupport.h"
@@ -20,17 +21,28 @@
 #include "services/PropIds.h"
 #include "weather/CurrentNWSWeatherInfoProviderImpl.h"
 #include "weather/CurrentWeatherInfoModel.h"
+#include "weather/LocationService.h"
 
 namespace {
 
 using vpcore::NotificationService;
 
-void registerIds(std::initializer_list<short> ids) {
+// The current-conditions ids come from their publisher, the location service's model, which
+// registers them once per process. The comfort level is published by a DewpointComfortLevel,
+// which the main window owns; these tests admit its id themselves and withdraw it again, so
+// that the next main window of the process can build its own.
+void admitComfortLevelId() {
+    vpcore::LocationService::Instance();
     auto& service = NotificationService::Instance();
-    for (short id : ids) {
-        if (service.getRegisteredPropertyIds().count(id) == 0) {
-            service.registerPropertyIds({id});
-        }
+    if (service.getRegisteredPropertyIds().count(vpcore::PROP_DEWPOINT_COMFORT_LEVEL) == 0) {
+        service.registerPropertyIds({vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+    }
+}
+
+void withdrawComfortLevelId() {
+    auto& service = NotificationService::Instance();
+    if (service.getRegisteredPropertyIds().count(vpcore::PROP_DEWPOINT_COMFORT_LEVEL) != 0) {
+        service.unRegisterPropertyIds({vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
     }
 }
 
@@ -61,13 +73,8 @@ const char* const kAllValues[] = {"weatherValue",         "humidityValue",  "dew
 
 class CurrentConditionsPanelTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        using namespace vpcore;
-        registerIds({PROP_FEELS_LIKE_F, PROP_FEELS_LIKE_C, PROP_DEWPOINT_F, PROP_DEWPOINT_C,
-                     PROP_RELATIVE_HUMIDITY, PROP_OBSERVATION_TIME, PROP_WEATHER,
-                     PROP_VISIBILITY_MI, PROP_VISIBILITY_KM, PROP_LOCATION, PROP_ICON_URL,
-                     PROP_PROVIDER_LOGO, PROP_DEWPOINT_COMFORT_LEVEL});
-    }
+    void SetUp() override { admitComfortLevelId(); }
+    void TearDown() override { withdrawComfortLevelId(); }
 
     // One observation, published on a worker thread.
     static void publishObservation() {
@@ -283,21 +290,35 @@ TEST_F(CurrentConditionsPanelTest, APanelStopsListeningWhenDestroyed) {
 
 // --- the whole road: an observation fetched by the core's provider --------------------------
 
+const std::set<short> kCurrentConditionsIds = {
+    vpcore::PROP_TEMP_F,           vpcore::PROP_TEMP_C,        vpcore::PROP_FEELS_LIKE_F,
+    vpcore::PROP_FEELS_LIKE_C,     vpcore::PROP_DEWPOINT_F,    vpcore::PROP_DEWPOINT_C,
+    vpcore::PROP_PRESSURE_MB,      vpcore::PROP_PRESSURE_IN,   vpcore::PROP_RELATIVE_HUMIDITY,
+    vpcore::PROP_WIND_MPH,         vpcore::PROP_WIND_KMH,      vpcore::PROP_WIND_DIR,
+    vpcore::PROP_OBSERVATION_TIME, vpcore::PROP_WEATHER,       vpcore::PROP_VISIBILITY_MI,
+    vpcore::PROP_VISIBILITY_KM,    vpcore::PROP_LOCATION,      vpcore::PROP_ICON_URL,
+    vpcore::PROP_PROVIDER_LINKS,   vpcore::PROP_PROVIDER_LOGO, vpcore::PROP_PROVIDER_LINK,
+    vpcore::PROP_CONDITIONS_RESET};
+
 class CurrentConditionsRoadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SKIP_FETCH_TESTS_UNDER_TSAN();
-        // The model and the comfort level register their ids themselves.
-        NotificationService::Instance().reset();
         qputenv("OMBRIX_NWS_HOST", server.host().c_str());
+        // A model of its own, so that no observation of an earlier run counts as old: its
+        // ids are withdrawn from the location service's model for it, which registers them
+        // again, and stay registered after it.
+        vpcore::LocationService::Instance();
+        NotificationService::Instance().unRegisterPropertyIds(kCurrentConditionsIds);
         model = std::make_unique<vpcore::CurrentWeatherInfoModel>();
+        withdrawComfortLevelId();
         comfortLevel = std::make_unique<vpcore::DewpointComfortLevel>();
     }
     void TearDown() override {
         qunsetenv("OMBRIX_NWS_HOST");
         comfortLevel.reset();
         model.reset();
-        NotificationService::Instance().reset();
+        withdrawComfortLevelId();
     }
 
     // The fixture observation with its icon address pointing at the loopback server.

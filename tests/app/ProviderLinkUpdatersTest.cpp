@@ -15,6 +15,7 @@
 #include "VPLinkLabel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "weather/LocationService.h"
 
 // Builds the panel's provider-links block, which the panel's own layout leaves out.
 class ProviderLinksBlockBuilder {
@@ -34,15 +35,6 @@ namespace {
 
 using vpcore::NotificationService;
 typedef ProviderAdLinkUpdater::LinkList LinkList;
-
-void registerIds(std::initializer_list<short> ids) {
-    auto& service = NotificationService::Instance();
-    for (short id : ids) {
-        if (service.getRegisteredPropertyIds().count(id) == 0) {
-            service.registerPropertyIds({id});
-        }
-    }
-}
 
 // The service drops a change whose old and new values are equal, so the old value given here
 // is one no test publishes.
@@ -77,8 +69,8 @@ LinkList pairs(int count) {
 class ProviderLinkUpdatersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        registerIds(
-            {vpcore::PROP_PROVIDER_LINKS, vpcore::PROP_PROVIDER_LOGO, vpcore::PROP_PROVIDER_LINK});
+        // The provider ids come from their publisher, the location service's model.
+        vpcore::LocationService::Instance();
         for (int i = 0; i < 5; ++i) {
             labels.push_back(new VPLinkLabel(&parent));
             labels.back()->setText("before");
