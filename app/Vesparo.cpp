@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "CrashHandler.h"
+#include "CurrentConditionsPanel.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
@@ -97,6 +98,19 @@ void Vesparo::init() {
     setGaugeBackground(tempFrontModel, 0, 54);
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
+
+    auto* conditionsPage = new QWidget(this);
+    conditionsPage->resize(598, 560);
+    auto* conditionsPanel = new CurrentConditionsPanel(
+        conditionsPage, vpcore::LocationService::Instance().getAlertModel());
+    conditionsPanel->resize(598, 208);
+
+    auto* pageArea = new QWidget(this);
+    pageStack = new QStackedLayout();
+    pageArea->setLayout(pageStack);
+    pageArea->resize(conditionsPage->size());
+    pageStack->addWidget(conditionsPage);
+    pageArea->move(184, 46);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         logInfo("System tray is not available.");

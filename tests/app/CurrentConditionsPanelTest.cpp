@@ -16,6 +16,7 @@
 #include "LogCapture.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "Vesparo.h"
 #include "display/DewpointComfortLevel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -371,6 +372,40 @@ TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
     QTest::mouseClick(panel.findChild<QWidget*>("dewpointValue"), Qt::LeftButton);
     EXPECT_TRUE(
         apptest::waitFor([&] { return shownText(panel, "dewpointValue") == "12.5 \u00B0C"; }));
+}
+
+// --- in the main window ---------------------------------------------------------------------
+
+class CurrentConditionsInMainWindowTest : public ::testing::Test {
+protected:
+    // The main window's comfort level admits the comfort-level id itself.
+    void SetUp() override { withdrawComfortLevelId(); }
+    void TearDown() override { withdrawComfortLevelId(); }
+
+    testsupport::LogCapture log;
+    apptest::MessageBoxRecorder boxes;
+};
+
+TEST_F(CurrentConditionsInMainWindowTest, ThePanelTopsTheConditionsPageAndShowsTheComfortLevel) {
+    Vesparo window(nullptr);
+    window.show();
+    auto* panel = window.findChild<CurrentConditionsPanel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(window.showPage(0), panel->parentWidget());
+    EXPECT_EQ(panel->geometry(), QRect(0, 0, 598, 208));
+    EXPECT_EQ(panel->parentWidget()->size(), QSize(598, 560));
+    EXPECT_EQ(panel->parentWidget()->mapTo(&window, QPoint(0, 0)), QPoint(184, 46));
+    EXPECT_TRUE(panel->isVisible());
+
+    // The main window's own comfort level turns the dew point into the level shown.
+    onWorker([] {
+        notify<float>(vpcore::PROP_TEMP_F, 75.0f);
+        notify<float>(vpcore::PROP_DEWPOINT_F, 54.5f);
+    });
+    EXPECT_TRUE(apptest::waitFor([&] {
+        return shownText(*panel, "comfortValue") == "Comfortable" &&
+               shownText(*panel, "dewpointValue") == "54.5 \u00B0F";
+    }));
 }
 
 }  // namespace
