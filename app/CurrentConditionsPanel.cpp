@@ -61,14 +61,18 @@ CurrentConditionsPanel::CurrentConditionsPanel(QWidget* parent,
 CurrentConditionsPanel::~CurrentConditionsPanel() = default;
 
 void CurrentConditionsPanel::setupUi() {
+    // The wrappers add no margins of their own: with the default ones the readings do not fit
+    // the panel's 208 pixels and the last rows are cut off.
     auto* topRow = new QWidget();
     auto* topLayout = new QHBoxLayout(topRow);
+    topLayout->setContentsMargins(0, 0, 0, 0);
     topLayout->addWidget(createConditionBox());
     topLayout->addWidget(createReadingsBox());
 
     auto* leftColumn = new QWidget();
     leftColumn->setMinimumWidth(458);
     auto* leftLayout = new QVBoxLayout(leftColumn);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(topRow);
     leftLayout->addWidget(createObservationBox());
 
@@ -108,6 +112,7 @@ QWidget* CurrentConditionsPanel::createReadingsBox() {
                                visibilityWidget};
 
     auto* grid = new QGridLayout();
+    grid->setContentsMargins(0, 0, 0, 0);
     for (int column = 0; column < 2; ++column) {
         grid->setColumnMinimumWidth(column, 160);
         grid->setColumnStretch(column, 40);
@@ -148,6 +153,7 @@ QWidget* CurrentConditionsPanel::createObservationBox() {
     alertLayout->setContentsMargins(38, 0, 0, 0);
 
     auto* outerLayout = new QHBoxLayout(outer);
+    outerLayout->setContentsMargins(0, 0, 0, 0);
     outerLayout->addWidget(inner);
     outerLayout->addWidget(alertBlock);
     return outer;

@@ -14,6 +14,7 @@
 #include "DewpointComfortGauge.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
+#include "Startup.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
 #include "Vesparo.h"
@@ -241,6 +242,31 @@ TEST_F(CurrentConditionsPanelTest, ClickingTheComfortLevelOpensItsWindowModally)
     EXPECT_EQ(framedLevel, "Comfortable");
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(shownText(panel, "comfortValue"), "Comfortable");
+}
+
+TEST_F(CurrentConditionsPanelTest, EveryReadingFitsThePanelAtItsSizeInTheMainWindow) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    {
+        // As on the main window's page: a child, which keeps the size it is given.
+        QWidget page;
+        page.resize(598, 560);
+        auto& panel = *new CurrentConditionsPanel(&page, nullptr);
+        panel.resize(598, 208);
+        page.show();
+        publishObservation();
+        ASSERT_TRUE(apptest::waitFor([&] { return shownText(panel, "locationValue") != ""; }));
+        apptest::drainEvents();
+        for (const char* value : kAllValues) {
+            SCOPED_TRACE(value);
+            auto* widget = panel.findChild<QWidget*>(value);
+            const QRect place(widget->mapTo(&panel, QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(QRect(0, 0, 598, 208).contains(place));
+            // Nothing of it is clipped by its box or covered by a neighbour.
+            EXPECT_EQ(widget->visibleRegion(), QRegion(widget->rect()));
+            EXPECT_GE(widget->height(), widget->findChild<VPLabel*>()->sizeHint().height());
+        }
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(CurrentConditionsPanelTest, TheRadarLinkIsBuiltButHidden) {
