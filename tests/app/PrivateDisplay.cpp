@@ -49,7 +49,7 @@ PrivateDisplay::PrivateDisplay(int width, int height, int timeoutMs) {
     // -displayfd 1: the server picks a free display and writes its number to standard output.
     server.start("Xvfb",
                  {"-displayfd", "1", "-screen", "0", QString("%1x%2x24").arg(width).arg(height),
-                  "-fbdir", frameBufferDir.path(), "-nolisten", "tcp"});
+                  "-fbdir", frameBufferDir.path(), "-nolisten", "tcp", "-nocursor"});
     if (!server.waitForStarted(timeoutMs)) {
         return;
     }
