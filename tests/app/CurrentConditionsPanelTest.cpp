@@ -300,6 +300,11 @@ TEST(CurrentConditionsRadarUrl, EveryPlaceholderTakesTheUpperCasedRadarId) {
 }
 
 TEST_F(CurrentConditionsPanelTest, APanelStopsListeningWhenDestroyed) {
+#if defined(__SANITIZE_THREAD__)
+    // The labels take the worker's texts while it still posts more: Qt hands the events over
+    // under a lock that ThreadSanitizer cannot see. The removal itself is checked in the core.
+    GTEST_SKIP() << "Qt's posted-event hand-off cannot be followed by ThreadSanitizer";
+#endif
     auto panel = std::make_unique<CurrentConditionsPanel>(nullptr, nullptr);
     std::atomic<bool> stop{false};
     std::thread worker([&] {
