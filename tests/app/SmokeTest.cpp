@@ -5,12 +5,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
-#include <QPixmap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -122,12 +119,6 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
         },
         60000);
     const QImage screen = display.grabWhenStill(1000, 20000);
-
-    // What the user sees, kept beside the test as an artefact: the whole virtual display.
-    if (initialised && QGuiApplication::primaryScreen() != nullptr) {
-        QThread::msleep(500);
-        QGuiApplication::primaryScreen()->grabWindow(0).save("smoke_screenshot.png");
-    }
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
