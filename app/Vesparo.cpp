@@ -21,6 +21,7 @@
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
@@ -200,7 +201,10 @@ void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     model->setBackgroundImage(new QImage(snapshot.toImage()));
 }
 
-void Vesparo::configure() {}
+void Vesparo::configure() {
+    VesparoOptionsDialog dialog(this);
+    dialog.exec();
+}
 
 void Vesparo::setCurrentPage(int index) {
     if (pageStack != nullptr) {
