@@ -10,11 +10,13 @@
 
 #include "CrashHandler.h"
 #include "CurrentConditionsPanel.h"
+#include "ForecastPanel.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
+#include "VesparoTray.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "display/DewpointComfortLevel.h"
@@ -116,6 +118,10 @@ void Vesparo::init() {
     auto* conditionsPanel = new CurrentConditionsPanel(
         conditionsPage, vpcore::LocationService::Instance().getAlertModel());
     conditionsPanel->resize(598, 208);
+    auto* forecastPanel =
+        new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
+    forecastPanel->resize(598, 400);
+    forecastPanel->move(0, 218);
 
     auto* pageArea = new QWidget(this);
     pageStack = new QStackedLayout();
@@ -124,7 +130,10 @@ void Vesparo::init() {
     pageStack->addWidget(conditionsPage);
     pageArea->move(184, 46);
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* tray = new VesparoTray(this, tempFrontModel, tempBackModel);
+        tray->setVisible(true);
+    } else {
         logInfo("System tray is not available.");
     }
 
