@@ -8,6 +8,8 @@
 #include <QSystemTrayIcon>
 #include <mutex>
 
+#include "AlertDetailsPanel.h"
+#include "AlertSoundManager.h"
 #include "CrashHandler.h"
 #include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
@@ -113,6 +115,7 @@ void Vesparo::init() {
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
 
+    // The pages: the current conditions (0) and the alert details (1).
     auto* conditionsPage = new QWidget(this);
     conditionsPage->resize(598, 560);
     auto* conditionsPanel = new CurrentConditionsPanel(
@@ -122,12 +125,15 @@ void Vesparo::init() {
         new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
     forecastPanel->resize(598, 400);
     forecastPanel->move(0, 218);
+    auto* alertDetailsPanel =
+        new AlertDetailsPanel(vpcore::LocationService::Instance().getAlertModel().get(), this);
 
     auto* pageArea = new QWidget(this);
     pageStack = new QStackedLayout();
     pageArea->setLayout(pageStack);
     pageArea->resize(conditionsPage->size());
     pageStack->addWidget(conditionsPage);
+    pageStack->addWidget(alertDetailsPanel);
     pageArea->move(184, 46);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -136,6 +142,7 @@ void Vesparo::init() {
     } else {
         logInfo("System tray is not available.");
     }
+    AlertSoundManager::instance();
 
     temperatureInterpolater = std::make_unique<vpcore::TemperatureInterpolater>(32, 47, 2);
 
