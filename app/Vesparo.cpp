@@ -11,6 +11,7 @@
 #include "AlertDetailsPanel.h"
 #include "AlertSoundManager.h"
 #include "CrashHandler.h"
+#include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
 #include "LocationWidget.h"
 #include "Settings.h"
@@ -134,6 +135,9 @@ void Vesparo::init() {
     // The pages: the current conditions (0) and the alert details (1).
     auto* conditionsPage = new QWidget(this);
     conditionsPage->resize(598, 560);
+    auto* conditionsPanel = new CurrentConditionsPanel(
+        conditionsPage, vpcore::LocationService::Instance().getAlertModel());
+    conditionsPanel->resize(598, 208);
     auto* forecastPanel =
         new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
     forecastPanel->resize(598, 400);

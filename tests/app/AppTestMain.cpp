@@ -17,6 +17,9 @@ extern "C" const char* __tsan_default_suppressions() {
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
            "called_from_lib:libQt6Widgets.so.6\n"
+           "called_from_lib:libQt6XcbQpa.so.6\n"
+           "called_from_lib:libxcb.so.1\n"
+           "called_from_lib:libglib-2.0.so.0\n"
            "called_from_lib:libQt6Multimedia.so.6\n"
            "called_from_lib:libpulse.so.0\n"
            "called_from_lib:libpulsecommon-16.1.so\n";

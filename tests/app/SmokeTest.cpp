@@ -2,19 +2,19 @@
 // profile whose saved current location is one the fixture serves.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
-#include <QPixmap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <functional>
+
+#include "PrivateDisplay.h"
 
 #include "HttpTestServer.h"
 
@@ -31,6 +31,20 @@ bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>&
     }
     seen += process.readAll();
     return condition();
+}
+
+// The bounding box of everything that is not the black of an empty screen.
+QRect paintedArea(const QImage& screen) {
+    QRect area;
+    for (int y = 0; y < screen.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+        for (int x = 0; x < screen.width(); ++x) {
+            if ((row[x] & 0xFFFFFF) != 0) {
+                area |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return area;
 }
 
 class SmokeTest : public ::testing::Test {
@@ -79,6 +93,10 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
         environment.insert(variable, host);
     }
     environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
+    // A screen of its own, so that the screenshot shows the program and nothing else.
+    apptest::PrivateDisplay display(1280, 1024);
+    ASSERT_TRUE(display.isRunning());
+    environment.insert("DISPLAY", display.name());
     QProcess program;
     program.setProcessEnvironment(environment);
     program.setWorkingDirectory(profile.path());  // any folder: the program finds its own files
@@ -91,12 +109,16 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
     const bool observed = readUntil(
         fixture, fixtureOutput,
         [&] { return fixtureOutput.contains("GET /xml/current_obs/KATT.xml 200"); }, 60000);
-
-    // What the user sees, kept beside the test as an artefact: the whole virtual display.
-    if (initialised && QGuiApplication::primaryScreen() != nullptr) {
-        QThread::msleep(500);
-        QGuiApplication::primaryScreen()->grabWindow(0).save("smoke_screenshot.png");
-    }
+    // The condition icon is the last thing the current conditions fetch.
+    const bool iconFetched = readUntil(
+        fixture, fixtureOutput,
+        [&] {
+            return QRegularExpression("GET /images/wtf/small/\\w+\\.png 200")
+                .match(QString::fromUtf8(fixtureOutput))
+                .hasMatch();
+        },
+        60000);
+    const QImage screen = display.grabWhenStill(1000, 20000);
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
@@ -113,6 +135,17 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
     EXPECT_TRUE(output.contains("INFO: User Data Dir:" + profile.path().toUtf8() + "/Ombrix/"));
     EXPECT_TRUE(QFile::exists(profile.filePath("Ombrix/Ombrix.log")));
     EXPECT_FALSE(QFile::exists(profile.filePath("Ombrix/crash.log")));
+
+    // The main window with the fixture's data, kept for people to look at.
+    EXPECT_TRUE(iconFetched) << fixtureOutput.toStdString();
+    ASSERT_FALSE(screen.isNull());
+    const QImage window = screen.copy(paintedArea(screen));
+    ASSERT_TRUE(QDir().mkpath(OMBRIX_ARTEFACT_DIR));
+    EXPECT_TRUE(window.save(OMBRIX_ARTEFACT_DIR "/main-window.png"));
+    EXPECT_EQ(window.size(), QSize(800, 650));
+    // The top of the window's gradient is midnight blue.
+    const QColor top = window.pixelColor(window.width() / 2, 2);
+    EXPECT_GT(top.blue(), top.red() + 50) << top.name().toStdString();
 }
 
 }  // namespace
