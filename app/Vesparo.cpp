@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "CrashHandler.h"
+#include "ImageryWidget.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
@@ -97,6 +98,18 @@ void Vesparo::init() {
     setGaugeBackground(tempFrontModel, 0, 54);
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
+
+    auto* conditionsPage = new QWidget(this);
+    conditionsPage->resize(598, 560);
+    auto* alertDetailsPage = new QWidget(this);
+    auto* imageryPage = new ImageryWidget(this);
+    auto* pageArea = new QWidget(this);
+    pageStack = new QStackedLayout(pageArea);
+    pageArea->resize(conditionsPage->size());
+    pageStack->addWidget(conditionsPage);
+    pageStack->addWidget(alertDetailsPage);
+    pageStack->addWidget(imageryPage);
+    pageArea->move(184, 46);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         logInfo("System tray is not available.");
