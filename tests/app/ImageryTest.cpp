@@ -144,6 +144,36 @@ TEST(ImageryWidgetTest, StartsWithoutImagesAndABackLink) {
     EXPECT_EQ(link->text(), "Back to Current Conditions");
 }
 
+TEST(ImageOverlayHandlerTest, TheRadarLayersInOrderOnTheRadarHost) {
+    const std::vector<std::pair<std::string, bool>> paths = {
+        {"/ridge/Overlays/Topo/Short/%s_Topo_Short.jpg", true},
+        {"/ridge/RadarImg/NCR/%s_NCR_0.gif", false},
+        {"/ridge/Overlays/County/Short/%s_County_Short.gif", true},
+        {"/ridge/Overlays/Cities/Short/%s_City_Short.gif", true},
+        {"/ridge/Overlays/Highways/Short/%s_Highways_Short.gif", true},
+        {"/ridge/Warnings/Short/%s_Warnings_0.gif", false},
+        {"/ridge/Legend/NCR/%s_NCR_Legend_0.gif", false}};
+    const struct {
+        const char* variable;  // null: unset
+        std::string root;
+    } cases[] = {{nullptr, "https://radar.weather.gov"},
+                 {"127.0.0.1:8080", "http://127.0.0.1:8080"},
+                 {"https://radar.example.org", "https://radar.example.org"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.root);
+        if (c.variable != nullptr) {
+            qputenv("OMBRIX_RADAR_HOST", c.variable);
+        }
+        const Layers layers = ImageOverlayHandler::radarLayerTemplates();
+        qunsetenv("OMBRIX_RADAR_HOST");
+        ASSERT_EQ(layers.size(), paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(layers[i].first, c.root + paths[i].first);
+            EXPECT_EQ(layers[i].second, paths[i].second);
+        }
+    }
+}
+
 // The shown picture is the layers drawn in order over the first one, 20 pixels narrower and
 // lower; a layer that cannot be fetched is left out and the others still show.
 TEST(ImageOverlayHandlerTest, ComposesTheLayersInOrderWithoutTheMissingOne) {
