@@ -5,7 +5,4 @@ cd "$(dirname "$0")"
 bash tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
-if [ -x build/app/Ombrix ]; then
-  exec build/app/Ombrix "$@"
-fi
-echo "The core library is built; the Ombrix program is not part of the build yet."
+exec build/app/Ombrix "$@"

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QToolButton>
 
 #include "VPDataEvent.h"

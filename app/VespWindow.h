@@ -42,7 +42,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
     QWidget* centralWidget = nullptr;
-    QToolButton* btnClose = nullptr;      // minimise: hides the window
+    QToolButton* btnClose = nullptr;      // minimise: hides the window (to the tray)
     QToolButton* btnConfigure = nullptr;  // settings
     QToolButton* btnClose2 = nullptr;     // close
 

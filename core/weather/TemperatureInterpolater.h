@@ -1,7 +1,6 @@
-// Moves the displayed air temperature towards the next forecast high or low between two hourly
-// observations: at three minutes of the hour it publishes the last observation plus or minus
-// 1, 2 or 3 degrees F. Created once by the desktop program; its task and listeners run on the
-// scheduler's runner thread, its schedule survives location changes.
+// Moves the displayed air temperature towards the next forecast high or low between hourly
+// observations, by 1, 2 or 3 degrees F at three minutes of the hour. Created once by the desktop
+// program; task and listeners run on the scheduler's runner thread, across location changes.
 #pragma once
 
 #include <QTime>

@@ -1,0 +1,109 @@
+// Starts the real program, as a user would, against the fixture NWS on 127.0.0.1, with a fresh
+// profile whose saved current location is one the fixture serves.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <functional>
+
+#include "HttpTestServer.h"
+
+namespace {
+
+// Reads a process's output as it comes, until a condition on everything read so far holds.
+bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>& condition,
+               int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < timeoutMs && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        seen += process.readAll();
+    }
+    seen += process.readAll();
+    return condition();
+}
+
+class SmokeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fixture.setProcessChannelMode(QProcess::SeparateChannels);
+        fixture.start(FIXTURE_NWS_PROGRAM, {"--port", "0"});
+        ASSERT_TRUE(fixture.waitForStarted(10000));
+        const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
+        ASSERT_TRUE(readUntil(
+            fixture, fixtureOutput,
+            [&] { return listening.match(QString::fromUtf8(fixtureOutput)).hasMatch(); }, 20000))
+            << fixtureOutput.toStdString();
+        host = listening.match(QString::fromUtf8(fixtureOutput)).captured(1);
+    }
+    void TearDown() override {
+        if (fixture.state() != QProcess::NotRunning) {
+            fixture.terminate();
+            fixture.waitForFinished(10000);
+        }
+    }
+
+    QProcess fixture;
+    QByteArray fixtureOutput;
+    QString host;
+};
+
+TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanly) {
+    // The program under test is built with the same sanitizer and fetches over Qt's network.
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    QTemporaryDir profile;
+    ASSERT_TRUE(profile.isValid());
+    {
+        QSettings settings(profile.filePath("Ombrix/Ombrix.ini"), QSettings::IniFormat);
+        settings.setValue("ALL_LOCATIONS",
+                          QVariantList{"78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX",
+                                       "Austin/San Antonio", "Austin, TX"});
+        settings.setValue("CURRENT_LOCATION", "Austin, TX");
+        settings.setValue("PLAY_SOUNDS", false);
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", profile.path());
+    for (const char* variable : {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST",
+                                 "OMBRIX_RADAR_HOST", "OMBRIX_HOME_HOST"}) {
+        environment.insert(variable, host);
+    }
+    environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(profile.path());  // any folder: the program finds its own files
+    program.start(OMBRIX_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    QByteArray output;
+    const bool initialised = readUntil(
+        program, output, [&] { return output.contains("INFO: Ombrix init complete."); }, 60000);
+    const bool observed = readUntil(
+        fixture, fixtureOutput,
+        [&] { return fixtureOutput.contains("GET /xml/current_obs/KATT.xml 200"); }, 60000);
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    output += program.readAllStandardOutput();
+    const QByteArray errors = program.readAllStandardError();
+    const std::string log = output.toStdString() + errors.toStdString();
+
+    EXPECT_TRUE(initialised) << log;
+    EXPECT_TRUE(observed) << fixtureOutput.toStdString();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log;
+    EXPECT_EQ(program.exitCode(), 0) << log;
+    EXPECT_FALSE(errors.contains("Sanitizer")) << log;
+    EXPECT_FALSE(errors.contains("runtime error:")) << log;
+    EXPECT_TRUE(output.contains("INFO: User Data Dir:" + profile.path().toUtf8() + "/Ombrix/"));
+    EXPECT_TRUE(QFile::exists(profile.filePath("Ombrix/Ombrix.log")));
+    EXPECT_FALSE(QFile::exists(profile.filePath("Ombrix/crash.log")));
+}
+
+}  // namespace
