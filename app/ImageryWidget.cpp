@@ -16,6 +16,8 @@ ImageryWidget::ImageryWidget(QWidget* parent) : QWidget(parent) {
     closeLink->setObjectName("closeLink");
     closeLink->setText("Back to Current Conditions");
     auto* layout = new QVBoxLayout(this);
+    // Without margins the radar picture (580 x 530) and the link fit the 560-pixel page whole.
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(pictureLabel);
     layout->addWidget(closeLink);
     connect(closeLink, &VPLinkLabel::clicked, this, &ImageryWidget::onCloseLinkClicked);

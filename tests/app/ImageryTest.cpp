@@ -94,11 +94,16 @@ std::string pathOf(const std::string& url, const HttpTestServer& server) {
     return url.substr(server.url("").size());
 }
 
-// The radar layers of one site on the loopback server, leaving out the missing ones (404).
-// Every test uses a site of its own: the memory cache lives as long as the test program.
+// The radar layers of one site on the loopback server, leaving out the missing ones (404):
+// the small layers above, or the fixture NWS's layers (600 x 550 GIFs over a JPEG terrain)
+// of one of its radar sites. Every test uses a site of its own: the memory cache lives as
+// long as the test program.
 class RadarSite {
 public:
-    RadarSite(HttpTestServer& server, const std::string& id, const std::set<int>& missing = {})
+    enum Source { SMALL_LAYERS, FIXTURE_NWS_LAYERS };
+
+    RadarSite(HttpTestServer& server, const std::string& id, const std::set<int>& missing = {},
+              Source source = SMALL_LAYERS)
         : server(server) {
         qputenv("OMBRIX_RADAR_HOST", server.host().c_str());
         for (const auto& layer : ImageOverlayHandler::radarLayerTemplates()) {
@@ -107,7 +112,10 @@ public:
         qunsetenv("OMBRIX_RADAR_HOST");
         for (int i = 0; i < LAYER_COUNT; ++i) {
             if (missing.count(i) == 0) {
-                server.addRoute(path(i), HttpTestServer::ok(layerBytes(i), "image/gif"));
+                server.addRoute(path(i),
+                                source == SMALL_LAYERS
+                                    ? HttpTestServer::ok(layerBytes(i), "image/gif")
+                                    : HttpTestServer::fixture("nws" + path(i), "image/gif"));
             }
         }
     }
@@ -431,7 +439,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     for (const char* variable : {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST"}) {
         qputenv(variable, server.host().c_str());
     }
-    RadarSite site(server, "XRP");
+    RadarSite site(server, "AMA", {COUNTIES}, RadarSite::FIXTURE_NWS_LAYERS);
     qputenv("OMBRIX_RADAR_HOST", server.host().c_str());
 
     Vesparo window(nullptr);
@@ -442,7 +450,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     location.zipCode = "78701";
     location.alertCode = "TXC453";
     location.stationId = "KXRP";
-    location.radarId = "XRP";
+    location.radarId = "AMA";
     location.displayName = "Radar Test, TX";
     location.position = std::make_shared<std::pair<float, float>>(30.27f, -97.74f);
     vpcore::LocationService::Instance().setLocations({location});
@@ -454,7 +462,16 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     auto* page = qobject_cast<ImageryWidget*>(window.showPage(ImageOverlayHandler::RADAR_PAGE));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(shownImage(*page).size(), QSize(kWidth - 20, kHeight - 20));
+    // The picture fits the page above the back link.
+    apptest::drainEvents();
+    EXPECT_EQ(shownImage(*page).size(), QSize(580, 530));
+    auto* back = page->findChild<VPLinkLabel*>("closeLink");
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->isVisible());
+    EXPECT_TRUE(page->rect().contains(back->geometry())) << back->geometry().y();
+    EXPECT_TRUE(page->rect().contains(pictureOf(*page)->geometry()));
+    EXPECT_GE(pictureOf(*page)->height(), 530);
+    window.grab().save("radar_page.png");  // kept beside the test program, to look at
     ASSERT_EQ(ImageOverlayHandler::handlerCount(), 1u);
     QPointer<ImageOverlayHandler> first = ImageOverlayHandler::registeredHandler("Local radar");
     ASSERT_FALSE(first.isNull());
@@ -463,14 +480,13 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     ImageOverlayHandler::showLocalRadar(radarUrl);
     EXPECT_TRUE(first.isNull());
     ASSERT_EQ(ImageOverlayHandler::handlerCount(), 1u);
-    EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 2, 1, 1, 1, 2, 2}));
-    EXPECT_EQ(log.count(" from memory cache"), 4);
+    // The counties, missing, are asked for again.
+    EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 2, 2, 1, 1, 2, 2}));
+    EXPECT_EQ(log.count(" from memory cache"), 3);
     EXPECT_EQ(log.count("INFO: Auto refresh enabled."), 2);
     EXPECT_EQ(log.count("INFO: Auto refresh stopped."), 1);
     EXPECT_EQ(pageIndex(page), 2);
 
-    auto* back = page->findChild<VPLinkLabel*>("closeLink");
-    ASSERT_NE(back, nullptr);
     QTest::mouseClick(back, Qt::LeftButton);
     EXPECT_EQ(ImageOverlayHandler::handlerCount(), 0u);
     EXPECT_EQ(log.count("INFO: Auto refresh stopped."), 2);
@@ -478,7 +494,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     window.showPage(ImageOverlayHandler::RADAR_PAGE);
     window.setCurrentPage(0);
     apptest::drainEvents();
-    EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 2, 1, 1, 1, 2, 2}));
+    EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 2, 2, 1, 1, 2, 2}));
 }
 
 }  // namespace
