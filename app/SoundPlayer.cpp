@@ -11,8 +11,18 @@
 #include "services/Logger.h"
 
 SoundPlayer& SoundPlayer::instance() {
-    // A child of the application object, so its effects go before the multimedia back end.
-    static SoundPlayer* player = new SoundPlayer(QCoreApplication::instance());
+    static SoundPlayer* player = [] {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (QThread::currentThread() == app->thread()) {
+            // A child of the application object, so its effects go before the multimedia
+            // back end does.
+            return new SoundPlayer(app);
+        }
+        // First asked for on a worker thread: it still plays on the GUI thread.
+        auto* created = new SoundPlayer(nullptr);
+        created->moveToThread(app->thread());
+        return created;
+    }();
     return *player;
 }
 

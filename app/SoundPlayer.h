@@ -1,7 +1,7 @@
 // Plays the program's short sound files with QSoundEffect, on the GUI thread that owns the
 // effects; play() may be called from any thread and hands the file over to that thread. With
 // no audio output device (a server, the virtual display) nothing is played and nothing waits.
-// Created on the GUI thread by its first instance() call; destroyed with the application.
+// It lives on the GUI thread, whichever thread asks for it first.
 #pragma once
 
 #include <QHash>
@@ -18,7 +18,7 @@ public:
     // file: relative to the program's folder, e.g. "resources/gauge_turn.wav".
     void play(const QString& file);
 
-    // Whether an audio output device exists; asked once.
+    // Whether an audio output device exists; asked once. GUI thread.
     bool isAvailable();
 
 signals:

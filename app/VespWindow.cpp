@@ -175,7 +175,13 @@ void VespWindow::resizeEvent(QResizeEvent*) {
 }
 
 void VespWindow::on_btnClose_clicked() {
-    setVisible(false);
+    // Hidden, the window comes back through the tray icon; without a tray it would be lost
+    // with the program still running, so it is minimised instead.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        setVisible(false);
+    } else {
+        showMinimized();
+    }
 }
 
 void VespWindow::on_btnClose2_clicked() {

@@ -41,7 +41,14 @@ void logInfo(const std::string& text) {
 
 Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
     setCloseButtonShown(false);
-    setUpWindow();
+    try {
+        setUpWindow();
+    } catch (...) {
+        // The destructor does not run for a constructor that throws; the core must not be
+        // left calling into this window.
+        releaseCore();
+        throw;
+    }
     mainWindow = this;
 }
 
@@ -49,6 +56,10 @@ Vesparo::~Vesparo() {
     if (mainWindow == this) {
         mainWindow = nullptr;
     }
+    releaseCore();
+}
+
+void Vesparo::releaseCore() {
     // No task may call into the window, its models or its status bar from here on.
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();

@@ -60,6 +60,9 @@ public:
                                    std::vector<vpcore::Location_t>& out, Converter converter);
 
 private:
+    // Stops the scheduler and frees what the core calls into: the models, the comfort level,
+    // the interpolater, the status handlers.
+    void releaseCore();
     // Restores the saved locations; a malformed list is reported and skipped, and stays stored.
     void restoreLocations();
     // Restores the current location; an unknown one is reported and skipped.

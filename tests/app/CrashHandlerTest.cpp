@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdint>
@@ -89,9 +92,19 @@ TEST(CrashHandlerTest, BeforeTheDataFolderIsKnownACrashOnlyReportsOnStandardErro
         ::testing::KilledBySignal(SIGSEGV), "Ombrix crashed: SIGSEGV");
 }
 
-TEST(CrashHandlerTest, NoTracerInAPlainTestRun) {
+TEST(CrashHandlerTest, ATracerIsSeen) {
     // The suite is not run under a debugger; under one this reads true.
     EXPECT_FALSE(CrashHandler::isTracerAttached());
+    // A child that asks its parent to trace it sees the tracer (exit 0); 2 when the system
+    // does not allow tracing at all.
+    EXPECT_EXIT(
+        {
+            if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+                _exit(2);
+            }
+            _exit(CrashHandler::isTracerAttached() ? 0 : 1);
+        },
+        [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 1; }, "");
 }
 
 }  // namespace

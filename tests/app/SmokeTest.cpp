@@ -4,9 +4,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -88,6 +91,12 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
     const bool observed = readUntil(
         fixture, fixtureOutput,
         [&] { return fixtureOutput.contains("GET /xml/current_obs/KATT.xml 200"); }, 60000);
+
+    // What the user sees, kept beside the test as an artefact: the whole virtual display.
+    if (initialised && QGuiApplication::primaryScreen() != nullptr) {
+        QThread::msleep(500);
+        QGuiApplication::primaryScreen()->grabWindow(0).save("smoke_screenshot.png");
+    }
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));

@@ -185,6 +185,21 @@ TEST_F(VesparoTest, TheMainWindowIsGoneWithItsDestruction) {
     apptest::drainEvents();
 }
 
+TEST_F(VesparoTest, AnExceptionFromInitLeavesNothingCallingIntoTheWindow) {
+    // A comfort level whose property is already taken makes init() throw part-way.
+    vpcore::NotificationService::Instance().registerPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+    EXPECT_THROW(Vesparo window(nullptr), std::invalid_argument);
+    EXPECT_EQ(Vesparo::instance(), nullptr);
+    // Reaching the destroyed window here would be a use after free (the ASan build sees it).
+    std::thread worker([] {
+        vpcore::StatusService::Instance().update({"after the failed start", 0});
+        vpcore::StatusService::Instance().stopProgress(0);
+    });
+    worker.join();
+    apptest::drainEvents();
+}
+
 TEST(UnmarshalLocationsTest, SevenStringsPerLocation) {
     struct Case {
         int strings;
