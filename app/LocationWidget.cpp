@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "options/VesparoOptionsDialog.h"
 #include "services/PropIds.h"
 
 LocationWidget::LocationWidget(QWidget* parent)
@@ -23,4 +24,9 @@ LocationWidget::LocationWidget(QWidget* parent)
 
 void LocationWidget::setLabelMinimumSize(int width, int height) {
     label->setMinimumSize(width, height);
+}
+
+void LocationWidget::mousePressEvent(QMouseEvent*) {
+    VesparoOptionsDialog dialog(this);
+    dialog.exec();
 }

@@ -1,6 +1,6 @@
 // The banner at the top of the main window: the current location (property 17), or an
-// invitation to set one until the location service publishes it. Built on the GUI thread
-// after the location service has registered property 17.
+// invitation to set one until the location service publishes it; a click opens the options
+// dialog. Built on the GUI thread after the location service has registered property 17.
 #pragma once
 
 #include <QWidget>
@@ -18,6 +18,10 @@ public:
     DoubleSidedDataWidget<vpcore::DoubleSidedPresentationModel<std::string>>* labelWidget() const {
         return label;
     }
+
+protected:
+    // Any button runs the options dialog modally.
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     // Members go before the Qt children, so the model stops listening before its widget goes.

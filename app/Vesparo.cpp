@@ -8,19 +8,24 @@
 #include <QSystemTrayIcon>
 #include <mutex>
 
+#include "AlertDetailsPanel.h"
+#include "AlertSoundManager.h"
 #include "CrashHandler.h"
+#include "ForecastPanel.h"
 #include "ImageryWidget.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
+#include "VesparoTray.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "display/DewpointComfortLevel.h"
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
@@ -110,21 +115,33 @@ void Vesparo::init() {
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
 
+    // The pages: the current conditions (0), the alert details (1) and the radar imagery (2).
     auto* conditionsPage = new QWidget(this);
     conditionsPage->resize(598, 560);
-    auto* alertDetailsPage = new QWidget(this);
+    auto* forecastPanel =
+        new ForecastPanel(vpcore::LocationService::Instance().getForecastModel(), conditionsPage);
+    forecastPanel->resize(598, 400);
+    forecastPanel->move(0, 218);
+    auto* alertDetailsPanel =
+        new AlertDetailsPanel(vpcore::LocationService::Instance().getAlertModel().get(), this);
     auto* imageryPage = new ImageryWidget(this);
+
     auto* pageArea = new QWidget(this);
-    pageStack = new QStackedLayout(pageArea);
+    pageStack = new QStackedLayout();
+    pageArea->setLayout(pageStack);
     pageArea->resize(conditionsPage->size());
     pageStack->addWidget(conditionsPage);
-    pageStack->addWidget(alertDetailsPage);
+    pageStack->addWidget(alertDetailsPanel);
     pageStack->addWidget(imageryPage);
     pageArea->move(184, 46);
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto* tray = new VesparoTray(this, tempFrontModel, tempBackModel);
+        tray->setVisible(true);
+    } else {
         logInfo("System tray is not available.");
     }
+    AlertSoundManager::instance();
 
     temperatureInterpolater = std::make_unique<vpcore::TemperatureInterpolater>(32, 47, 2);
 
@@ -199,7 +216,10 @@ void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     model->setBackgroundImage(new QImage(snapshot.toImage()));
 }
 
-void Vesparo::configure() {}
+void Vesparo::configure() {
+    VesparoOptionsDialog dialog(this);
+    dialog.exec();
+}
 
 void Vesparo::setCurrentPage(int index) {
     if (pageStack != nullptr) {

@@ -2,18 +2,25 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
+#include <QSystemTrayIcon>
+#include <algorithm>
 #include <thread>
 
 #include "AppTestSupport.h"
+#include "ForecastPanel.h"
 #include "LogCapture.h"
 #include "Settings.h"
 #include "VPStatusBar.h"
 #include "Vesparo.h"
+#include "VesparoTray.h"
 #include "services/FileService.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/StatusService.h"
+#include "weather/ForecastModel.h"
+#include "weather/IWeatherInfoProvider.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -183,6 +190,56 @@ TEST_F(VesparoTest, TheMainWindowIsGoneWithItsDestruction) {
     // Status messages after the window is gone reach nobody.
     vpcore::StatusService::Instance().update({"late", 0});
     apptest::drainEvents();
+}
+
+TEST_F(VesparoTest, WithoutASystemTrayItIsLoggedAndTheWindowRunsOn) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    Vesparo window(nullptr);
+    const std::vector<std::string> lines = log.lines();
+    const auto at = [&lines](const std::string& text) {
+        return std::find_if(lines.begin(), lines.end(),
+                            [&text](const std::string& line) {
+                                return line.find(text) != std::string::npos;
+                            }) -
+               lines.begin();
+    };
+    EXPECT_LT(at("INFO: System tray is not available."), at("INFO: Ombrix init complete."));
+    EXPECT_TRUE(window.findChildren<VesparoTray*>().isEmpty());
+}
+
+// A stand-in for the NWS provider: one fixed period.
+class OnePeriodProvider : public vpcore::IWeatherInfoProvider {
+public:
+    bool update(vpcore::IWeatherModel* const model) override {
+        auto* item = new vpcore::ForecastItem_t();
+        item->periodName = "Tonight";
+        item->hiLoLabel = "Lo";
+        item->temperature = 41;
+        static_cast<vpcore::ForecastModel*>(model)->assignForecastItems({item});
+        return true;
+    }
+};
+
+TEST_F(VesparoTest, TheForecastPanelOnTheConditionsPageShowsTheLocationsForecast) {
+    Vesparo window(nullptr);
+    QWidget* page = window.showPage(0);
+    ASSERT_NE(page, nullptr);
+    ForecastPanel* panel = page->findChild<ForecastPanel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->geometry(), QRect(0, 218, 598, 400));
+    EXPECT_EQ(panel->title(), "Forecast");
+    EXPECT_EQ(page->size(), QSize(598, 560));
+    EXPECT_EQ(page->mapTo(&window, QPoint(0, 0)), QPoint(184, 46));
+
+    const std::shared_ptr<vpcore::ForecastModel> model =
+        LocationService::Instance().getForecastModel();
+    model->setProvider(std::make_unique<OnePeriodProvider>());
+    std::thread runner([&model] { model->performTask(); });
+    runner.join();
+    EXPECT_TRUE(apptest::waitFor([&] {
+        const QList<QLabel*> labels = panel->findChildren<QLabel*>("temperature");
+        return labels.size() == 1 && labels[0]->text() == "41";
+    }));
 }
 
 TEST_F(VesparoTest, AnExceptionFromInitLeavesNothingCallingIntoTheWindow) {

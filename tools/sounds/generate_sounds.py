@@ -62,6 +62,27 @@ def drop():
     return samples
 
 
+def six_beeps():
+    """The weather alert: six short, bright beeps at an even pace, like an alarm clock. A sine
+    at A6 with a little of its odd harmonics gives the hollow, buzzy tone of a beeper; each beep
+    fades in and out over 6 ms, so that none starts or stops with a click."""
+    pitch = 1760.0
+    beep_count = int(RATE * 0.14)
+    ramp = int(RATE * 0.006)
+    gap = [0.0] * int(RATE * 0.09)
+    samples = []
+    for _ in range(6):
+        for i in range(beep_count):
+            t = i / RATE
+            value = (math.sin(2 * math.pi * pitch * t)
+                     + 0.30 * math.sin(2 * math.pi * 3 * pitch * t)
+                     + 0.12 * math.sin(2 * math.pi * 5 * pitch * t)) / 1.42
+            gain = min(1.0, i / ramp, (beep_count - 1 - i) / ramp)
+            samples.append(value * gain * 0.7)
+        samples.extend(gap)
+    return samples
+
+
 def write(name, samples):
     path = os.path.join(OUT, name)
     with wave.open(path, "wb") as out:
@@ -76,6 +97,7 @@ def write(name, samples):
 def main():
     write("gauge_turn.wav", whirl())
     write("label_click.wav", drop())
+    write("6_beeps.wav", six_beeps())
 
 
 if __name__ == "__main__":

@@ -1,0 +1,102 @@
+#include "AlertGLTextArea.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+
+#include "display/AnimationManager.h"
+#include "display/AnimationObject.h"
+#include "display/GLUtil.h"
+
+namespace {
+
+const float LINE_SPACING = 14.0f;
+const float TOP_MARGIN = 10.0f;
+// After a pause of the animations the reveal goes on where it stopped, without a jump.
+const qint64 MAX_CATCH_UP_MS = 100;
+
+}  // namespace
+
+AlertGLTextArea::AlertGLTextArea(QWidget* parent, const std::string& text)
+    : QOpenGLWidget(parent), fullText(text) {
+    // The steps are counted here rather than by the animation object, which drops the part
+    // of a frame that does not make a whole step.
+    animation = std::make_unique<vpcore::AnimationObject>(
+        STEP_MS, fastdelegate::FastDelegate0<>(),
+        fastdelegate::FastDelegate0<>(this, &AlertGLTextArea::onAnimationFrame));
+    frameClock.start();
+    vpcore::AnimationManager::Instance().registerAnimationObject(animation.get());
+}
+
+AlertGLTextArea::~AlertGLTextArea() {
+    vpcore::AnimationManager::Instance().unregisterAnimationObject(animation.get());
+}
+
+void AlertGLTextArea::setText(const std::string& text, bool restartReveal) {
+    revealCount = restartReveal ? 0 : static_cast<unsigned int>(fullText.size());
+    fullText = text;
+}
+
+void AlertGLTextArea::appendText(const std::string& more) {
+    fullText += more;
+}
+
+void AlertGLTextArea::animationStep() {
+    const auto length = static_cast<unsigned int>(fullText.size());
+    // A count beyond a shorter new text is brought back to its end rather than left to run
+    // on, so that text appended later still types itself out.
+    if (revealCount < length) {
+        ++revealCount;
+    } else {
+        revealCount = length;
+    }
+    if (shown.size() != revealCount || fullText.compare(0, revealCount, shown) != 0) {
+        shown.assign(fullText, 0, revealCount);
+    }
+}
+
+void AlertGLTextArea::onAnimationFrame() {
+    unusedMs = std::min(unusedMs + frameClock.restart(), MAX_CATCH_UP_MS);
+    const auto stepMs = static_cast<qint64>(STEP_MS);
+    for (; unusedMs >= stepMs; unusedMs -= stepMs) {
+        animationStep();
+    }
+    // A text that stands still is not drawn again sixty times a second.
+    if (shown != painted) {
+        repaintStep();
+    }
+}
+
+void AlertGLTextArea::repaintStep() {
+    repaint();
+}
+
+void AlertGLTextArea::initializeGL() {
+    glShadeModel(GL_SMOOTH);
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void AlertGLTextArea::resizeGL(int w, int h) {
+    if (h < 1) {
+        h = 1;
+    }
+    const qreal ratio = devicePixelRatioF();
+    glViewport(0, 0, static_cast<GLsizei>(w * ratio), static_cast<GLsizei>(h * ratio));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, w, 0.0, h);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void AlertGLTextArea::paintGL() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glLoadIdentity();
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glRasterPos2f(0.0f, static_cast<float>(height()) - TOP_MARGIN);
+    vpcore::GLUtil::renderBitmapString(shown, vpcore::FONT_SIZE_13, LINE_SPACING);
+    painted = shown;
+}

@@ -1,0 +1,121 @@
+#include "AlertWidget.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimerEvent>
+
+#include "VPDataEvent.h"
+#include "Vesparo.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+
+namespace {
+
+const char* const NO_ALERTS_TEXT = "No weather alerts";
+const char* const NEW_ALERT_TEXT = "New weather alert";
+const char* const VIEWED_TEXT = "Weather alert";
+const char* const ALERT_STYLE = "QLabel { color: DarkRed; font-family: Verdana; font-size: 12px;}";
+const char* const IDLE_STYLE = "QLabel { color: white; font-family: Helvetica; font-size: 12px; }";
+const int BLINK_INTERVAL_MS = 600;
+const int ALERT_PAGE = 1;
+
+const std::set<short>& listenedIds() {
+    static const std::set<short> ids{vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
+                                     vpcore::PROP_ALERT_VIEWED};
+    return ids;
+}
+
+}  // namespace
+
+AlertWidget::AlertWidget(std::shared_ptr<vpcore::AlertModel> model, QWidget* parent)
+    : QWidget(parent), model(std::move(model)) {
+    auto& service = vpcore::NotificationService::Instance();
+    // Registered before listening, so that a failed registration leaves no listener behind
+    // that points into a widget which was never built.
+    service.registerPropertyIds({vpcore::PROP_ALERT_VIEWED});
+    service.addPropertyChangeListener<int>(this, listenedIds());
+
+    label = new QLabel(this);
+    label->setMinimumWidth(160);
+    label->setText(NO_ALERTS_TEXT);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+}
+
+AlertWidget::~AlertWidget() {
+    vpcore::NotificationService::Instance().removePropertyChangeListener<int>(this, listenedIds());
+}
+
+void AlertWidget::handlePropertyChange(short propId, const int* const, const int* const) {
+    QCoreApplication::postEvent(this, new VPPropertyChange(propId));
+}
+
+bool AlertWidget::event(QEvent* e) {
+    if (e->type() == VPPropertyChange::eventType()) {
+        onAlertEvent(static_cast<VPPropertyChange*>(e)->data());
+        e->accept();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void AlertWidget::onAlertEvent(short propId) {
+    switch (propId) {
+        case vpcore::PROP_ALERTS_CHANGED:
+            if (blinkTimerId == 0) {
+                label->setText(NEW_ALERT_TEXT);
+                label->setCursor(Qt::PointingHandCursor);
+                label->setStyleSheet(ALERT_STYLE);
+                blinkTimerId = startTimer(BLINK_INTERVAL_MS);
+            }
+            break;
+        case vpcore::PROP_ALERTS_EXPIRED:
+            stopBlinking();
+            label->setText(NO_ALERTS_TEXT);
+            label->setCursor(Qt::ArrowCursor);
+            label->setStyleSheet(IDLE_STYLE);
+            break;
+        case vpcore::PROP_ALERT_VIEWED:
+            stopBlinking();
+            label->setText(VIEWED_TEXT);
+            break;
+        default:
+            break;
+    }
+}
+
+void AlertWidget::timerEvent(QTimerEvent* e) {
+    if (e->timerId() != blinkTimerId) {
+        QWidget::timerEvent(e);
+        return;
+    }
+    label->setText(label->text().isEmpty() ? QString(NEW_ALERT_TEXT) : QString());
+}
+
+void AlertWidget::mouseReleaseEvent(QMouseEvent*) {
+    if (label->text() == NO_ALERTS_TEXT) {
+        return;
+    }
+    vpcore::AlertModel::AlertList alerts;
+    if (model) {
+        model->getAlertItems(alerts);
+    }
+    if (!alerts.empty()) {
+        if (Vesparo* mainWindow = Vesparo::instance()) {
+            mainWindow->setCurrentPage(ALERT_PAGE);
+        }
+        return;
+    }
+    // Nothing left to show: the blinking stops too, or it would bring the old text back.
+    stopBlinking();
+    label->setText(NO_ALERTS_TEXT);
+}
+
+void AlertWidget::stopBlinking() {
+    if (blinkTimerId != 0) {
+        killTimer(blinkTimerId);
+        blinkTimerId = 0;
+    }
+}

@@ -1,0 +1,106 @@
+#include "ForecastWidget.h"
+
+#include <QEnterEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+#include <algorithm>
+
+using vpcore::ForecastItem_t;
+
+ForecastWidget::ForecastWidget(ForecastItem_t* item, QWidget* parent)
+    : QWidget(parent), item(item) {
+    setupUi();
+}
+
+ForecastWidget::~ForecastWidget() = default;
+
+ForecastItem_t* ForecastWidget::getForecastItem() const {
+    return item.get();
+}
+
+void ForecastWidget::addHoverHandler(HoverHandler handler) {
+    hoverHandlers.push_back(handler);
+}
+
+void ForecastWidget::removeHoverHandler(HoverHandler handler) {
+    hoverHandlers.erase(std::remove(hoverHandlers.begin(), hoverHandlers.end(), handler),
+                        hoverHandlers.end());
+}
+
+void ForecastWidget::setLabelColor(QWidget* widget, bool highlighted) {
+    QLabel* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr) {
+        return;
+    }
+    label->setStyleSheet(highlighted
+                             ? "QLabel { color: black; font-family: Helvetica; font-size: 12px; }"
+                             : "QLabel { color: white; font-family: Helvetica; font-size: 12px; }");
+}
+
+void ForecastWidget::enterEvent(QEnterEvent* event) {
+    applyToChildren(this, WidgetFunction(this, &ForecastWidget::setLabelColor), true);
+    notifyHoverHandlers(false);
+    QWidget::enterEvent(event);
+}
+
+void ForecastWidget::leaveEvent(QEvent* event) {
+    applyToChildren(this, WidgetFunction(this, &ForecastWidget::setLabelColor), false);
+    notifyHoverHandlers(true);
+    QWidget::leaveEvent(event);
+}
+
+void ForecastWidget::setupUi() {
+    setMouseTracking(true);
+    QVBoxLayout* layout = new QVBoxLayout;
+
+    QLabel* name = new QLabel(QString::fromStdString(item ? item->periodName : std::string()));
+    name->setObjectName("periodName");
+
+    QLabel* icon = new QLabel;
+    icon->setObjectName("icon");
+    // The provider leaves the icon null, or an empty image, when it could not fetch it.
+    if (item && item->icon && !item->icon->isNull()) {
+        icon->setPixmap(QPixmap::fromImage(*item->icon));
+    } else {
+        icon->setText("No image");
+    }
+
+    QLabel* text = new QLabel(QString::fromStdString(item ? item->shortDesc : std::string()));
+    text->setObjectName("shortDesc");
+
+    QWidget* row = new QWidget;
+    QHBoxLayout* rowLayout = new QHBoxLayout;
+    QLabel* hiLo = new QLabel(QString::fromStdString(item ? item->hiLoLabel : std::string()) + ":");
+    hiLo->setObjectName("hiLoLabel");
+    hiLo->setMaximumWidth(20);
+    QLabel* temperature = new QLabel(item ? QString::number(item->temperature, 10) : QString());
+    temperature->setObjectName("temperature");
+    rowLayout->addWidget(hiLo);
+    rowLayout->addWidget(temperature);
+    row->setLayout(rowLayout);
+
+    layout->addWidget(name);
+    layout->addWidget(icon);
+    layout->addWidget(text);
+    layout->addWidget(row);
+    setLayout(layout);
+}
+
+void ForecastWidget::notifyHoverHandlers(bool leaving) {
+    // A copy: a handler may remove itself while the list is walked.
+    const std::vector<HoverHandler> handlers = hoverHandlers;
+    for (const HoverHandler& handler : handlers) {
+        handler(this, leaving);
+    }
+}
+
+void ForecastWidget::applyToChildren(QWidget* widget, WidgetFunction f, bool flag) {
+    f(widget, flag);
+    for (QObject* child : widget->children()) {
+        if (child->isWidgetType()) {
+            applyToChildren(static_cast<QWidget*>(child), f, flag);
+        }
+    }
+}

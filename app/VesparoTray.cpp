@@ -1,0 +1,176 @@
+#include "VesparoTray.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QTimerEvent>
+#include <QWidget>
+#include <set>
+
+#include "VPDataEvent.h"
+#include "services/Logger.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+
+using vpcore::AbstractGaugeViewModelFloat;
+using vpcore::NotificationService;
+
+namespace {
+
+const std::set<short> kAlertIds = {vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
+                                   vpcore::PROP_ALERT_VIEWED};
+
+}  // namespace
+
+std::string formatFloat(float value) {
+    return std::to_string(roundToInt(value));
+}
+
+int roundToInt(float value) {
+    return value > 0 ? static_cast<int>(value + 0.5f) : static_cast<int>(value - 0.5f);
+}
+
+VesparoTray::VesparoTray(QObject* parent, AbstractGaugeViewModelFloat* frontModel,
+                         AbstractGaugeViewModelFloat* backModel)
+    : QSystemTrayIcon(parent), frontModel(frontModel), backModel(backModel) {
+    drawIcon();
+
+    QMenu* menu = new QMenu(qobject_cast<QWidget*>(parent));
+    QAction* open = new QAction("Open Ombrix", this);
+    QAction* exit = new QAction("Exit", this);
+    connect(open, &QAction::triggered, this, &VesparoTray::show);
+    connect(exit, &QAction::triggered, this, &VesparoTray::onExit);
+    menu->addAction(open);
+    menu->addAction(exit);
+    setContextMenu(menu);
+
+    connect(this, &QSystemTrayIcon::activated, this, &VesparoTray::onActivated);
+
+    typedef fastdelegate::FastDelegate2<short, float> TemperatureDelegate;
+    frontModel->setPropertyChangeDelegate(
+        TemperatureDelegate(this, &VesparoTray::onTemperatureChanged));
+    backModel->setPropertyChangeDelegate(
+        TemperatureDelegate(this, &VesparoTray::onTemperatureChanged));
+    frontModel->setActiveDelegate(
+        fastdelegate::FastDelegate1<bool>(this, &VesparoTray::onActiveChanged));
+
+    NotificationService::Instance().addPropertyChangeListener<int>(this, kAlertIds);
+}
+
+VesparoTray::~VesparoTray() {
+    // After removal no worker thread is inside handlePropertyChange any more. The models are
+    // not touched: in the main window they are freed before its child widgets, the tray
+    // among them.
+    NotificationService::Instance().removePropertyChangeListener<int>(this, kAlertIds);
+    // Without a parent widget the menu has no owner but the tray.
+    QMenu* menu = contextMenu();
+    if (menu != nullptr && menu->parent() == nullptr) {
+        delete menu;
+    }
+}
+
+void VesparoTray::handlePropertyChange(short propId, const int* const, const int* const) {
+    QCoreApplication::postEvent(this, new VPPropertyChange(propId));
+}
+
+void VesparoTray::onTemperatureChanged(short propId, float value) {
+    const QString text = QString::fromStdString(formatFloat(value));
+    if ((frontModel->isActive() && propId == vpcore::PROP_TEMP_F) ||
+        (backModel->isActive() && propId == vpcore::PROP_TEMP_C)) {
+        QCoreApplication::postEvent(this, new VPDataEventQString(text));
+    }
+}
+
+void VesparoTray::onActiveChanged(bool frontActive) {
+    const float value = frontActive ? frontModel->getValue() : backModel->getValue();
+    iconText = QString::fromStdString(formatFloat(value));
+    drawIcon();
+}
+
+void VesparoTray::drawIcon() {
+    setIcon(QIcon(renderIcon(iconText, backgroundColor)));
+}
+
+QFont VesparoTray::iconFont(const QString& text) {
+    return QFont("Courier New", text.size() < 3 ? 10 : 7, QFont::Bold, false);
+}
+
+QPixmap VesparoTray::renderIcon(const QString& text, Qt::GlobalColor background) {
+    QPixmap pixmap(16, 16);
+    QPainter painter(&pixmap);
+    painter.fillRect(pixmap.rect(), background);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::black);
+    painter.setFont(iconFont(text));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, text);
+    painter.end();
+    return pixmap;
+}
+
+bool VesparoTray::event(QEvent* e) {
+    if (e->type() == VPDataEventQString::eventType()) {
+        iconText = static_cast<VPDataEventQString*>(e)->data();
+        drawIcon();
+        return true;
+    }
+    if (e->type() == VPPropertyChange::eventType()) {
+        switch (static_cast<VPPropertyChange*>(e)->data()) {
+            case vpcore::PROP_ALERTS_CHANGED:
+                if (blinkTimerId == 0) {
+                    blinkTimerId = startTimer(600);
+                }
+                break;
+            case vpcore::PROP_ALERTS_EXPIRED:
+                if (blinkTimerId != 0) {
+                    killTimer(blinkTimerId);
+                    blinkTimerId = 0;
+                }
+                backgroundColor = Qt::white;
+                drawIcon();
+                break;
+            case vpcore::PROP_ALERT_VIEWED:
+                if (blinkTimerId != 0) {
+                    killTimer(blinkTimerId);
+                    blinkTimerId = 0;
+                    backgroundColor = Qt::red;
+                    drawIcon();
+                }
+                break;
+            default:
+                break;
+        }
+        return true;
+    }
+    return QSystemTrayIcon::event(e);
+}
+
+void VesparoTray::timerEvent(QTimerEvent* e) {
+    if (e->timerId() != blinkTimerId) {
+        QSystemTrayIcon::timerEvent(e);
+        return;
+    }
+    backgroundColor = backgroundColor == Qt::white ? Qt::red : Qt::white;
+    drawIcon();
+}
+
+void VesparoTray::onActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger) {
+        show();
+    }
+}
+
+void VesparoTray::onExit() {
+    vpcore::Logger::Instance().log("INFO", "Vesparo exiting from system tray.");
+    QCoreApplication::quit();
+}
+
+void VesparoTray::show() {
+    QWidget* window = qobject_cast<QWidget*>(parent());
+    if (window != nullptr) {
+        window->setVisible(true);
+        window->activateWindow();
+    }
+}

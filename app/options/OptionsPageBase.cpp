@@ -1,0 +1,58 @@
+#include "options/OptionsPageBase.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+OptionsPageBase::OptionsPageBase(const QString& name, QWidget* parent)
+    : QWidget(parent, Qt::WindowFlags()), name(name) {}
+
+bool OptionsPageBase::validate(QString&) {
+    return true;
+}
+
+void OptionsPageBase::resetAll() {
+    clearError();
+}
+
+QString OptionsPageBase::title() const {
+    return name + " Options";
+}
+
+void OptionsPageBase::setError(const QString& text) {
+    if (errorLabel != nullptr) {
+        errorLabel->setText(text);
+    }
+}
+
+void OptionsPageBase::clearError() {
+    setError(QString());
+}
+
+void OptionsPageBase::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* headerLayout = new QHBoxLayout(header);
+    auto* titleLabel = new QLabel(title(), header);
+    titleLabel->setObjectName("titleLabel");
+    errorLabel = new QLabel(header);
+    errorLabel->setObjectName("errorLabel");
+    errorLabel->setStyleSheet("QLabel { color: red; font-family: Helvetica; font-size: 14px; }");
+    headerLayout->addWidget(titleLabel, 0);
+    headerLayout->addWidget(errorLabel, 0);
+
+    pageLayout = new QVBoxLayout(this);
+    pageLayout->addWidget(header, 0);
+    pageLayout->addWidget(
+        new QLabel("_____________________________________________________________", this), 0);
+}
+
+QWidget* OptionsPageBase::contentWidget() {
+    if (content == nullptr) {
+        content = new QWidget();
+        if (parentWidget() != nullptr) {
+            content->setMinimumHeight(parentWidget()->height() - 40);
+        }
+        pageLayout->addWidget(content, 0);
+    }
+    return content;
+}

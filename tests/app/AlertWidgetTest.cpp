@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <thread>
+
+#include "AlertFeedFixture.h"
+#include "AlertWidget.h"
+#include "AppTestSupport.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+
+using vpcore::NotificationService;
+
+namespace {
+
+// The indicator on the conditions page of a real main window, fed by its own alert model.
+class AlertWidgetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_FETCH_TESTS_UNDER_TSAN();
+        window = std::make_unique<apptest::MainWindowLease>();
+        feed = std::make_unique<apptest::AlertFeed>();
+        // Taken over from the window's own indicator, if it has one.
+        viewedId =
+            std::make_unique<apptest::PropertyIdsLease>(std::set<short>{vpcore::PROP_ALERT_VIEWED});
+        widget = new AlertWidget(feed->model, (*window)->showPage(0));
+        label = widget->findChild<QLabel*>();
+        (*window)->show();
+    }
+    void TearDown() override {
+        delete widget;
+        viewedId.reset();
+        feed.reset();
+        window.reset();
+    }
+
+    QString text() const { return label->text(); }
+    // True when the text hides and shows again, as the blinking does.
+    bool blinks() const {
+        return apptest::waitFor([this] { return text().isEmpty(); }, 3000) &&
+               apptest::waitFor([this] { return text() == "New weather alert"; }, 3000);
+    }
+    // True when the text stays as it is for longer than two blink periods.
+    bool staysFor(const QString& expected) const {
+        return !apptest::waitFor([&] { return text() != expected; }, 1500);
+    }
+    void click() { QTest::mouseClick(label, Qt::LeftButton); }
+    int currentPage() const { return window->currentPage(); }
+
+    std::unique_ptr<apptest::MainWindowLease> window;
+    std::unique_ptr<apptest::AlertFeed> feed;
+    std::unique_ptr<apptest::PropertyIdsLease> viewedId;
+    AlertWidget* widget = nullptr;
+    QLabel* label = nullptr;
+};
+
+TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
+    EXPECT_EQ(text(), "No weather alerts");
+    EXPECT_GE(label->minimumWidth(), 160);
+
+    // A new alert: it blinks in dark red under a pointing hand.
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    ASSERT_TRUE(apptest::waitFor([&] { return !text().startsWith("No"); }));
+    EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(label->styleSheet().contains("color: DarkRed"));
+    EXPECT_TRUE(blinks());
+
+    // The same feed again, then the alert issued anew: still one blinking.
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    ASSERT_TRUE(feed->update("feed_winter_storm_reissued.xml"));
+    apptest::drainEvents();
+    EXPECT_TRUE(blinks());
+
+    click();
+    EXPECT_EQ(currentPage(), 1);
+
+    // Viewed: steady, and no second blink timer left running behind the first.
+    (*window)->setCurrentPage(0);
+    NotificationService::Instance().notify(vpcore::PROP_ALERT_VIEWED);
+    ASSERT_TRUE(apptest::waitFor([&] { return text() == "Weather alert"; }));
+    EXPECT_TRUE(staysFor("Weather alert"));
+    EXPECT_TRUE(label->styleSheet().contains("color: DarkRed"));
+    EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
+
+    // A change after the alerts were viewed blinks again.
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    EXPECT_TRUE(blinks());
+
+    // None left: idle again, and a click does nothing.
+    ASSERT_TRUE(feed->update("feed_no_alerts.xml"));
+    ASSERT_TRUE(apptest::waitFor([&] { return text() == "No weather alerts"; }));
+    EXPECT_TRUE(staysFor("No weather alerts"));
+    EXPECT_EQ(label->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(label->styleSheet().contains("color: white"));
+    click();
+    EXPECT_EQ(currentPage(), 0);
+}
+
+TEST_F(AlertWidgetTest, ClickWhenTheModelHasNoAlertsAnyMoreResetsTheIndicator) {
+    // The event arrives while the model holds nothing (its feed was never read).
+    std::thread runner([] { NotificationService::Instance().notify(vpcore::PROP_ALERTS_CHANGED); });
+    runner.join();
+    ASSERT_TRUE(blinks());
+
+    click();
+    EXPECT_EQ(currentPage(), 0);
+    EXPECT_EQ(text(), "No weather alerts");
+    EXPECT_TRUE(staysFor("No weather alerts"));
+}
+
+TEST_F(AlertWidgetTest, DestroyedIndicatorHearsNothingAndLeavesTheViewedEventRegistered) {
+    delete widget;
+    widget = nullptr;
+    EXPECT_EQ(
+        NotificationService::Instance().getRegisteredPropertyIds().count(vpcore::PROP_ALERT_VIEWED),
+        1u);
+    // Would reach freed memory if the indicator were still listening.
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    NotificationService::Instance().notify(vpcore::PROP_ALERT_VIEWED);
+    apptest::drainEvents();
+}
+
+}  // namespace

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QListWidget>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "LogCapture.h"
+#include "OptionsTestSupport.h"
+#include "QPairListModel.h"
+#include "options/VesparoOptionsDialog.h"
+#include "weather/LocationService.h"
+#include "weather/NWSCodeService.h"
+
+namespace {
+
+using optionstest::LocationControls;
+using optionstest::OptionsTest;
+using vpcore::LocationService;
+using vpcore::NWSCodeService;
+
+class LocationPageTest : public OptionsTest {
+protected:
+    void SetUp() override {
+        OptionsTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        controls = std::make_unique<LocationControls>(dialog.get());
+        // The saved locations are loaded on the page's first paint.
+        apptest::drainEvents();
+    }
+
+    void TearDown() override {
+        controls.reset();
+        dialog.reset();
+        OptionsTest::TearDown();
+    }
+
+    void closeDialog() {
+        QTest::mouseClick(dialog->findChild<QToolButton*>("btnClose2"), Qt::LeftButton);
+    }
+
+    // Find and save the zip code's location, as a user does it.
+    void addLocation(const QString& zipCode) {
+        controls->search(zipCode);
+        ASSERT_TRUE(controls->save->isEnabled()) << controls->error->text().toStdString();
+        QTest::mouseClick(controls->save, Qt::LeftButton);
+    }
+
+    std::unique_ptr<VesparoOptionsDialog> dialog;
+    std::unique_ptr<LocationControls> controls;
+};
+
+// Defined first: it is the first to make a location current when the whole file runs in one
+// process (ctest runs each test in a process of its own).
+TEST_F(LocationPageTest, ANewProfileGetsItsFirstLocationFromAZipCode) {
+    ASSERT_EQ(LocationService::Instance().getCurrentLocation(), nullptr)
+        << "another test of this process chose a location first";
+    ASSERT_FALSE(controls->chooser->isVisible());
+    ASSERT_FALSE(controls->zip->isEnabled());
+    ASSERT_FALSE(controls->save->isEnabled());
+
+    controls->search("78701");
+    EXPECT_EQ(controls->county->currentText(), "Travis");
+    EXPECT_EQ(controls->error->text(), "");
+    ASSERT_TRUE(controls->save->isEnabled());
+
+    testsupport::LogCapture log;
+    QTest::mouseClick(controls->save, Qt::LeftButton);
+
+    EXPECT_TRUE(controls->chooser->isVisible());
+    EXPECT_EQ(controls->chooser->count(), 1);
+    EXPECT_EQ(controls->chooser->currentText(), "Austin, TX");
+    EXPECT_FALSE(controls->save->isEnabled());
+    EXPECT_FALSE(controls->zip->isEnabled());
+    EXPECT_TRUE(
+        log.contains("INFO: Using station Austin City, Austin Camp Mabry for zip code "
+                     "78701 which is "));
+
+    const vpcore::Location_t* current = LocationService::Instance().getCurrentLocation();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->displayName, "Austin, TX");
+    EXPECT_GE(server.requestCount("/xml/current_obs/KATT.xml"), 1);
+
+    closeDialog();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    EXPECT_EQ(storedLocations(),
+              QStringList({"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry", "EWX",
+                           "Austin/San Antonio", "Austin, TX"}));
+}
+
+TEST_F(LocationPageTest, AZipCodeTheTablesCannotServeShowsWhy) {
+    struct Case {
+        const char* zip;
+        const char* error;
+        const char* logged;  // "" when nothing is logged at ERROR
+    };
+    const Case cases[] = {
+        {"99999", "Unrecognized zip code", ""},
+        {"96960", "No weather data for this zip code",
+         "ERROR: Unrecognized state Marshall Islands"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zip);
+        testsupport::LogCapture log;
+        controls->search(c.zip);
+        EXPECT_EQ(controls->error->text(), c.error);
+        EXPECT_FALSE(controls->save->isEnabled());
+        EXPECT_EQ(controls->county->count(), 0);
+        EXPECT_EQ(log.contains("ERROR:"), *c.logged != '\0');
+        if (*c.logged != '\0') {
+            EXPECT_TRUE(log.contains(c.logged));
+        }
+    }
+    EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+TEST_F(LocationPageTest, TheZipEditTakesFiveDigitsAndAnEditUndoesTheSearch) {
+    QTest::mouseClick(controls->find, Qt::LeftButton);  // disabled until Add Location
+    QTest::mouseClick(controls->add, Qt::LeftButton);
+    QTest::mouseClick(controls->find, Qt::LeftButton);  // empty: nothing happens
+    EXPECT_EQ(controls->error->text(), "");
+
+    QTest::keyClicks(controls->zip, "7a8-7,0 12");
+    EXPECT_EQ(controls->zip->text(), "78701");
+    QTest::keyClick(controls->zip, Qt::Key_Return);  // Find is the default button
+    ASSERT_TRUE(controls->save->isEnabled());
+    EXPECT_EQ(controls->county->count(), 3);
+
+    QTest::keyClick(controls->zip, Qt::Key_Backspace);
+    EXPECT_FALSE(controls->save->isEnabled());
+    EXPECT_EQ(controls->county->count(), 0);
+    QTest::mouseClick(controls->find, Qt::LeftButton);
+    EXPECT_EQ(controls->error->text(), "Unrecognized zip code");
+    QTest::keyClick(controls->zip, Qt::Key_1);
+    EXPECT_EQ(controls->error->text(), "");
+}
+
+TEST_F(LocationPageTest, ACountyTheTablesSpellOtherwiseMustBeChosen) {
+    controls->search("78620");
+    EXPECT_EQ(controls->county->currentIndex(), -1);
+    ASSERT_TRUE(controls->save->isEnabled());
+    QTest::mouseClick(controls->save, Qt::LeftButton);
+    EXPECT_EQ(controls->error->text(), "Choose your county");
+    EXPECT_EQ(controls->chooser->count(), 0);
+    EXPECT_EQ(server.requestCount("/forecasts/xml/sample_products/browser_interface/"
+                                  "ndfdXMLclient.php?listZipCodeList=78620"),
+              0);
+}
+
+TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
+    auto* list = dialog->findChild<QListWidget*>("pageList");
+    const QRect alerts = list->visualItemRect(list->item(1));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        controls->error->clear();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, alerts.center());
+        EXPECT_EQ(list->currentRow(), 0);
+        EXPECT_TRUE(controls->page->isVisible());
+        EXPECT_EQ(controls->error->text(), "You must selection a location.");
+    }
+    closeDialog();
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
+    EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
+    server.addRoute(
+        "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=78701",
+        testsupport::HttpTestServer::delayed(testsupport::HttpTestServer::status(503), 800));
+    testsupport::LogCapture log;
+    controls->search("78701");
+    // What the user sees while the lookup waits on the network.
+    QString statusWhileWaiting;
+    bool busyCursor = false;
+    bool dialogEnabled = true;
+    QTimer::singleShot(100, [&] {
+        statusWhileWaiting = controls->status->text();
+        busyCursor = QApplication::overrideCursor() != nullptr &&
+                     QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        dialogEnabled = dialog->isEnabled();
+    });
+    QTest::mouseClick(controls->save, Qt::LeftButton);
+    EXPECT_EQ(statusWhileWaiting, "Looking up zip code 78701 ...");
+    EXPECT_TRUE(busyCursor);
+    EXPECT_FALSE(dialogEnabled);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(log.contains("ERROR: Unable to retrieve coords for zipcode 78701"));
+    EXPECT_TRUE(controls->status->text().startsWith("Could not find where zip code 78701 is."));
+    EXPECT_EQ(controls->chooser->count(), 0);
+    EXPECT_TRUE(dialog->isEnabled());
+    std::vector<vpcore::Location_t> locations;
+    LocationService::Instance().getLocations(locations);
+    EXPECT_TRUE(locations.empty());
+    EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
+    addLocation("80202");
+    addLocation("78701");
+    ASSERT_EQ(controls->chooser->count(), 2);
+    EXPECT_EQ(controls->chooser->currentText(), "Austin, TX");
+    EXPECT_EQ(storedLocations().size(), 14);
+    EXPECT_EQ(storedLocations()[6], "Austin, TX");  // the service's order: by name
+    EXPECT_EQ(storedLocations()[13], "Denver, CO");
+
+    // Choosing shows the stored location without offering to save it again.
+    controls->chooser->setCurrentIndex(controls->chooser->findText("Denver, CO"));
+    EXPECT_EQ(controls->zip->text(), "80202");
+    EXPECT_EQ(controls->county->currentText(), "Denver");
+    EXPECT_EQ(controls->radar->currentText(), "Denver/Boulder");
+    EXPECT_FALSE(controls->save->isEnabled());
+    EXPECT_FALSE(controls->zip->isEnabled());
+
+    // Choosing does not make a location current; deleting the current one makes the one that
+    // remains current at once.
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Austin, TX");
+    controls->chooser->setCurrentIndex(controls->chooser->findText("Austin, TX"));
+    EXPECT_EQ(controls->zip->text(), "78701");
+    EXPECT_EQ(controls->radar->currentText(), "Austin/San Antonio");
+    QTest::mouseClick(controls->remove, Qt::LeftButton);
+    EXPECT_EQ(controls->chooser->count(), 1);
+    EXPECT_EQ(controls->chooser->currentText(), "Denver, CO");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Denver, CO");
+    EXPECT_EQ(storedLocations(),
+              QStringList({"80202", "COC031", "KBKF", "Aurora, Buckley Air Force Base", "FTG",
+                           "Denver/Boulder", "Denver, CO"}));
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
+    EXPECT_GE(server.requestCount("/xml/current_obs/KBKF.xml"), 1);
+
+    // Deleting the current and last location empties both settings; closing is refused.
+    QTest::mouseClick(controls->remove, Qt::LeftButton);
+    EXPECT_EQ(controls->chooser->count(), 0);
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "");
+    EXPECT_TRUE(storedLocations().isEmpty());
+    closeDialog();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(controls->error->text(), "You must selection a location.");
+}
+
+TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnClose) {
+    // A place no other test chooses, so that the service really tries it in any process.
+    server.addRoute(
+        "/forecasts/xml/sample_products/browser_interface/ndfdXMLclient.php?listZipCodeList=80110",
+        testsupport::HttpTestServer::fixture("options/zip_80110.xml"));
+    server.addRoute("/xml/current_obs/KBKF.xml", testsupport::HttpTestServer::status(404));
+    addLocation("80110");
+    const auto& boxes = messageBoxes.boxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].title, "");
+    EXPECT_EQ(boxes[0].text.toStdString(), LocationService::SELECTION_ERROR);
+    EXPECT_TRUE(dialog->isEnabled());
+
+    // The station answers again: closing makes the location current and stores it.
+    server.addRoute("/xml/current_obs/KBKF.xml",
+                    testsupport::HttpTestServer::fixture("nws/xml/current_obs/KBKF.xml"));
+    EXPECT_EQ(controls->chooser->currentText(), "Englewood, CO");
+    closeDialog();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Englewood, CO");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Englewood, CO");
+}
+
+// The code tables are read once per process; this runs only where none was read yet (as
+// under ctest, which runs every test in a process of its own).
+TEST_F(LocationPageTest, BrokenDataFilesGiveAnErrorLineNotACrash) {
+    NWSCodeService& codes = NWSCodeService::Instance();
+    if (!codes.getCodes().empty() || !codes.getStationIds().empty()) {
+        GTEST_SKIP() << "the code tables were read by an earlier test of this process";
+    }
+    testsupport::TempDir broken;
+    broken.writeFile("zipcodes.csv", "78701,Austin,TX,Travis\n");
+    broken.writeFile("countyCodes.txt", "Travis, TXC453\nTexas ---\n");
+    codes.setBasePath(broken.path());
+    testsupport::LogCapture log;
+    controls->search("78701");
+    EXPECT_EQ(controls->error->text(), "No weather data for this zip code");
+    EXPECT_TRUE(log.contains("No previous state line set."));
+    EXPECT_FALSE(controls->save->isEnabled());
+
+    // Good county codes, but no station file.
+    broken.writeFile("countyCodes.txt", "Texas ---\nTravis, TXC453\n");
+    QTest::mouseClick(controls->find, Qt::LeftButton);
+    ASSERT_TRUE(controls->save->isEnabled());
+    QTest::mouseClick(controls->save, Qt::LeftButton);
+    EXPECT_EQ(controls->error->text(), "No weather data for this zip code");
+    EXPECT_TRUE(log.contains("Could not open"));
+    EXPECT_EQ(controls->chooser->count(), 0);
+    EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+}  // namespace

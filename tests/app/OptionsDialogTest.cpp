@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFont>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "LocationWidget.h"
+#include "LogCapture.h"
+#include "OptionsTestSupport.h"
+#include "VPLinkLabel.h"
+#include "Vesparo.h"
+#include "options/AboutPage.h"
+#include "options/AlertPage.h"
+#include "options/SoundsPage.h"
+#include "options/UpdatePage.h"
+#include "options/VesparoOptionsDialog.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
+#include "weather/LocationService.h"
+
+namespace {
+
+using optionstest::OptionsTest;
+using testsupport::HttpTestServer;
+
+// Stands in for the desktop's browser: records the addresses it is asked to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+
+public:
+    QList<QUrl> urls;
+};
+
+class OptionsDialogTest : public OptionsTest {
+protected:
+    // The location service lists Austin, TX and has made it current.
+    static void chooseAustin() {
+        vpcore::LocationService& service = vpcore::LocationService::Instance();
+        service.setLocations({optionstest::austin()});
+        std::string error;
+        ASSERT_TRUE(service.setCurrentLocation("Austin, TX", error)) << error;
+    }
+
+    // A dialog whose location page is valid: one saved location, chosen.
+    std::unique_ptr<VesparoOptionsDialog> openDialogWithALocation() {
+        chooseAustin();
+        auto dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        apptest::drainEvents();
+        return dialog;
+    }
+
+    static void clickItem(QWidget* dialog, int row) {
+        auto* list = dialog->findChild<QListWidget*>("pageList");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+        apptest::drainEvents();
+    }
+
+    // A click on the box's indicator: a row-wide box takes clicks only on its indicator and text.
+    static void clickBox(QAbstractButton* box) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+
+    static QString shownTitle(QWidget* dialog) {
+        auto* stack = dialog->findChild<QStackedWidget*>("pageStack");
+        return stack->currentWidget()->findChild<QLabel*>("titleLabel")->text();
+    }
+};
+
+TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
+    VesparoOptionsDialog dialog(nullptr);
+    EXPECT_EQ(dialog.size(), QSize(600, 500));
+    EXPECT_FALSE(dialog.findChild<QToolButton*>("btnConfigure")->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.findChild<QToolButton*>("btnClose2")->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.findChild<QToolButton*>("btnClose")->isVisibleTo(&dialog));
+
+    auto* list = dialog.findChild<QListWidget*>("pageList");
+    auto* stack = dialog.findChild<QStackedWidget*>("pageStack");
+    const char* const names[] = {"Location", "Alerts", "Sounds", "Update", "About"};
+    const char* const titles[] = {"Location Options", "Alert Options", "Sounds Options", "Update",
+                                  "About Ombrix"};
+    ASSERT_EQ(list->count(), 5);
+    ASSERT_EQ(stack->count(), 5);
+    for (int row = 0; row < 5; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(list->item(row)->text(), names[row]);
+        EXPECT_EQ(list->item(row)->font().bold(), row == 0);
+        auto* page = qobject_cast<OptionsPageBase*>(stack->widget(row));
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->title(), titles[row]);
+        EXPECT_EQ(page->findChild<QLabel*>("titleLabel")->text(), titles[row]);
+        EXPECT_TRUE(page->findChild<QLabel*>("errorLabel")->styleSheet().contains("color: red"));
+    }
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(stack->currentIndex(), 0);
+}
+
+TEST_F(OptionsDialogTest, LeavingAValidPageSavesItAndMovesTheBoldItem) {
+    const auto dialog = openDialogWithALocation();
+    auto* list = dialog->findChild<QListWidget*>("pageList");
+    clickItem(dialog.get(), 1);
+    EXPECT_EQ(shownTitle(dialog.get()), "Alert Options");
+    EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    EXPECT_EQ(QSettings().value("ALL_LOCATIONS").toStringList().size(), 7);
+    EXPECT_FALSE(list->item(0)->font().bold());
+    EXPECT_TRUE(list->item(1)->font().bold());
+
+    auto* sound = dialog->findChild<QCheckBox*>("soundCheckBox");
+    clickBox(sound);  // on by default: now off
+    ASSERT_FALSE(sound->isChecked());
+    // Clicking the item of the page on screen neither validates nor saves.
+    clickItem(dialog.get(), 1);
+    EXPECT_TRUE(QSettings().value("SOUND_ALERT").toBool());
+    clickItem(dialog.get(), 2);
+    EXPECT_EQ(shownTitle(dialog.get()), "Sounds Options");
+    EXPECT_FALSE(QSettings().value("SOUND_ALERT").toBool());
+    EXPECT_FALSE(list->item(1)->font().bold());
+    EXPECT_TRUE(list->item(2)->font().bold());
+}
+
+TEST_F(OptionsDialogTest, ClosingOrEscapeSavesThePageOnScreen) {
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "escape" : "close button");
+        QSettings().remove("PLAY_SOUNDS");
+        const auto dialog = openDialogWithALocation();
+        clickItem(dialog.get(), 2);
+        clickBox(dialog->findChild<QCheckBox*>("effectsCheckBox"));
+        if (escape) {
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(dialog->findChild<QToolButton*>("btnClose2"), Qt::LeftButton);
+        }
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_FALSE(QSettings().value("PLAY_SOUNDS").toBool());
+    }
+}
+
+TEST_F(OptionsDialogTest, AlertAndSoundSettingsAreWrittenAndReadBack) {
+    struct Case {
+        bool sound;
+        bool untilViewed;
+        int interval;
+        bool storedUntilViewed;  // never true with sounds off
+    };
+    const Case cases[] = {
+        {true, true, 12, true}, {false, true, 5, false}, {true, false, 30, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sound << c.untilViewed << c.interval);
+        {
+            AlertPage alerts(nullptr);
+            SoundsPage sounds(nullptr);
+            auto* sound = alerts.findChild<QCheckBox*>("soundCheckBox");
+            auto* untilViewed = alerts.findChild<QRadioButton*>("untilViewedButton");
+            auto* once = alerts.findChild<QRadioButton*>("onceButton");
+            auto* interval = alerts.findChild<QSpinBox*>("intervalBox");
+            sound->setChecked(true);
+            (c.untilViewed ? untilViewed : once)->setChecked(true);
+            interval->setValue(c.interval);
+            sound->setChecked(c.sound);
+            sounds.findChild<QCheckBox*>("effectsCheckBox")->setChecked(!c.sound);
+            alerts.save();
+            sounds.save();
+        }
+        EXPECT_EQ(QSettings().value("SOUND_ALERT").toBool(), c.sound);
+        EXPECT_EQ(QSettings().value("PLAY_ALERT_UNTIL_VIEWED").toBool(), c.storedUntilViewed);
+        EXPECT_EQ(QSettings().value("PLAY_ALERT_INTERVAL_IN_MIN").toInt(), c.interval);
+        EXPECT_EQ(QSettings().value("PLAY_SOUNDS").toBool(), !c.sound);
+
+        AlertPage alerts(nullptr);
+        EXPECT_EQ(alerts.findChild<QCheckBox*>("soundCheckBox")->isChecked(), c.sound);
+        EXPECT_EQ(alerts.findChild<QRadioButton*>("untilViewedButton")->isChecked(),
+                  c.storedUntilViewed);
+        EXPECT_EQ(alerts.findChild<QRadioButton*>("onceButton")->isChecked(), !c.storedUntilViewed);
+        EXPECT_EQ(alerts.findChild<QRadioButton*>("onceButton")->isEnabled(), c.sound);
+        EXPECT_EQ(alerts.findChild<QSpinBox*>("intervalBox")->isEnabled(), c.storedUntilViewed);
+        EXPECT_EQ(alerts.findChild<QSpinBox*>("intervalBox")->value(), c.interval);
+        SoundsPage sounds(nullptr);
+        EXPECT_EQ(sounds.findChild<QCheckBox*>("effectsCheckBox")->isChecked(), !c.sound);
+    }
+}
+
+TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
+    QSettings().setValue("SOUND_ALERT", false);
+    AlertPage page(nullptr);
+    auto* sound = page.findChild<QCheckBox*>("soundCheckBox");
+    auto* untilViewed = page.findChild<QRadioButton*>("untilViewedButton");
+    auto* once = page.findChild<QRadioButton*>("onceButton");
+    auto* interval = page.findChild<QSpinBox*>("intervalBox");
+    EXPECT_FALSE(once->isEnabled());
+    EXPECT_FALSE(untilViewed->isEnabled());
+    EXPECT_TRUE(once->isChecked());  // the default: play once
+    EXPECT_FALSE(interval->isEnabled());
+    EXPECT_EQ(interval->value(), 3);
+    EXPECT_EQ(interval->text(), "3minute(s)");
+
+    sound->setChecked(true);
+    EXPECT_TRUE(once->isEnabled());
+    EXPECT_TRUE(untilViewed->isEnabled());
+    untilViewed->setChecked(true);
+    EXPECT_TRUE(interval->isEnabled());
+    EXPECT_FALSE(once->isChecked());
+    once->setChecked(true);
+    EXPECT_FALSE(interval->isEnabled());
+}
+
+TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {
+    struct Case {
+        QVariant stored;
+        int shown;
+    };
+    const Case cases[] = {{0, 1}, {-4, 1}, {31, 30}, {1000, 30}, {"many", 1}, {17, 17}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.toString().toStdString());
+        QSettings().setValue("PLAY_ALERT_INTERVAL_IN_MIN", c.stored);
+        AlertPage page(nullptr);
+        auto* interval = page.findChild<QSpinBox*>("intervalBox");
+        EXPECT_EQ(interval->value(), c.shown);
+        page.save();
+        EXPECT_EQ(QSettings().value("PLAY_ALERT_INTERVAL_IN_MIN").toInt(), c.shown);
+    }
+    AlertPage page(nullptr);
+    auto* interval = page.findChild<QSpinBox*>("intervalBox");
+    interval->setEnabled(true);
+    interval->selectAll();
+    QTest::keyClicks(interval, "45");
+    EXPECT_LE(interval->value(), 30);
+}
+
+TEST_F(OptionsDialogTest, TheAboutPageShowsTheStoredVersion) {
+    for (const char* version : {"2.0", ""}) {
+        SCOPED_TRACE(version);
+        if (*version != '\0') {
+            QSettings().setValue("Ombrix", version);
+        } else {
+            QSettings().remove("Ombrix");
+        }
+        AboutPage page(nullptr);
+        EXPECT_EQ(page.findChild<QLabel*>("versionLabel")->text(), QString("Version ") + version);
+    }
+}
+
+TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
+    struct Case {
+        const char* name;
+        std::unique_ptr<HttpTestServer::Response> answer;  // null: no server at all
+        bool newer;
+        const char* logged;  // "" when no ERROR line is expected
+    };
+    Case cases[4] = {
+        {"2.0", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.0")), false, ""},
+        {"2.1", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.1\n")), true, ""},
+        {"empty", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("")), false,
+         "ERROR: Unable to check for update."},
+        {"no server", nullptr, false, "ERROR: "},
+    };
+    QSettings().setValue("Ombrix", "2.0");
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpTestServer home;
+        if (c.answer) {
+            home.addRoute("/Ombrix.version", *c.answer);
+            qputenv("OMBRIX_HOME_HOST", home.host().c_str());
+        } else {
+            const std::string deadHost = home.host();
+            home.stop();
+            qputenv("OMBRIX_HOME_HOST", deadHost.c_str());
+        }
+        testsupport::LogCapture log;
+        UpdatePage page(nullptr);
+        auto* message = page.findChild<QLabel*>("updateMessage");
+        EXPECT_EQ(message->text(), "Latest version is installed. No updates available.");
+        ASSERT_TRUE(apptest::waitFor([&] { return !page.isCheckingForUpdate(); }));
+        EXPECT_EQ(message->text(), c.newer ? "A new Ombrix version is available!"
+                                           : "Latest version is installed. No updates available.");
+        auto* link = page.findChild<VPLinkLabel*>("downloadLink");
+        ASSERT_EQ(link != nullptr, c.newer);
+        if (c.newer) {
+            EXPECT_EQ(page.findChild<QLabel*>("downloadLabel")->text(),
+                      "Click the link to download version 2.1");
+            EXPECT_EQ(link->text(), "Ombrix 2.1");
+            const QString address = "http://" + QString::fromStdString(home.host()) + "/";
+            EXPECT_EQ(link->url(), address);
+            // A click opens the address; a link without one opens nothing.
+            UrlRecorder browser;
+            QDesktopServices::setUrlHandler("http", &browser, "open");
+            QTest::mouseClick(link, Qt::LeftButton);
+            link->setUrl(QString());
+            QTest::mouseClick(link, Qt::LeftButton);
+            QDesktopServices::unsetUrlHandler("http");
+            EXPECT_EQ(browser.urls, QList<QUrl>({QUrl(address)}));
+        }
+        EXPECT_EQ(log.contains("ERROR:"), *c.logged != '\0');
+        if (*c.logged != '\0') {
+            EXPECT_TRUE(log.contains(c.logged));
+        }
+    }
+}
+
+TEST_F(OptionsDialogTest, TheDialogOpensAtOnceOnADeadHomeSite) {
+    HttpTestServer home;
+    home.addRoute("/Ombrix.version", HttpTestServer::delayed(HttpTestServer::ok("2.1"), 9000));
+    qputenv("OMBRIX_HOME_HOST", home.host().c_str());
+    QElapsedTimer timer;
+    timer.start();
+    VesparoOptionsDialog dialog(nullptr);
+    EXPECT_LT(timer.elapsed(), 6000);  // the check alone would take 9 s
+    auto* update = dialog.findChild<UpdatePage*>();
+    EXPECT_TRUE(update->isCheckingForUpdate());
+}
+
+// Clicks the widget and, once the modal options dialog it opens shows the saved locations,
+// closes it with its close button. True when the dialog opened and closed.
+bool openAndCloseOptionsDialog(QWidget* widget, Qt::MouseButton button) {
+    bool opened = false;
+    bool closed = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&opened, &closed, &poll] {
+        auto* dialog = qobject_cast<VesparoOptionsDialog*>(QApplication::activeModalWidget());
+        // The saved locations appear once the dialog has painted its location page.
+        if (dialog != nullptr && dialog->findChild<QComboBox*>("chooser")->count() > 0) {
+            opened = true;
+            poll.stop();
+            QTest::mouseClick(dialog->findChild<QToolButton*>("btnClose2"), Qt::LeftButton);
+            closed = !dialog->isVisible();
+            dialog->hide();  // never leave the test waiting on a refused close
+        }
+    });
+    poll.start();
+    QTest::mouseClick(widget, button);
+    return opened && closed;
+}
+
+TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
+    {
+        LocationWidget banner(nullptr);
+        banner.show();
+        chooseAustin();
+        EXPECT_TRUE(openAndCloseOptionsDialog(&banner, Qt::RightButton));
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    }
+    QSettings().remove("CURRENT_LOCATION");
+    {
+        Vesparo window(nullptr);
+        // The main window points the services at the installed files; these tests use theirs.
+        useFixtureFiles();
+        window.show();
+        EXPECT_TRUE(openAndCloseOptionsDialog(window.findChild<QToolButton*>("btnConfigure"),
+                                              Qt::LeftButton));
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
+    }
+    // The comfort level of the main window admits its property once per process.
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+}  // namespace
+
+#include "OptionsDialogTest.moc"
