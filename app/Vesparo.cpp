@@ -25,6 +25,7 @@
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
@@ -69,12 +70,14 @@ void Vesparo::releaseCore() {
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();
     dewpointComfortLevel.reset();
-    delete windFrontModel;
-    delete windBackModel;
-    delete tempFrontModel;
-    delete tempBackModel;
-    delete pressureFrontModel;
-    delete pressureBackModel;
+    if (!gaugesOwnModels) {
+        delete windFrontModel;
+        delete windBackModel;
+        delete tempFrontModel;
+        delete tempBackModel;
+        delete pressureFrontModel;
+        delete pressureBackModel;
+    }
     vpcore::StatusService::Instance().registerUpdateHandler(vpcore::StatusService::UpdateHandler());
     vpcore::StatusService::Instance().registerProgressHandler(
         vpcore::StatusService::ProgressHandler());
@@ -114,6 +117,20 @@ void Vesparo::init() {
     setGaugeBackground(tempFrontModel, 0, 54);
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
+
+    const struct {
+        vpcore::IGaugeViewModel* front;
+        vpcore::IGaugeViewModel* back;
+        int y;
+    } gauges[] = {{tempFrontModel, tempBackModel, 54},
+                  {windFrontModel, windBackModel, 214},
+                  {pressureFrontModel, pressureBackModel, 374}};
+    for (const auto& place : gauges) {
+        auto* gauge = new DoubleSidedGaugeRenderer(this, place.front, place.back);
+        gauge->resize(160, 160);
+        gauge->move(0, place.y);
+    }
+    gaugesOwnModels = true;
 
     // The pages: the current conditions (0), the alert details (1) and the radar imagery (2).
     auto* conditionsPage = new QWidget(this);
