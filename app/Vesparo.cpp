@@ -13,6 +13,7 @@
 #include "CrashHandler.h"
 #include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
+#include "ImageryWidget.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
@@ -132,7 +133,7 @@ void Vesparo::init() {
     }
     gaugesOwnModels = true;
 
-    // The pages: the current conditions (0) and the alert details (1).
+    // The pages: the current conditions (0), the alert details (1) and the radar imagery (2).
     auto* conditionsPage = new QWidget(this);
     conditionsPage->resize(598, 560);
     auto* conditionsPanel = new CurrentConditionsPanel(
@@ -144,6 +145,7 @@ void Vesparo::init() {
     forecastPanel->move(0, 218);
     auto* alertDetailsPanel =
         new AlertDetailsPanel(vpcore::LocationService::Instance().getAlertModel().get(), this);
+    auto* imageryPage = new ImageryWidget(this);
 
     auto* pageArea = new QWidget(this);
     pageStack = new QStackedLayout();
@@ -151,6 +153,7 @@ void Vesparo::init() {
     pageArea->resize(conditionsPage->size());
     pageStack->addWidget(conditionsPage);
     pageStack->addWidget(alertDetailsPanel);
+    pageStack->addWidget(imageryPage);
     pageArea->move(184, 46);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
