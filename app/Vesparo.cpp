@@ -90,6 +90,8 @@ Vesparo* Vesparo::instance() {
 
 void Vesparo::init() {
     resize(800, 650);
+    // The base centred the window at its first, smaller size.
+    centerOnDesktop();
     VespWindow::init();
     setWindowTitle("Ombrix");
     setWindowIcon(QIcon(":/icon2.png"));
