@@ -10,6 +10,7 @@
 #include <locale>
 
 #include "DewpointComfortGauge.h"
+#include "ImageOverlayHandler.h"
 #include "ProviderAdLinkUpdater.h"
 #include "ProviderLinkUpdater.h"
 #include "VPLinkLabel.h"
@@ -235,7 +236,10 @@ void CurrentConditionsPanel::onDewpointComfortLevelClicked() {
     gauge.exec();
 }
 
-void CurrentConditionsPanel::onRadarLinkClicked(VPLinkLabel*) {}
+void CurrentConditionsPanel::onRadarLinkClicked(VPLinkLabel*) {
+    ImageOverlayHandler::showLocalRadar(
+        [this](const std::string& urlTemplate) { return radarUrl(urlTemplate); });
+}
 
 std::string CurrentConditionsPanel::expandRadarUrl(const std::string& urlTemplate,
                                                    const std::string& radarId) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AppTestSupport.h"
+#include "CurrentConditionsPanel.h"
 #include "HttpTestServer.h"
 #include "ImageOverlayHandler.h"
 #include "ImageryWidget.h"
@@ -399,10 +400,12 @@ protected:
         }
     }
 
-    // What the current-conditions panel gives: the template with the location's radar id.
-    static std::string radarUrl(const std::string& urlTemplate) {
-        return withRadarId(urlTemplate,
-                           vpcore::LocationService::Instance().getCurrentLocation()->radarId);
+    // A click on the panel's radar link (hidden in the running panel, so called directly).
+    static void clickRadarLink(Vesparo& window) {
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(
+            QMetaObject::invokeMethod(panel, "onRadarLinkClicked", Q_ARG(VPLinkLabel*, nullptr)));
     }
 
     // The index of the main window's current page; the pages share one stacked layout.
@@ -420,7 +423,7 @@ TEST_F(RadarPageTest, WithoutACurrentLocationThePageReadsNoImagesAvailable) {
         GTEST_SKIP() << "an earlier test of this process chose a current location";
     }
     Vesparo window(nullptr);
-    ImageOverlayHandler::showLocalRadar(radarUrl);
+    clickRadarLink(window);
     auto* page = qobject_cast<ImageryWidget*>(window.showPage(ImageOverlayHandler::RADAR_PAGE));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(pageIndex(page), 2);
@@ -450,7 +453,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     location.zipCode = "78701";
     location.alertCode = "TXC453";
     location.stationId = "KXRP";
-    location.radarId = "AMA";
+    location.radarId = "ama";  // the addresses carry it in upper case
     location.displayName = "Radar Test, TX";
     location.position = std::make_shared<std::pair<float, float>>(30.27f, -97.74f);
     vpcore::LocationService::Instance().setLocations({location});
@@ -458,7 +461,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     ASSERT_TRUE(vpcore::LocationService::Instance().setCurrentLocation("Radar Test, TX", error))
         << error;
 
-    ImageOverlayHandler::showLocalRadar(radarUrl);
+    clickRadarLink(window);
     auto* page = qobject_cast<ImageryWidget*>(window.showPage(ImageOverlayHandler::RADAR_PAGE));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 1, 1, 1, 1, 1, 1}));
@@ -477,7 +480,7 @@ TEST_F(RadarPageTest, TheRadarLinkShowsAndRefreshesTheLocalRadarUntilBack) {
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first->autoRefreshInterval(), 300000);
 
-    ImageOverlayHandler::showLocalRadar(radarUrl);
+    clickRadarLink(window);
     EXPECT_TRUE(first.isNull());
     ASSERT_EQ(ImageOverlayHandler::handlerCount(), 1u);
     // The counties, missing, are asked for again.
