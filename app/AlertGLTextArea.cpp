@@ -26,20 +26,31 @@ AlertGLTextArea::AlertGLTextArea(QWidget* parent, const std::string& text)
         STEP_MS, fastdelegate::FastDelegate0<>(),
         fastdelegate::FastDelegate0<>(this, &AlertGLTextArea::onAnimationFrame));
     frameClock.start();
-    vpcore::AnimationManager::Instance().registerAnimationObject(animation.get());
+    startReveal();
 }
 
 AlertGLTextArea::~AlertGLTextArea() {
     vpcore::AnimationManager::Instance().unregisterAnimationObject(animation.get());
 }
 
+void AlertGLTextArea::startReveal() {
+    if (!revealing) {
+        frameClock.restart();
+        unusedMs = 0;
+        vpcore::AnimationManager::Instance().registerAnimationObject(animation.get());
+        revealing = true;
+    }
+}
+
 void AlertGLTextArea::setText(const std::string& text, bool restartReveal) {
     revealCount = restartReveal ? 0 : static_cast<unsigned int>(fullText.size());
     fullText = text;
+    startReveal();
 }
 
 void AlertGLTextArea::appendText(const std::string& more) {
     fullText += more;
+    startReveal();
 }
 
 void AlertGLTextArea::animationStep() {
@@ -65,6 +76,10 @@ void AlertGLTextArea::onAnimationFrame() {
     // A text that stands still is not drawn again sixty times a second.
     if (shown != painted) {
         repaintStep();
+    }
+    if (revealCount >= fullText.size() && shown == fullText) {
+        vpcore::AnimationManager::Instance().unregisterAnimationObject(animation.get());
+        revealing = false;
     }
 }
 

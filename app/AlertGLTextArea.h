@@ -42,6 +42,10 @@ protected:
     void paintGL() override;
 
 private:
+    // The text area is on the animation clock only while text remains to be typed out, so an
+    // idle program does not wake sixty times a second.
+    void startReveal();
+
     std::string fullText;
     std::string shown;
     std::string painted;           // the text the last paint drew
@@ -51,4 +55,5 @@ private:
     // kept here for the next, or the reveal would only move on late frames.
     QElapsedTimer frameClock;
     qint64 unusedMs = 0;
+    bool revealing = false;  // registered with the animation manager
 };

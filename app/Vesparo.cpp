@@ -13,6 +13,7 @@
 #include "CrashHandler.h"
 #include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
+#include "ImageryWidget.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
@@ -25,6 +26,7 @@
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
@@ -69,12 +71,14 @@ void Vesparo::releaseCore() {
     vpcore::TaskScheduler::instance().shutdown();
     temperatureInterpolater.reset();
     dewpointComfortLevel.reset();
-    delete windFrontModel;
-    delete windBackModel;
-    delete tempFrontModel;
-    delete tempBackModel;
-    delete pressureFrontModel;
-    delete pressureBackModel;
+    if (!gaugesOwnModels) {
+        delete windFrontModel;
+        delete windBackModel;
+        delete tempFrontModel;
+        delete tempBackModel;
+        delete pressureFrontModel;
+        delete pressureBackModel;
+    }
     vpcore::StatusService::Instance().registerUpdateHandler(vpcore::StatusService::UpdateHandler());
     vpcore::StatusService::Instance().registerProgressHandler(
         vpcore::StatusService::ProgressHandler());
@@ -86,6 +90,8 @@ Vesparo* Vesparo::instance() {
 
 void Vesparo::init() {
     resize(800, 650);
+    // The base centred the window at its first, smaller size.
+    centerOnDesktop();
     VespWindow::init();
     setWindowTitle("Ombrix");
     setWindowIcon(QIcon(":/icon2.png"));
@@ -115,7 +121,21 @@ void Vesparo::init() {
     setGaugeBackground(windFrontModel, 0, 214);
     setGaugeBackground(pressureFrontModel, 0, 374);
 
-    // The pages: the current conditions (0) and the alert details (1).
+    const struct {
+        vpcore::IGaugeViewModel* front;
+        vpcore::IGaugeViewModel* back;
+        int y;
+    } gauges[] = {{tempFrontModel, tempBackModel, 54},
+                  {windFrontModel, windBackModel, 214},
+                  {pressureFrontModel, pressureBackModel, 374}};
+    for (const auto& place : gauges) {
+        auto* gauge = new DoubleSidedGaugeRenderer(this, place.front, place.back);
+        gauge->resize(160, 160);
+        gauge->move(0, place.y);
+    }
+    gaugesOwnModels = true;
+
+    // The pages: the current conditions (0), the alert details (1) and the radar imagery (2).
     auto* conditionsPage = new QWidget(this);
     conditionsPage->resize(598, 560);
     auto* conditionsPanel = new CurrentConditionsPanel(
@@ -127,6 +147,7 @@ void Vesparo::init() {
     forecastPanel->move(0, 218);
     auto* alertDetailsPanel =
         new AlertDetailsPanel(vpcore::LocationService::Instance().getAlertModel().get(), this);
+    auto* imageryPage = new ImageryWidget(this);
 
     auto* pageArea = new QWidget(this);
     pageStack = new QStackedLayout();
@@ -134,6 +155,7 @@ void Vesparo::init() {
     pageArea->resize(conditionsPage->size());
     pageStack->addWidget(conditionsPage);
     pageStack->addWidget(alertDetailsPanel);
+    pageStack->addWidget(imageryPage);
     pageArea->move(184, 46);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {

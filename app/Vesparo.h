@@ -71,14 +71,15 @@ private:
     // Grabs the window's own background behind a gauge's place as the gauge's texture.
     void setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y);
 
-    // The gauge models; each pair belongs to its gauge widget once that exists, until then
-    // the main window frees them.
+    // The gauge models; the pairs belong to the gauge widgets once those exist (then
+    // gaugesOwnModels is set), until then the main window frees them.
     vpcore::WindViewModel* windFrontModel = nullptr;
     vpcore::WindViewModel* windBackModel = nullptr;
     vpcore::TempEngViewModel* tempFrontModel = nullptr;
     vpcore::TempMetricViewModel* tempBackModel = nullptr;
     vpcore::BarometerEngViewModel* pressureFrontModel = nullptr;
     vpcore::BarometerMetricViewModel* pressureBackModel = nullptr;
+    bool gaugesOwnModels = false;
     QStackedLayout* pageStack = nullptr;
     std::unique_ptr<vpcore::DewpointComfortLevel> dewpointComfortLevel;
     std::unique_ptr<vpcore::TemperatureInterpolater> temperatureInterpolater;

@@ -18,7 +18,6 @@ AnimationManager::AnimationManager() : QObject(nullptr) {
                                        " frames per second. Interval in ms is " +
                                        std::to_string(INTERVAL_MS) + ".");
     clock.start();
-    timerId = startTimer(INTERVAL_MS);
 }
 
 AnimationManager::~AnimationManager() {
@@ -29,6 +28,11 @@ AnimationManager::~AnimationManager() {
 
 void AnimationManager::registerAnimationObject(AnimationObject* object) {
     animationObjects.push_back(object);
+    if (timerId == 0) {
+        // The first frame measures from now, not from when the clock last stopped.
+        clock.restart();
+        timerId = startTimer(INTERVAL_MS);
+    }
 }
 
 void AnimationManager::unregisterAnimationObject(AnimationObject* object) {
@@ -64,11 +68,16 @@ void AnimationManager::timerEvent(QTimerEvent* event) {
         return;
     }
     const int elapsed = static_cast<int>(clock.restart());
-    if (paused) {
-        return;
+    if (!paused) {
+        updateAnimationObjects(elapsed);
+        updateDisplay();
     }
-    updateAnimationObjects(elapsed);
-    updateDisplay();
+    // Sixty wake-ups a second for nothing to animate cost an idle program most of its CPU:
+    // the clock stops until the next object is registered.
+    if (animationObjects.empty() && timerId != 0) {
+        killTimer(timerId);
+        timerId = 0;
+    }
 }
 
 void AnimationManager::updateAnimationObjects(int elapsedMs) {

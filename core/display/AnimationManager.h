@@ -1,5 +1,6 @@
 // The one clock of all animations: a Qt timer on the GUI thread fires every 16 ms and advances
-// every registered AnimationObject, then lets each repaint. Used on the GUI thread only; the
+// every registered AnimationObject, then lets each repaint. The timer runs while objects are
+// registered and stops on the first frame that finds none. Used on the GUI thread only; the
 // first Instance() call must come from there.
 #pragma once
 
@@ -55,7 +56,7 @@ private:
     QElapsedTimer clock;  // time since the previous frame
     std::vector<AnimationObject*> animationObjects;
     bool paused = false;
-    int timerId = 0;
+    int timerId = 0;  // 0 while the clock is stopped
     // Index of the entry a frame is at, so that entries removed by a delegate are skipped
     // correctly; walking is false outside a frame.
     std::ptrdiff_t walkIndex = 0;

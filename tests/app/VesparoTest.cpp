@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <algorithm>
@@ -97,6 +98,9 @@ TEST_F(VesparoTest, AFreshProfileStartsWithoutALocationAndWithoutAMessage) {
     EXPECT_EQ(Vesparo::instance(), &window);
     EXPECT_EQ(window.windowTitle(), "Ombrix");
     EXPECT_EQ(window.size(), QSize(800, 650));
+    const QRect desktop = window.screen()->availableGeometry();
+    EXPECT_EQ(window.pos(), QPoint(desktop.x() + (desktop.width() - 800) / 2,
+                                   desktop.y() + (desktop.height() - 650) / 2));
     EXPECT_EQ(QCoreApplication::applicationName(), "Ombrix");
     EXPECT_EQ(QCoreApplication::organizationName(), "Ombrix");
     // Qt's own plugin folder is kept behind the program's.

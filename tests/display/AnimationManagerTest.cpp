@@ -181,4 +181,27 @@ TEST(AnimationManagerTest, TheTimerOfTheSharedInstanceDrivesRegisteredObjects) {
     EXPECT_EQ(journal.back(), "o display");
 }
 
+TEST(AnimationManagerTest, TheClockRunsOnlyWhileSomethingIsRegistered) {
+    auto manager = AnimationManagerTestAccess::create();
+    EXPECT_FALSE(AnimationManagerTestAccess::clockRunning(*manager));
+    Journal journal;
+    Owner owner("o", journal, 1.0f);
+
+    manager->registerAnimationObject(&owner.animation);
+    EXPECT_TRUE(AnimationManagerTestAccess::clockRunning(*manager));
+    manager->unregisterAnimationObject(&owner.animation);
+    // The frame that finds the list empty stops the clock; nothing is called then.
+    AnimationManagerTestAccess::timerFrame(*manager);
+    EXPECT_FALSE(AnimationManagerTestAccess::clockRunning(*manager));
+    EXPECT_TRUE(journal.empty());
+
+    // Registering again starts it, and the first frame measures from the registration.
+    QThread::msleep(50);
+    manager->registerAnimationObject(&owner.animation);
+    EXPECT_TRUE(AnimationManagerTestAccess::clockRunning(*manager));
+    AnimationManagerTestAccess::timerFrame(*manager);
+    EXPECT_LT(std::count(journal.begin(), journal.end(), "o step"), 40);
+    manager->unregisterAnimationObject(&owner.animation);
+}
+
 }  // namespace

@@ -27,6 +27,8 @@ public:
         manager.updateDisplay();
     }
 
+    static bool clockRunning(const AnimationManager& manager) { return manager.timerId != 0; }
+
     static std::size_t registeredCount(const AnimationManager& manager) {
         return manager.animationObjects.size();
     }

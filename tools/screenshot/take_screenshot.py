@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Takes the README's screenshot of the main window with the fixture NWS's data.
+
+Runs, each on its own: a virtual X screen of exactly the window's size (Xvfb, whose screen is
+kept in a file in XWD form), the fixture NWS on a free port, and the program with a fresh
+profile whose current location is Austin, TX (78701). Once the program has logged that it is
+ready and the screen has settled, the screen is written as a PNG.
+
+Usage: tools/screenshot/take_screenshot.py [build folder] [output.png]
+       (defaults: build, docs/main-window.png). Needs Xvfb (package xvfb) and a built tree.
+Python 3 standard library only.
+"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+WIDTH, HEIGHT = 800, 650  # the main window's size: it fills the screen
+
+INI = """[General]
+ALL_LOCATIONS=78701, TXC453, KATT, Austin Camp Mabry, EWX, Austin/San Antonio, "Austin, TX"
+CURRENT_LOCATION="Austin, TX"
+PLAY_SOUNDS=false
+SOUND_ALERT=false
+"""
+
+
+def read_xwd(data):
+    """(width, height, rows of RGB bytes) of a 24/32-bit true-colour XWD image."""
+    header_size, _version, _format, depth, width, height = struct.unpack(">6I", data[:24])
+    fields = struct.unpack(">25I", data[:100])
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    ncolors = fields[19]
+    if depth < 24 or bits_per_pixel != 32:
+        raise ValueError("unexpected XWD format: depth %d, %d bits" % (depth, bits_per_pixel))
+    pixels = data[header_size + ncolors * 12:]
+    rows = []
+    for y in range(height):
+        line = pixels[y * bytes_per_line:y * bytes_per_line + width * 4]
+        row = bytearray()
+        for x in range(width):
+            b0, b1, b2, b3 = line[4 * x:4 * x + 4]
+            # 0x00RRGGBB in the server's byte order
+            row += bytes((b2, b1, b0)) if byte_order == 0 else bytes((b1, b2, b3))
+        rows.append(bytes(row))
+    return width, height, rows
+
+
+def write_png(path, width, height, rows):
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    raw = b"".join(b"\x00" + row for row in rows)
+    png = (b"\x89PNG\r\n\x1a\n" +
+           chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+    with open(path, "wb") as out:
+        out.write(png)
+
+
+def wait_for_line(stream, needle, timeout):
+    deadline = time.time() + timeout
+    seen = []
+    while time.time() < deadline:
+        line = stream.readline()
+        if not line:
+            time.sleep(0.05)
+            continue
+        seen.append(line)
+        if needle in line:
+            return line
+    raise RuntimeError("gave up waiting for %r; saw:\n%s" % (needle, "".join(seen[-20:])))
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+    output = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "docs/main-window.png")
+    program = os.path.join(build, "app", "Ombrix")
+    fixture = os.path.join(build, "tests", "tools", "fixture_nws")
+    for path in (program, fixture):
+        if not os.access(path, os.X_OK):
+            sys.exit("%s is missing: build the project first (./test.sh)" % path)
+
+    work = tempfile.mkdtemp(prefix="ombrix-shot-")
+    processes = []
+    try:
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
+             "-fbdir", work, "-nolisten", "tcp"],
+            pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        processes.append(server)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            display = ":" + pipe.readline().strip()
+
+        nws = subprocess.Popen([fixture, "--port", "0"], stdout=subprocess.PIPE, text=True)
+        processes.append(nws)
+        host = wait_for_line(nws.stdout, "listening on", 20).split()[-1]
+
+        os.makedirs(os.path.join(work, "config", "Ombrix"))
+        with open(os.path.join(work, "config", "Ombrix", "Ombrix.ini"), "w") as ini:
+            ini.write(INI)
+        env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(work, "config"))
+        for service in ("NWS", "FORECAST", "ALERTS", "RADAR", "HOME"):
+            env["OMBRIX_%s_HOST" % service] = host
+        env.pop("WAYLAND_DISPLAY", None)
+        env["QT_QPA_PLATFORM"] = "xcb"
+        app = subprocess.Popen([program], env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+        processes.append(app)
+        wait_for_line(app.stdout, "Alert Update> completed", 60)
+
+        # The screen has settled when two reads a second apart agree.
+        screen_file = os.path.join(work, "Xvfb_screen0")
+        previous = None
+        for _ in range(20):
+            time.sleep(1.0)
+            with open(screen_file, "rb") as f:
+                current = f.read()
+            if current == previous:
+                break
+            previous = current
+        width, height, rows = read_xwd(current)
+        os.makedirs(os.path.dirname(output), exist_ok=True)
+        write_png(output, width, height, rows)
+        print("wrote %s (%dx%d)" % (output, width, height))
+    finally:
+        for process in reversed(processes):
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+        subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    main()
