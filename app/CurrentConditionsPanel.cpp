@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <locale>
 
+#include "AlertWidget.h"
 #include "DewpointComfortGauge.h"
 #include "ImageOverlayHandler.h"
 #include "ProviderAdLinkUpdater.h"
@@ -150,7 +151,8 @@ QWidget* CurrentConditionsPanel::createObservationBox() {
     innerLayout->addWidget(locationWidget);
 
     auto* alertBlock = new QWidget(this);
-    alertLayout = new QHBoxLayout(alertBlock);
+    auto* alertLayout = new QHBoxLayout(alertBlock);
+    alertLayout->addWidget(new AlertWidget(alertModel, this));
     alertLayout->setContentsMargins(38, 0, 0, 0);
 
     auto* outerLayout = new QHBoxLayout(outer);

@@ -14,7 +14,6 @@
 #include "DoubleSidedPresentationModel.h"
 #include "display/LabelImageProvider.h"
 
-class QHBoxLayout;
 class QLabel;
 class ProviderAdLinkUpdater;
 class ProviderLinkUpdater;
@@ -96,6 +95,4 @@ private:
     std::unique_ptr<ProviderLinkUpdater> providerLinkUpdater;
     vpcore::LabelImageProvider providerLogoProvider;
     VPLinkLabel* providerLinkLabel = nullptr;
-    // The alert indicator's place in the observation row.
-    QHBoxLayout* alertLayout = nullptr;
 };

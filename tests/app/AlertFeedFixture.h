@@ -129,7 +129,8 @@ private:
 class MainWindowLease {
 public:
     MainWindowLease()
-        : lease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL}), window(std::make_unique<Vesparo>(nullptr)) {
+        : lease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL, vpcore::PROP_ALERT_VIEWED}),
+          window(std::make_unique<Vesparo>(nullptr)) {
         pages = window->findChild<QStackedLayout*>();
     }
     ~MainWindowLease() { window.reset(); }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AppTestSupport.h"
+#include "ConditionsPanelTestSupport.h"
 #include "CurrentConditionsPanel.h"
 #include "DewpointComfortGauge.h"
 #include "HttpTestServer.h"
@@ -98,7 +99,7 @@ protected:
 };
 
 TEST_F(CurrentConditionsPanelTest, AnObservationFromAWorkerAppearsInEveryReading) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
     EXPECT_EQ(panel.title(), "Current conditions");
     for (const char* value : kAllValues) {
@@ -125,7 +126,7 @@ TEST_F(CurrentConditionsPanelTest, AnObservationFromAWorkerAppearsInEveryReading
 }
 
 TEST_F(CurrentConditionsPanelTest, ClicksFlipTheTwoUnitReadingsOnly) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
     publishObservation();
     ASSERT_TRUE(apptest::waitFor([&] { return shownText(panel, "locationValue") != ""; }));
@@ -165,7 +166,7 @@ TEST_F(CurrentConditionsPanelTest, ClicksFlipTheTwoUnitReadingsOnly) {
 }
 
 TEST_F(CurrentConditionsPanelTest, OnlyTheReadingsThatFlipOrOpenSomethingInviteAClick) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     for (const char* value :
          {"dewpointValue", "feelsLikeValue", "visibilityValue", "comfortValue"}) {
         SCOPED_TRACE(value);
@@ -193,7 +194,7 @@ TEST_F(CurrentConditionsPanelTest, TheIconArrivesFromTheImagePathAndABrokenOneKe
     const QImage expected(QString(OMBRIX_FIXTURE_DIR) + "/nws/images/wtf/small/bkn.png");
     ASSERT_FALSE(expected.isNull());
 
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
     auto* icon = panel.findChild<QLabel*>("conditionImage");
     ASSERT_NE(icon, nullptr);
@@ -215,7 +216,7 @@ TEST_F(CurrentConditionsPanelTest, TheIconArrivesFromTheImagePathAndABrokenOneKe
 }
 
 TEST_F(CurrentConditionsPanelTest, ClickingTheComfortLevelOpensItsWindowModally) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
     onWorker([] { notify<std::string>(vpcore::PROP_DEWPOINT_COMFORT_LEVEL, "Comfortable"); });
     ASSERT_TRUE(
@@ -250,7 +251,7 @@ TEST_F(CurrentConditionsPanelTest, EveryReadingFitsThePanelAtItsSizeInTheMainWin
         // As on the main window's page: a child, which keeps the size it is given.
         QWidget page;
         page.resize(598, 560);
-        auto& panel = *new CurrentConditionsPanel(&page, nullptr);
+        auto& panel = *new apptest::TestPanel(&page);
         panel.resize(598, 208);
         page.show();
         publishObservation();
@@ -270,7 +271,7 @@ TEST_F(CurrentConditionsPanelTest, EveryReadingFitsThePanelAtItsSizeInTheMainWin
 }
 
 TEST_F(CurrentConditionsPanelTest, TheRadarLinkIsBuiltButHidden) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
     auto* link = panel.findChild<VPLinkLabel*>("radarLink");
     ASSERT_NE(link, nullptr);
@@ -305,7 +306,7 @@ TEST_F(CurrentConditionsPanelTest, APanelStopsListeningWhenDestroyed) {
     // under a lock that ThreadSanitizer cannot see. The removal itself is checked in the core.
     GTEST_SKIP() << "Qt's posted-event hand-off cannot be followed by ThreadSanitizer";
 #endif
-    auto panel = std::make_unique<CurrentConditionsPanel>(nullptr, nullptr);
+    auto panel = std::make_unique<apptest::TestPanel>();
     std::atomic<bool> stop{false};
     std::thread worker([&] {
         for (int i = 0; !stop; ++i) {
@@ -374,7 +375,7 @@ TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
     server.addRoute("/images/wtf/small/few.png",
                     HttpTestServer::fixture("nws/images/wtf/small/few.png", "image/png"));
     model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     panel.show();
 
     bool updated = false;
@@ -412,6 +413,9 @@ protected:
     // The main window's comfort level admits the comfort-level id itself.
     void SetUp() override { withdrawComfortLevelId(); }
     void TearDown() override { withdrawComfortLevelId(); }
+
+    // So does the panel's alert indicator with the alert viewed event.
+    apptest::PropertyIdsLease alertViewedId{{vpcore::PROP_ALERT_VIEWED}};
 
     testsupport::LogCapture log;
     apptest::MessageBoxRecorder boxes;

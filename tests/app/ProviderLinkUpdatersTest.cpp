@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "AppTestSupport.h"
+#include "ConditionsPanelTestSupport.h"
 #include "CurrentConditionsPanel.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
@@ -128,7 +129,7 @@ TEST_F(ProviderLinkUpdatersTest, ADestroyedUpdaterHearsNothing) {
 }
 
 TEST_F(ProviderLinkUpdatersTest, TheProviderLinkFallsBackToTheWeatherService) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     EXPECT_EQ(panel.getProviderLinkLabel(), nullptr);
     ProviderLinksBlockBuilder::build(panel);
     VPLinkLabel* link = panel.getProviderLinkLabel();
@@ -152,7 +153,7 @@ TEST_F(ProviderLinkUpdatersTest, TheLogoIsShownOnlyWhereTheLinksBlockIsBuilt) {
     server.addRoute("/logo.png", testsupport::HttpTestServer::fixture(
                                      "nws/images/wtf/small/few.png", "image/png"));
     {
-        CurrentConditionsPanel panel(nullptr, nullptr);
+        apptest::TestPanel panel;
         publishFromWorker<std::string>(vpcore::PROP_PROVIDER_LOGO, server.url("/logo.png"));
         EXPECT_EQ(server.requestCount("/logo.png"), 1);
         apptest::drainEvents();
@@ -160,7 +161,7 @@ TEST_F(ProviderLinkUpdatersTest, TheLogoIsShownOnlyWhereTheLinksBlockIsBuilt) {
             EXPECT_TRUE(label->pixmap().isNull());
         }
     }
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     ProviderLinksBlockBuilder::build(panel);
     publishFromWorker<std::string>(vpcore::PROP_PROVIDER_LOGO, server.url("/logo.png"));
     ASSERT_TRUE(apptest::waitFor([&] { return !panel.getProviderLinkLabel()->pixmap().isNull(); }));
@@ -169,7 +170,7 @@ TEST_F(ProviderLinkUpdatersTest, TheLogoIsShownOnlyWhereTheLinksBlockIsBuilt) {
 }
 
 TEST_F(ProviderLinkUpdatersTest, AClickOnAProviderLinkOpensItsAddress) {
-    CurrentConditionsPanel panel(nullptr, nullptr);
+    apptest::TestPanel panel;
     ProviderLinksBlockBuilder::build(panel);
     panel.show();
     UrlRecorder recorder;

@@ -50,11 +50,13 @@ protected:
     void SetUp() override { clearAllButVersion(); }
     void TearDown() override {
         clearAllButVersion();
-        // The comfort level admits its property once per process and keeps it; the next
-        // main window of this process builds a new one.
+        // The comfort level and the alert indicator admit their property once per process and
+        // keep it; the next main window of this process builds new ones.
         auto& service = vpcore::NotificationService::Instance();
-        if (service.getRegisteredPropertyIds().count(vpcore::PROP_DEWPOINT_COMFORT_LEVEL) != 0) {
-            service.unRegisterPropertyIds({vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+        for (short id : {vpcore::PROP_DEWPOINT_COMFORT_LEVEL, vpcore::PROP_ALERT_VIEWED}) {
+            if (service.getRegisteredPropertyIds().count(id) != 0) {
+                service.unRegisterPropertyIds({id});
+            }
         }
     }
 

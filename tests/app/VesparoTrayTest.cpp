@@ -278,8 +278,12 @@ TEST_F(VesparoTrayModelsTest, ExitEndsTheEventLoop) {
     testsupport::LogCapture log;
     QAction* exit = tray->contextMenu()->actions().at(1);
     QTimer::singleShot(0, exit, &QAction::trigger);
-    // Should Exit not end the loop, this ends it with another code.
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(7); });
+    // Should Exit not end the loop, this ends it with another code. It goes with the test:
+    // left pending, it would end an event loop of a later test in the same process.
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    fallback.start(10000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_TRUE(log.contains("INFO: Vesparo exiting from system tray."));
 }
