@@ -124,6 +124,15 @@ def main():
             if current == previous:
                 break
             previous = current
+        # A new alert blinks (600 ms on, 600 ms off): of a few more frames, keep one that shows
+        # what the settled frame lacks, if any.
+        for _ in range(8):
+            time.sleep(0.25)
+            with open(screen_file, "rb") as f:
+                frame = f.read()
+            if frame != current:
+                current = frame
+                break
         width, height, rows = read_xwd(current)
         os.makedirs(os.path.dirname(output), exist_ok=True)
         write_png(output, width, height, rows)
