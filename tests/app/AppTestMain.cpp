@@ -10,9 +10,11 @@
 // See tests/support/TestMain.cpp: races inside uninstrumented Qt and glibc code. Qt and the
 // sound server's client library are not instrumented, so the memory calls they make for
 // posted events, images and audio look unsynchronised: interceptors called from them are not
-// recorded. The program's own accesses are still seen.
+// recorded. The program's own accesses are still seen. Xlib destroys a mutex of its own while
+// it holds it as the process ends.
 extern "C" const char* __tsan_default_suppressions() {
     return "race:QWaitCondition\n"
+           "mutex:libX11.so.6\n"
            "race:tzset_internal\n"
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
