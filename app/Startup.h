@@ -18,3 +18,8 @@ QString applicationStyleSheet();
 int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow);
 
 int ombrixMain(int argc, char** argv);
+
+// Keeps the loaded GL driver in the process until it ends. Only for leak-checking builds: the
+// driver keeps per-context memory and is unloaded before the leak checker looks, which could
+// then not tell whose those blocks are; kept loaded, they are known by the driver's name.
+void keepGlDriverLoaded();

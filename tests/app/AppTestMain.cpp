@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include "Startup.h"
+
 // See tests/support/TestMain.cpp: races inside uninstrumented Qt and glibc code. Qt and the
 // sound server's client library are not instrumented, so the memory calls they make for
 // posted events, images and audio look unsynchronised: interceptors called from them are not
@@ -29,7 +31,7 @@ extern "C" const char* __tsan_default_suppressions() {
 
 #if defined(__SANITIZE_ADDRESS__)
 // See app/main.cpp: a buffer the session bus library keeps after the system tray question.
-// Mesa's software renderer: see DoubleSidedGaugeRendererTest.cpp.
+// Mesa's software renderer: kept loaded at the end of main (keepGlDriverLoaded), so named.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libdbus-1.so\n"
            "leak:_dri.so\n";
@@ -44,5 +46,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("Ombrix");
     QSettings::setDefaultFormat(QSettings::IniFormat);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+#if defined(__SANITIZE_ADDRESS__)
+    keepGlDriverLoaded();
+#endif
+    return result;
 }

@@ -1,9 +1,7 @@
 // The gauge widget drawn for real (Mesa's software renderer under the virtual display): the
 // needle's angle, the read-out and the back face are read back from its framebuffer; flips
 // are driven by mouse presses and animation steps; repaints are counted.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 
 #include <QColor>
 #include <QCursor>
@@ -19,6 +17,7 @@
 #include "AppTestSupport.h"
 #include "DoubleSidedGaugeRendererTestAccess.h"
 #include "LogCapture.h"
+#include "Startup.h"
 #include "Vesparo.h"
 #include "display/AnimationManager.h"
 #include "display/BarometerEngViewModel.h"
@@ -198,18 +197,6 @@ bool isPureBlue(QRgb pixel) {
     return qBlue(pixel) > 180 && qRed(pixel) < 60 && qGreen(pixel) < 60;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-// Mesa's software renderer keeps per-context memory after the bitmap text of the read-out
-// has been drawn, and is unloaded before LeakSanitizer looks, which then cannot tell whose it
-// is. Kept loaded, its blocks are known by its name and suppressed (AppTestMain.cpp).
-int keepDriverLoaded(dl_phdr_info* info, size_t, void*) {
-    if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr) {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-#endif
-
 class DoubleSidedGaugeRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -246,7 +233,7 @@ protected:
         gauge->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(gauge.get()));
 #if defined(__SANITIZE_ADDRESS__)
-        dl_iterate_phdr(keepDriverLoaded, nullptr);
+        keepGlDriverLoaded();
 #endif
         return gauge;
     }
@@ -481,7 +468,7 @@ TEST_F(DoubleSidedGaugeRendererTest, TheMainWindowCarriesTemperatureWindAndPress
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 #if defined(__SANITIZE_ADDRESS__)
-        dl_iterate_phdr(keepDriverLoaded, nullptr);
+        keepGlDriverLoaded();
 #endif
         publish<float>(PROP_TEMP_F, 0.0f, 64.5f);
 
