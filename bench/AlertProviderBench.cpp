@@ -9,6 +9,7 @@
 #include <streambuf>
 #include <string>
 
+#include "BenchSupport.h"
 #include "services/NotificationService.h"
 #include "weather/AlertModel.h"
 #include "weather/AlertProviderImpl.h"
@@ -18,12 +19,6 @@ using vpcore::AlertProviderImpl;
 
 namespace {
 
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize size) override { return size; }
-};
-
 // The log goes to standard output, which the benchmark's own report uses too.
 class QuietLog {
 public:
@@ -31,7 +26,7 @@ public:
     ~QuietLog() { std::cout.rdbuf(previous); }
 
 private:
-    NullBuffer sink;
+    benchsupport::NullBuffer sink;
     std::streambuf* previous;
 };
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "AnimationManagerTestAccess.h"
+#include "BenchSupport.h"
 #include "display/AnimationManager.h"
 #include "display/AnimationObject.h"
 
@@ -44,12 +45,6 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize size) override { return size; }
-};
-
 // A gauge flip as the gauge widget runs it: 3 degrees per step, endless here; the repaint is
 // left out, it is the widget's cost, not the clock's.
 class Flip {
@@ -70,12 +65,6 @@ public:
     long frames = 0;
     AnimationObject animation;
 };
-
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
 
 // One frame as the timer delivers it, with nothing registered.
 void BM_IdleFrame(benchmark::State& state) {
@@ -115,14 +104,7 @@ void BM_IdleManagerCpuPerMinute(benchmark::State& state) {
     double cpuMs = 0.0;
     double elapsedMs = 0.0;
     for (auto _ : state) {
-        QEventLoop loop;
-        QTimer::singleShot(wallMs, &loop, &QEventLoop::quit);
-        QElapsedTimer wall;
-        wall.start();
-        const double cpuBefore = threadCpuMs();
-        loop.exec();
-        cpuMs += threadCpuMs() - cpuBefore;
-        elapsedMs += static_cast<double>(wall.elapsed());
+        benchsupport::runEventLoop(wallMs, CLOCK_THREAD_CPUTIME_ID, cpuMs, elapsedMs);
     }
     state.counters["cpu_ms_per_minute"] = cpuMs * 60000.0 / elapsedMs;
 }
@@ -132,7 +114,7 @@ BENCHMARK(BM_IdleManagerCpuPerMinute)->Arg(3000)->Iterations(2)->Unit(benchmark:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    NullBuffer quiet;  // the managers' start-up log lines would cut through the table
+    benchsupport::NullBuffer quiet;  // the managers' start-up log lines would cut through the table
     std::streambuf* previous = std::cout.rdbuf(&quiet);
     std::ostream out(previous);
     benchmark::Initialize(&argc, argv);

@@ -16,6 +16,7 @@
 #include <streambuf>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "DoubleSidedGaugeRendererTestAccess.h"
 #include "display/AnimationManager.h"
 #include "display/BarometerEngViewModel.h"
@@ -30,18 +31,6 @@
 using namespace vpcore;
 
 namespace {
-
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize size) override { return size; }
-};
-
-double processCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
 
 void publish(short id, float value) {
     const float none = 0.0f;
@@ -122,14 +111,7 @@ void BM_IdleThreeGaugesCpu(benchmark::State& state) {
     double cpuMs = 0.0;
     double elapsedMs = 0.0;
     for (auto _ : state) {
-        QEventLoop loop;
-        QTimer::singleShot(wallMs, &loop, &QEventLoop::quit);
-        QElapsedTimer wall;
-        wall.start();
-        const double cpuBefore = processCpuMs();
-        loop.exec();
-        cpuMs += processCpuMs() - cpuBefore;
-        elapsedMs += static_cast<double>(wall.elapsed());
+        benchsupport::runEventLoop(wallMs, CLOCK_PROCESS_CPUTIME_ID, cpuMs, elapsedMs);
     }
     state.counters["cpu_percent_of_core"] = cpuMs * 100.0 / elapsedMs;
 }
@@ -139,7 +121,7 @@ BENCHMARK(BM_IdleThreeGaugesCpu)->Arg(5000)->Iterations(2)->Unit(benchmark::kMil
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    NullBuffer quiet;  // start-up log lines would cut through the table
+    benchsupport::NullBuffer quiet;  // start-up log lines would cut through the table
     std::streambuf* previous = std::cout.rdbuf(&quiet);
     std::ostream out(previous);
     benchmark::Initialize(&argc, argv);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "NWSCodeServiceTestAccess.h"
 #include "weather/NWSCodeService.h"
 
@@ -18,12 +19,6 @@ using vpcore::NWSCodeService;
 using vpcore::NWSCodeServiceTestAccess;
 
 namespace {
-
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-    std::streamsize xsputn(const char*, std::streamsize size) override { return size; }
-};
 
 const std::string kResources = std::string(OMBRIX_SOURCE_DIR) + "/resources";
 const std::pair<float, float> kTexasCapitol(30.2747f, -97.7404f);
@@ -85,7 +80,7 @@ BENCHMARK(BM_WarmGetClosestStations5)->Unit(benchmark::kMicrosecond);
 // report stays readable.
 int main(int argc, char** argv) {
     std::ostream report(std::cout.rdbuf());
-    NullBuffer discarded;
+    benchsupport::NullBuffer discarded;
     std::streambuf* const previous = std::cout.rdbuf(&discarded);
 
     benchmark::Initialize(&argc, argv);
