@@ -3,11 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "GaugeTestSupport.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
+using gaugetest::pointOf;
 using namespace vpcore;
 
 namespace {
@@ -22,16 +24,6 @@ protected:
 
     static void publish(short id, float oldValue, float newValue) {
         NotificationService::Instance().notify<float>(id, &oldValue, &newValue);
-    }
-
-    static Vector3D pointOf(const IGaugeViewModel& model, const std::string& label) {
-        for (const TickDisplay* tick : *model.getTicks()) {
-            if (tick->label == label) {
-                return *tick->position;
-            }
-        }
-        ADD_FAILURE() << "no tick " << label;
-        return Vector3D();
     }
 };
 

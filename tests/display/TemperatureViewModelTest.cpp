@@ -6,11 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "GaugeTestSupport.h"
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
+using gaugetest::pointOf;
 using namespace vpcore;
 
 namespace {
@@ -34,17 +36,6 @@ protected:
 
     static void publish(short id, float oldValue, float newValue) {
         NotificationService::Instance().notify<float>(id, &oldValue, &newValue);
-    }
-
-    // The point of the tick labelled `label`.
-    static Vector3D pointOf(const IGaugeViewModel& model, const std::string& label) {
-        for (const TickDisplay* tick : *model.getTicks()) {
-            if (tick->label == label) {
-                return *tick->position;
-            }
-        }
-        ADD_FAILURE() << "no tick " << label;
-        return Vector3D();
     }
 };
 

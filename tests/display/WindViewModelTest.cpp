@@ -5,10 +5,12 @@
 #include <string>
 #include <thread>
 
+#include "GaugeTestSupport.h"
 #include "display/WindViewModel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
+using gaugetest::pointOf;
 using namespace vpcore;
 
 namespace {
@@ -29,16 +31,6 @@ protected:
     static void publishDirection(const std::string& direction) {
         const std::string old = "<none>";
         NotificationService::Instance().notify<std::string>(PROP_WIND_DIR, &old, &direction);
-    }
-
-    static Vector3D pointOf(const IGaugeViewModel& model, const std::string& label) {
-        for (const TickDisplay* tick : *model.getTicks()) {
-            if (tick->label == label) {
-                return *tick->position;
-            }
-        }
-        ADD_FAILURE() << "no tick " << label;
-        return Vector3D();
     }
 };
 
