@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "PageSwitcher.h"
 #include "VespWindow.h"
 #include "services/StatusService.h"
 #include "weather/LocationService.h"
@@ -28,7 +29,7 @@ class DewpointComfortLevel;
 class TemperatureInterpolater;
 }  // namespace vpcore
 
-class Vesparo : public VespWindow {
+class Vesparo : public VespWindow, public PageSwitcher {
     Q_OBJECT
 public:
     explicit Vesparo(QWidget* parent);
@@ -40,9 +41,9 @@ public:
     // The main window once its constructor has finished, else null.
     static Vesparo* instance();
 
-    void setCurrentPage(int index);
-    // setCurrentPage, then the current page widget (null without pages).
-    QWidget* showPage(int index);
+    // The page stack: the current conditions, the alert details and the radar imagery.
+    void setCurrentPage(int index) override;
+    QWidget* showPage(int index) override;
 
     void onStatusUpdate(const vpcore::StatusMessage_t& message);
     void onProgress(const vpcore::ProgressInfo_t& info);

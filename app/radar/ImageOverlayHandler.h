@@ -18,6 +18,8 @@
 
 #include "ImageryWidget.h"
 
+class PageSwitcher;
+
 class ImageOverlayHandler : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +28,7 @@ public:
     using LayerList = std::vector<Layer>;
 
     // The page the radar link shows, and the handler's name there.
-    static constexpr int RADAR_PAGE = 2;
+    static constexpr int RADAR_PAGE = 2;  // PageSwitcher::RADAR_PAGE
     static constexpr int RADAR_REFRESH_SECONDS = 300;
     static const char* const LOCAL_RADAR;  // "Local radar"
 
@@ -64,11 +66,12 @@ public:
     // The seven radar layers, bottom first: URL templates on the radar image server
     // (OMBRIX_RADAR_HOST, "host" or "host:port", or a default), "%s" standing for the radar id.
     static LayerList radarLayerTemplates();
-    // What the radar link does: shows the main window's radar page and loads the current
-    // location's radar layers into it, refreshed every 300 s. radarUrl fills the location's
-    // radar id into a template. Without a current location or radar site the page reads
-    // "No images available.".
-    static void showLocalRadar(const std::function<std::string(const std::string&)>& radarUrl);
+    // What the radar link does: shows the radar page of the window that switches pages and
+    // loads the current location's radar layers into it, refreshed every 300 s. radarUrl fills
+    // the location's radar id into a template. Without a current location or radar site the
+    // page reads "No images available."; without a window (pages null) nothing happens.
+    static void showLocalRadar(PageSwitcher* pages,
+                               const std::function<std::string(const std::string&)>& radarUrl);
 
 private slots:
     void update();

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "Vesparo.h"
+#include "PageSwitcher.h"
 #include "display/LabelImageProvider.h"
 #include "services/Logger.h"
 #include "services/ServiceHost.h"
@@ -189,12 +189,11 @@ ImageOverlayHandler::LayerList ImageOverlayHandler::radarLayerTemplates() {
 }
 
 void ImageOverlayHandler::showLocalRadar(
-    const std::function<std::string(const std::string&)>& radarUrl) {
-    Vesparo* window = Vesparo::instance();
-    if (window == nullptr) {
+    PageSwitcher* pages, const std::function<std::string(const std::string&)>& radarUrl) {
+    if (pages == nullptr) {
         return;
     }
-    auto* page = qobject_cast<ImageryWidget*>(window->showPage(RADAR_PAGE));
+    auto* page = qobject_cast<ImageryWidget*>(pages->showPage(RADAR_PAGE));
     if (page == nullptr) {
         return;
     }

@@ -12,6 +12,7 @@
 #include "AlertWidget.h"
 #include "DewpointComfortGauge.h"
 #include "ImageOverlayHandler.h"
+#include "PageSwitcher.h"
 #include "ProviderAdLinkUpdater.h"
 #include "ProviderLinkUpdater.h"
 #include "VPLinkLabel.h"
@@ -240,6 +241,7 @@ void CurrentConditionsPanel::onDewpointComfortLevelClicked() {
 
 void CurrentConditionsPanel::onRadarLinkClicked(VPLinkLabel*) {
     ImageOverlayHandler::showLocalRadar(
+        PageSwitcher::of(this),
         [this](const std::string& urlTemplate) { return radarUrl(urlTemplate); });
 }
 

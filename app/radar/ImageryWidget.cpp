@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 #include "ImageOverlayHandler.h"
+#include "PageSwitcher.h"
 #include "VPLinkLabel.h"
-#include "Vesparo.h"
 
 ImageryWidget::ImageryWidget(QWidget* parent) : QWidget(parent) {
     pictureLabel = new QLabel("No images available.", this);
@@ -63,7 +63,7 @@ void ImageryWidget::onCloseLinkClicked(VPLinkLabel*) {
     ImageOverlayHandler::clearHandlers();
     hideHandler = nullptr;
     showHandler = nullptr;
-    if (Vesparo* window = Vesparo::instance()) {
-        window->setCurrentPage(0);
+    if (PageSwitcher* pages = PageSwitcher::of(this)) {
+        pages->setCurrentPage(PageSwitcher::CONDITIONS_PAGE);
     }
 }

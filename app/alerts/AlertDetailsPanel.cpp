@@ -9,9 +9,9 @@
 #include <stdexcept>
 
 #include "AlertGLTextArea.h"
+#include "PageSwitcher.h"
 #include "VPDataEvent.h"
 #include "VPLinkLabel.h"
-#include "Vesparo.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -25,7 +25,6 @@ const char* const ALL_EXPIRED_TEXT = "All weather alerts have expired";
 const char* const REQUESTING_TEXT = "\nRequesting details. Please wait ...";
 const char* const RETRIEVAL_FAILED_TEXT = "\nRetrieval of weather alert details failed.";
 const int LINK_HEIGHT = 22;
-const int CONDITIONS_PAGE = 0;
 
 const std::set<short>& detailsId() {
     static const std::set<short> ids{vpcore::PROP_ALERT_DETAILS};
@@ -283,7 +282,7 @@ void AlertDetailsPanel::onCloseLinkClicked(VPLinkLabel*) {
 }
 
 void AlertDetailsPanel::showConditionsPage() {
-    if (Vesparo* mainWindow = Vesparo::instance()) {
-        mainWindow->setCurrentPage(CONDITIONS_PAGE);
+    if (PageSwitcher* pages = PageSwitcher::of(this)) {
+        pages->setCurrentPage(PageSwitcher::CONDITIONS_PAGE);
     }
 }

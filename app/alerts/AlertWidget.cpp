@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QTimerEvent>
 
+#include "PageSwitcher.h"
 #include "VPDataEvent.h"
-#include "Vesparo.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
@@ -18,7 +18,6 @@ const char* const VIEWED_TEXT = "Weather alert";
 const char* const ALERT_STYLE = "QLabel { color: DarkRed; font-family: Verdana; font-size: 12px;}";
 const char* const IDLE_STYLE = "QLabel { color: white; font-family: Helvetica; font-size: 12px; }";
 const int BLINK_INTERVAL_MS = 600;
-const int ALERT_PAGE = 1;
 
 const std::set<short>& listenedIds() {
     static const std::set<short> ids{vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
@@ -103,8 +102,8 @@ void AlertWidget::mouseReleaseEvent(QMouseEvent*) {
         model->getAlertItems(alerts);
     }
     if (!alerts.empty()) {
-        if (Vesparo* mainWindow = Vesparo::instance()) {
-            mainWindow->setCurrentPage(ALERT_PAGE);
+        if (PageSwitcher* pages = PageSwitcher::of(this)) {
+            pages->setCurrentPage(PageSwitcher::ALERT_PAGE);
         }
         return;
     }
