@@ -11,6 +11,7 @@
 QString fatalErrorText(const std::string& detail);
 
 // On the GUI thread the message is shown in a modal box at once (which waits for the user);
-// from another thread it is posted to the active window, if any, and the caller then waits
+// from another thread it is posted, on the GUI thread, to the active window, if any (the GUI
+// thread answers within a second, else no window counts as found), and the caller then waits
 // 7 s for the user to read it. Then writes "crash.log" (skipped silently when it cannot).
 void reportFatalError(const std::string& detail);

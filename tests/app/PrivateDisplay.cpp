@@ -84,6 +84,21 @@ QImage PrivateDisplay::grab() const {
     return readXwd(screen.readAll());
 }
 
+bool PrivateDisplay::waitForWindow(const QString& title, int timeoutMs) const {
+    QElapsedTimer total;
+    total.start();
+    while (total.elapsed() < timeoutMs) {
+        QProcess query;
+        query.start("xwininfo", {"-display", displayName, "-name", title});
+        if (query.waitForFinished(5000) && query.exitCode() == 0 &&
+            query.readAllStandardOutput().contains("Map State: IsViewable")) {
+            return true;
+        }
+        QThread::msleep(100);
+    }
+    return false;
+}
+
 QImage PrivateDisplay::grabWhenStill(int stableMs, int timeoutMs) const {
     QElapsedTimer total;
     total.start();

@@ -26,6 +26,10 @@ public:
     // The screen once it has not changed for stableMs, or as it is after timeoutMs.
     QImage grabWhenStill(int stableMs, int timeoutMs) const;
 
+    // Waits until a top-level window of that title is mapped and viewable on this screen
+    // (asked of the server with xwininfo); false after timeoutMs.
+    bool waitForWindow(const QString& title, int timeoutMs) const;
+
     // Reads an XWD image of 24 or 32 bits per pixel in true colour; null for anything else.
     static QImage readXwd(const QByteArray& data);
 

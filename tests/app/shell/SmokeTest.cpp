@@ -118,6 +118,8 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
                 .hasMatch();
         },
         60000);
+    // Mapped first: a screen grabbed before the window shows holds only the empty root.
+    const bool mapped = display.waitForWindow("Ombrix", 30000);
     const QImage screen = display.grabWhenStill(1000, 20000);
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
@@ -138,6 +140,7 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
 
     // The main window with the fixture's data, kept for people to look at.
     EXPECT_TRUE(iconFetched) << fixtureOutput.toStdString();
+    EXPECT_TRUE(mapped);
     ASSERT_FALSE(screen.isNull());
     const QImage window = screen.copy(paintedArea(screen));
     ASSERT_TRUE(QDir().mkpath(OMBRIX_ARTEFACT_DIR));
