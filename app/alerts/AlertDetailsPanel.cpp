@@ -111,10 +111,10 @@ bool AlertDetailsPanel::event(QEvent* e) {
             showAlert(alerts[0]);
         } else {
             const auto& alert = alerts[currentIndex];
-            if (alert->description) {
+            if (const auto details = alert->getDescription()) {
                 textArea->setText(alert->toDisplayString(TEXT_WIDTH, false, false), false);
                 textArea->appendText("\n");
-                textArea->appendText(alert->description->toDisplayString(TEXT_WIDTH));
+                textArea->appendText(details->toDisplayString(TEXT_WIDTH));
             } else {
                 textArea->appendText(RETRIEVAL_FAILED_TEXT);
             }
@@ -229,7 +229,7 @@ void AlertDetailsPanel::onDetailsLinkClicked(VPLinkLabel*) {
         return;
     }
     const auto& alert = alerts[currentIndex];
-    if (alert->description) {
+    if (alert->hasDescription()) {
         textArea->setText(alert->toDisplayString(TEXT_WIDTH, false, true), false);
         return;
     }
@@ -256,7 +256,7 @@ void AlertDetailsPanel::onPrevNextLinkClicked(VPLinkLabel* sender) {
     updateNavigationLinks();
     const auto& alert = alerts[currentIndex];
     showAlert(alert);
-    if (expanded && !alert->description) {
+    if (expanded && !alert->hasDescription()) {
         queueDetailsRetrieval(alert);
     }
 }

@@ -158,8 +158,8 @@ void AlertModel::keepWhatTheUserHasSeen(const AlertList& newAlerts) const {
             if (held->viewed) {
                 fresh->viewed = true;
             }
-            if (held->description && !fresh->description) {
-                fresh->description = std::make_unique<AlertDescription_t>(*held->description);
+            if (!fresh->hasDescription()) {
+                fresh->setDescription(held->getDescription());
             }
             break;
         }

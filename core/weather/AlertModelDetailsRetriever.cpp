@@ -79,7 +79,7 @@ AlertModelDetailsRetriever::AlertModelDetailsRetriever(std::shared_ptr<Alert_t> 
 AlertModelDetailsRetriever::~AlertModelDetailsRetriever() = default;
 
 bool AlertModelDetailsRetriever::performTask() {
-    alert->description.reset();
+    alert->setDescription(nullptr);
     Logger::Instance().log("INFO", "Retrieving weather alert details from " + alert->id);
     setUrl(alert->id);
     bool retrieved = false;
@@ -91,7 +91,7 @@ bool AlertModelDetailsRetriever::performTask() {
                 VP_RETRIEVAL_ERROR);
         }
         const std::unique_ptr<QDomDocument> document = getXMLDocument();
-        alert->description = std::make_unique<AlertDescription_t>(parseDescription(*document));
+        alert->setDescription(std::make_unique<AlertDescription_t>(parseDescription(*document)));
         retrieved = true;
     } catch (const VpUpdateException& e) {
         handleException(e);

@@ -39,7 +39,7 @@ Alert_t::Alert_t(const Alert_t& other)
       effective(other.effective),
       expires(other.expires),
       viewed(other.viewed.load()),
-      description(copyOf(other.description)) {}
+      description(other.getDescription()) {}
 
 Alert_t& Alert_t::operator=(const Alert_t& other) {
     if (this != &other) {
@@ -51,7 +51,7 @@ Alert_t& Alert_t::operator=(const Alert_t& other) {
         effective = other.effective;
         expires = other.expires;
         viewed = other.viewed.load();
-        description = copyOf(other.description);
+        setDescription(other.getDescription());
     }
     return *this;
 }
@@ -64,8 +64,10 @@ Alert_t::Alert_t(Alert_t&& other) noexcept
       published(std::move(other.published)),
       effective(std::move(other.effective)),
       expires(std::move(other.expires)),
-      viewed(other.viewed.load()),
-      description(std::move(other.description)) {}
+      viewed(other.viewed.load()) {
+    const std::lock_guard<std::mutex> lock(other.descriptionLock);
+    description = std::move(other.description);
+}
 
 Alert_t& Alert_t::operator=(Alert_t&& other) noexcept {
     if (this != &other) {
@@ -77,7 +79,12 @@ Alert_t& Alert_t::operator=(Alert_t&& other) noexcept {
         effective = std::move(other.effective);
         expires = std::move(other.expires);
         viewed = other.viewed.load();
-        description = std::move(other.description);
+        std::unique_ptr<AlertDescription_t> details;
+        {
+            const std::lock_guard<std::mutex> lock(other.descriptionLock);
+            details = std::move(other.description);
+        }
+        setDescription(std::move(details));
     }
     return *this;
 }
@@ -103,8 +110,10 @@ std::string Alert_t::toDisplayString(unsigned int width, bool withSummary,
     }
     try {
         std::string text = StringUtils::wrapText(raw, width);
-        if (withDescription && description) {
-            text += "\n" + description->toDisplayString(width);
+        const std::unique_ptr<AlertDescription_t> details =
+            withDescription ? getDescription() : nullptr;
+        if (details) {
+            text += "\n" + details->toDisplayString(width);
         }
         return text;
     } catch (const std::exception& e) {
@@ -119,6 +128,23 @@ std::string Alert_t::toDisplayString(unsigned int width, bool withSummary,
 
 bool isEqual(const std::shared_ptr<Alert_t>& a, const std::shared_ptr<Alert_t>& b) {
     return a && b && *a == *b;
+}
+
+void Alert_t::setDescription(std::unique_ptr<AlertDescription_t> details) {
+    std::unique_ptr<AlertDescription_t> old;
+    const std::lock_guard<std::mutex> lock(descriptionLock);
+    old = std::move(description);
+    description = std::move(details);
+}
+
+std::unique_ptr<AlertDescription_t> Alert_t::getDescription() const {
+    const std::lock_guard<std::mutex> lock(descriptionLock);
+    return copyOf(description);
+}
+
+bool Alert_t::hasDescription() const {
+    const std::lock_guard<std::mutex> lock(descriptionLock);
+    return description != nullptr;
 }
 
 }  // namespace vpcore

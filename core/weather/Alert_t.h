@@ -1,10 +1,13 @@
 // One active weather alert from the county alert feed. The alert model shares these records
 // with the alert panel (GUI thread), which sets viewed, and with the details retriever
-// (runner thread), which attaches the description; the records themselves are not locked.
+// (runner thread), which attaches the description. The feed's fields are written only before
+// the record is shared; viewed is atomic and the description is handed over under a lock of
+// its own (setDescription, getDescription, hasDescription).
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "services/VpCoreExport.h"
@@ -33,6 +36,12 @@ struct VPCORE_EXPORT Alert_t {
     // details. Never throws: on a failure the text comes back unwrapped.
     std::string toDisplayString(unsigned int width, bool withSummary, bool withDescription) const;
 
+    // Any thread: the details, or null to drop them; a copy of them (null when there are
+    // none); whether there are any.
+    void setDescription(std::unique_ptr<AlertDescription_t> details);
+    std::unique_ptr<AlertDescription_t> getDescription() const;
+    bool hasDescription() const;
+
     std::string id;  // the address of the alert's full CAP document
     std::string summary;
     std::string title;
@@ -41,7 +50,12 @@ struct VPCORE_EXPORT Alert_t {
     std::string effective;
     std::string expires;
     std::atomic<bool> viewed;  // set by the alert panel when it has shown the alert
-    std::unique_ptr<AlertDescription_t> description;  // null until retrieved
+    // Null until retrieved. Read and written directly only while the record is not shared;
+    // once it is, through the accessors above.
+    std::unique_ptr<AlertDescription_t> description;
+
+private:
+    mutable std::mutex descriptionLock;  // guards description
 };
 
 // True when both are set and the alerts are equal.

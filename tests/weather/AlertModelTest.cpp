@@ -336,6 +336,37 @@ TEST(AlertTest, CopyingDuplicatesTheDetailsAndMovingHandsThemOver) {
     EXPECT_FALSE(Alert_t("fresh").viewed);
 }
 
+// The details retriever attaches the details on the runner thread while the alert page reads
+// and copies the same shared record on the GUI thread (a ThreadSanitizer run tells a race).
+TEST(AlertTest, DetailsHandedOverWhileAnotherThreadReadsThem) {
+    const auto alert = std::make_shared<Alert_t>("http://x/cap/a");
+    alert->title = "Flood Warning";
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        for (int i = 0; i < 2000; ++i) {
+            alert->setDescription(i % 2 == 0 ? std::make_unique<AlertDescription_t>(
+                                                   "Rain " + std::to_string(i), "Stay in.", "e")
+                                             : nullptr);
+        }
+        alert->setDescription(std::make_unique<AlertDescription_t>("Rain.", "Stay in.", "e"));
+        done = true;
+    });
+    int seen = 0;
+    while (!done) {
+        const Alert_t copy(*alert);
+        if (const auto details = alert->getDescription()) {
+            seen += details->description.empty() ? 0 : 1;
+        }
+        seen += alert->toDisplayString(70, true, true).empty() ? 0 : 1;
+        seen += copy.hasDescription() ? 1 : 0;
+    }
+    runner.join();
+    EXPECT_GT(seen, 0);
+    ASSERT_TRUE(alert->hasDescription());
+    EXPECT_EQ(alert->getDescription()->description, "Rain.");
+    EXPECT_NE(alert->getDescription().get(), alert->description.get()) << "a copy";
+}
+
 TEST(AlertTest, DisplayStringsAreWrappedAndDetailsFollowOnRequest) {
     Alert_t alert("http://x/cap/a");
     alert.title = "Flood Warning issued December 10 at 9:00AM CST until December 11 at 6:00AM CST";

@@ -240,9 +240,9 @@ TEST_F(AlertDetailsPanelTest, DetailsAreFetchedOnRequestAndShownUnderTheAlert) {
     EXPECT_EQ(textArea->text(), before + "\nRequesting details. Please wait ...");
     EXPECT_EQ(navigation(), std::make_pair(false, false));
 
-    ASSERT_TRUE(apptest::waitFor([&] { return alert->description != nullptr; }));
+    ASSERT_TRUE(apptest::waitFor([&] { return alert->hasDescription(); }));
     ASSERT_TRUE(textIs(alert->toDisplayString(70, false, false) + "\n" +
-                       alert->description->toDisplayString(70)));
+                       alert->getDescription()->toDisplayString(70)));
     EXPECT_NE(textArea->text().find("WINTER STORM WARNING\n"), std::string::npos);
     EXPECT_NE(textArea->text().find("Travel only in an emergency."), std::string::npos);
     // The looks from before the request are back.
@@ -260,9 +260,9 @@ TEST_F(AlertDetailsPanelTest, DetailsAreFetchedOnRequestAndShownUnderTheAlert) {
                  HttpTestServer::ok(feed->document("cap_winter_storm.xml")));
     QTest::mouseClick(nextLink, Qt::LeftButton);
     const auto second = alerts().at(1);
-    ASSERT_TRUE(apptest::waitFor([&] { return second->description != nullptr; }));
+    ASSERT_TRUE(apptest::waitFor([&] { return second->hasDescription(); }));
     ASSERT_TRUE(textIs(second->toDisplayString(70, false, false) + "\n" +
-                       second->description->toDisplayString(70)));
+                       second->getDescription()->toDisplayString(70)));
 
     // A new show collapses the page again.
     (*window)->setCurrentPage(0);
