@@ -143,6 +143,10 @@ void CrashHandler::install() {
 }
 
 void CrashHandler::prepare(const std::string& userDataDir) {
+    if (userDataDir.empty()) {
+        prepared = false;
+        return;
+    }
     const std::string log = userDataDir + "crash.log";
     const std::string dump = userDataDir + "Vesparo.dmp";
     const std::string text =

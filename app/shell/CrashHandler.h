@@ -17,7 +17,8 @@ public:
     static void install();
 
     // Prepares the crash text and the two file paths in userDataDir (ending in "/"), so the
-    // handler need not build anything. Until called, a crash only writes to standard error.
+    // handler need not build anything. Until called, or after a call with an empty folder, a
+    // crash only writes to standard error.
     static void prepare(const std::string& userDataDir);
 
 private:

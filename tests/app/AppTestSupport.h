@@ -5,12 +5,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QSettings>
 #include <QString>
 #include <QThread>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "VPMessageBox.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
 #include "weather/LocationService.h"
 
 namespace apptest {
@@ -59,6 +63,59 @@ public:
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     std::vector<Box> boxes;
+};
+
+// Empties the process's settings but for the installed version, which the program writes once
+// per process (at its first look for the user data folder): the next test finds it as the
+// program leaves it.
+inline void clearSettingsButVersion() {
+    QSettings settings;
+    for (const QString& key : settings.allKeys()) {
+        if (key != "Ombrix") {
+            settings.remove(key);
+        }
+    }
+}
+
+// Lets a test build the publishers of ids that the process has registered already (the
+// location service's alert model, the indicator of a main window built earlier), and leaves
+// the registrations as it found them.
+class PropertyIdsLease {
+public:
+    explicit PropertyIdsLease(std::set<short> ids) : ids(std::move(ids)) {
+        auto& service = vpcore::NotificationService::Instance();
+        const std::set<short> registered = service.getRegisteredPropertyIds();
+        for (short id : this->ids) {
+            if (registered.count(id) != 0) {
+                heldBefore.insert(id);
+            }
+        }
+        if (!heldBefore.empty()) {
+            service.unRegisterPropertyIds(heldBefore);
+        }
+    }
+    ~PropertyIdsLease() {
+        auto& service = vpcore::NotificationService::Instance();
+        service.unRegisterPropertyIds(ids);
+        if (!heldBefore.empty()) {
+            service.registerPropertyIds(heldBefore);
+        }
+    }
+    PropertyIdsLease(const PropertyIdsLease&) = delete;
+    PropertyIdsLease& operator=(const PropertyIdsLease&) = delete;
+
+private:
+    const std::set<short> ids;
+    std::set<short> heldBefore;
+};
+
+// The ids a main window registers once per process and keeps (its comfort level's and its
+// alert indicator's): a test that builds a main window holds this lease around it, so that it
+// runs whichever test built one before.
+class MainWindowIdsLease : public PropertyIdsLease {
+public:
+    MainWindowIdsLease()
+        : PropertyIdsLease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL, vpcore::PROP_ALERT_VIEWED}) {}
 };
 
 }  // namespace apptest

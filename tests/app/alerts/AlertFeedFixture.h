@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "AppTestSupport.h"
 #include "HttpTestServer.h"
 #include "TempDir.h"
 #include "Vesparo.h"
@@ -21,38 +22,6 @@
 #include "weather/AlertProviderImpl.h"
 
 namespace apptest {
-
-// Lets a test build the publishers of ids that the process has registered already (the
-// location service's alert model, the indicator of a main window built earlier), and leaves
-// the registrations as it found them.
-class PropertyIdsLease {
-public:
-    explicit PropertyIdsLease(std::set<short> ids) : ids(std::move(ids)) {
-        auto& service = vpcore::NotificationService::Instance();
-        const std::set<short> registered = service.getRegisteredPropertyIds();
-        for (short id : this->ids) {
-            if (registered.count(id) != 0) {
-                heldBefore.insert(id);
-            }
-        }
-        if (!heldBefore.empty()) {
-            service.unRegisterPropertyIds(heldBefore);
-        }
-    }
-    ~PropertyIdsLease() {
-        auto& service = vpcore::NotificationService::Instance();
-        service.unRegisterPropertyIds(ids);
-        if (!heldBefore.empty()) {
-            service.registerPropertyIds(heldBefore);
-        }
-    }
-    PropertyIdsLease(const PropertyIdsLease&) = delete;
-    PropertyIdsLease& operator=(const PropertyIdsLease&) = delete;
-
-private:
-    const std::set<short> ids;
-    std::set<short> heldBefore;
-};
 
 class AlertFeed {
 public:
@@ -128,9 +97,7 @@ private:
 // a main window registers once per process are given back afterwards.
 class MainWindowLease {
 public:
-    MainWindowLease()
-        : lease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL, vpcore::PROP_ALERT_VIEWED}),
-          window(std::make_unique<Vesparo>(nullptr)) {
+    MainWindowLease() : window(std::make_unique<Vesparo>(nullptr)) {
         pages = window->findChild<QStackedLayout*>();
     }
     ~MainWindowLease() { window.reset(); }
@@ -142,7 +109,7 @@ public:
     int currentPage() const { return pages->currentIndex(); }
 
 private:
-    const PropertyIdsLease lease;
+    const MainWindowIdsLease lease;
     std::unique_ptr<Vesparo> window;
     QStackedLayout* pages = nullptr;
 };

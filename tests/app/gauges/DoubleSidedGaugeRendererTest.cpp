@@ -461,6 +461,7 @@ TEST_F(DoubleSidedGaugeRendererTest, TheMainWindowCarriesTemperatureWindAndPress
     testsupport::LogCapture log;
     apptest::MessageBoxRecorder boxes;
     {
+        const apptest::MainWindowIdsLease ids;
         Vesparo window(nullptr);
         const QList<DoubleSidedGaugeRenderer*> gauges =
             window.findChildren<DoubleSidedGaugeRenderer*>();

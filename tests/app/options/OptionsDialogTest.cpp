@@ -357,6 +357,7 @@ TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
     }
     QSettings().remove("CURRENT_LOCATION");
     {
+        const apptest::MainWindowIdsLease ids;
         Vesparo window(nullptr);
         // The main window points the services at the installed files; these tests use theirs.
         useFixtureFiles();

@@ -48,7 +48,7 @@ protected:
     void SetUp() override {
         // Every dialog fetches (the update page asks the home site as it is built).
         SKIP_FETCH_TESTS_UNDER_TSAN();
-        QSettings().clear();
+        apptest::clearSettingsButVersion();
         for (const char* station : {"KATT", "KAUS", "KBKF"}) {
             const std::string path = std::string("/xml/current_obs/") + station + ".xml";
             server.addRoute(path, testsupport::HttpTestServer::fixture("nws" + path));
@@ -80,7 +80,7 @@ protected:
 
     void TearDown() override {
         vpcore::TaskScheduler::instance().shutdown();
-        QSettings().clear();
+        apptest::clearSettingsButVersion();
     }
 
     static QStringList storedLocations() {

@@ -414,6 +414,7 @@ protected:
         return stack != nullptr ? stack->currentIndex() : -1;
     }
 
+    const apptest::MainWindowIdsLease ids;
     testsupport::LogCapture log;
     apptest::MessageBoxRecorder boxes;
 };

@@ -86,6 +86,7 @@ TEST(CrashHandlerTest, BeforeTheDataFolderIsKnownACrashOnlyReportsOnStandardErro
     testsupport::TempDir folder;
     EXPECT_EXIT(
         {
+            CrashHandler::prepare(std::string());  // no folder known, whatever ran before
             CrashHandler::install();
             crash(Crash::BadWrite);
         },

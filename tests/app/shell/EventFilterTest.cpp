@@ -26,12 +26,12 @@ public:
 class EventFilterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QSettings().clear();
+        apptest::clearSettingsButVersion();
         qApp->installEventFilter(&filter);
     }
     void TearDown() override {
         qApp->removeEventFilter(&filter);
-        QSettings().clear();
+        apptest::clearSettingsButVersion();
     }
     VesparoEventFilter filter;
 };

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <stdexcept>
 
+#include "AppTestSupport.h"
 #include "HttpTestServer.h"
 #include "Settings.h"
 #include "UpdateChecker.h"
@@ -20,8 +21,8 @@ QString iniText() {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { QSettings().clear(); }
-    void TearDown() override { QSettings().clear(); }
+    void SetUp() override { apptest::clearSettingsButVersion(); }
+    void TearDown() override { apptest::clearSettingsButVersion(); }
 };
 
 TEST_F(SettingsTest, FirstReadStoresTheDefault) {
