@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class QApplication;
+class QLockFile;
 class QWidget;
 
 // The one application-wide style sheet.
@@ -18,6 +20,17 @@ QString applicationStyleSheet();
 int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow);
 
 int ombrixMain(int argc, char** argv);
+
+// SIGTERM and SIGINT end the program as closing its window does, from any state: every running
+// event loop ends (the main one and those of open message boxes and dialogs), and a window
+// still being built is not shown or run, so runMainWindow returns 0 and the normal shutdown
+// follows.
+void quitOnTerminationSignals(QApplication& app);
+
+// Takes the profile's lock (the file "Ombrix.lock" in the settings folder, which it creates):
+// one profile, one running program. Null when another running program holds it; a lock left by
+// a program that has ended is taken over. Writes nothing else into the folder.
+std::unique_ptr<QLockFile> lockProfile();
 
 // Keeps the loaded GL driver in the process until it ends. Only for leak-checking builds: the
 // driver keeps per-context memory and is unloaded before the leak checker looks, which could

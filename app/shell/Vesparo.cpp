@@ -199,7 +199,7 @@ void Vesparo::restoreLocations() {
         unmarshalLocations(list, locations, toStdString);
     } catch (const std::invalid_argument& e) {
         vpcore::Logger::Instance().log("ERROR", std::string("Saved locations: ") + e.what());
-        VPMessageBox::information(
+        VPMessageBox::informationLater(
             this, QString(),
             QString("Your saved locations could not be read: the setting ALL_LOCATIONS holds "
                     "%1 entries, but each location takes 7.\n"
@@ -219,13 +219,19 @@ void Vesparo::restoreCurrentLocation() {
     }
     std::string error;
     try {
-        if (!vpcore::LocationService::Instance().setCurrentLocation(key.toStdString(), error)) {
-            VPMessageBox::information(this, QString(), QString::fromStdString(error));
+        // The saved location stays current even when the service does not answer now; its
+        // tasks are scheduled and fetch the weather as soon as it does.
+        if (!vpcore::LocationService::Instance().restoreCurrentLocation(key.toStdString(), error)) {
+            vpcore::StatusService::Instance().update(
+                vpcore::StatusMessage_t("The weather service did not answer for " +
+                                            key.toStdString() + ". Ombrix keeps trying.",
+                                        0));
+            VPMessageBox::informationLater(this, QString(), QString::fromStdString(error));
         }
     } catch (const std::invalid_argument& e) {
         vpcore::Logger::Instance().log("ERROR",
                                        "Current location " + key.toStdString() + ": " + e.what());
-        VPMessageBox::information(
+        VPMessageBox::informationLater(
             this, QString(),
             QString("Your current location \"%1\" is not among your saved locations.\n"
                     "Ombrix starts without a current location; choose one in the options.")

@@ -66,7 +66,8 @@ private:
     void releaseCore();
     // Restores the saved locations; a malformed list is reported and skipped, and stays stored.
     void restoreLocations();
-    // Restores the current location; an unknown one is reported and skipped.
+    // Restores the current location; an unknown one is reported and skipped. One whose service
+    // does not answer stays current: the status bar and a notice say so, and its tasks retry.
     void restoreCurrentLocation();
 
     // Grabs the window's own background behind a gauge's place as the gauge's texture.

@@ -1,5 +1,7 @@
 #include "VPMessageBox.h"
 
+#include <QTimer>
+
 namespace {
 
 VPMessageBox::Shower& shower() {
@@ -15,6 +17,17 @@ void VPMessageBox::critical(QWidget* parent, const QString& title, const QString
 
 void VPMessageBox::information(QWidget* parent, const QString& title, const QString& text) {
     show(QMessageBox::Information, parent, title, text);
+}
+
+void VPMessageBox::informationLater(QWidget* parent, const QString& title, const QString& text) {
+    if (shower()) {
+        shower()(QMessageBox::Information, parent, title, text);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QTimer::singleShot(0, box, &QWidget::show);
 }
 
 void VPMessageBox::setShower(Shower replacement) {

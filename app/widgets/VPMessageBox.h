@@ -17,6 +17,10 @@ public:
     // QMessageBox::critical / information with an OK button only.
     static void critical(QWidget* parent, const QString& title, const QString& text);
     static void information(QWidget* parent, const QString& title, const QString& text);
+    // The same information box, shown without blocking: it opens once the event loop runs and
+    // leaves the caller (and the window behind it) going. Start-up uses it, so that a notice
+    // never holds the main window back. A test's shower gets it at once.
+    static void informationLater(QWidget* parent, const QString& title, const QString& text);
 
     // Replaces the modal box; an empty shower restores it. For tests.
     static void setShower(Shower shower);

@@ -11,6 +11,7 @@
 #include "weather/AlertProviderImpl.h"
 #include "weather/CurrentNWSWeatherInfoProviderImpl.h"
 #include "weather/CurrentWeatherInfoModel.h"
+#include "weather/DeferredForecastProvider.h"
 #include "weather/ForecastModel.h"
 #include "weather/ForecastProviderImpl.h"
 #include "weather/GlobalPositionService.h"
@@ -96,7 +97,7 @@ bool LocationService::setCurrentLocation(const std::string& displayName, std::st
         throw std::invalid_argument("Location does not exist");
     }
     const auto candidate = std::make_shared<Location_t>(*found);
-    if (updateProviders(candidate)) {
+    if (updateProviders(candidate, false)) {
         currentLocation = candidate;
         return true;
     }
@@ -109,30 +110,59 @@ bool LocationService::setCurrentLocation(const std::string& displayName, std::st
     return false;
 }
 
-bool LocationService::updateProviders(const std::shared_ptr<Location_t>& candidate) {
+bool LocationService::restoreCurrentLocation(const std::string& displayName, std::string& error) {
+    if (currentLocation && currentLocation == providedLocation &&
+        currentLocation->displayName == displayName) {
+        return true;
+    }
+    const auto found = locations.find(keyFor(displayName));
+    if (found == locations.end()) {
+        throw std::invalid_argument("Location does not exist");
+    }
+    const auto candidate = std::make_shared<Location_t>(*found);
+    currentLocation = candidate;
+    if (updateProviders(candidate, true)) {
+        return true;
+    }
+    error = SELECTION_ERROR;
+    return false;
+}
+
+bool LocationService::updateProviders(const std::shared_ptr<Location_t>& candidate,
+                                      bool keepOnFailedCheck) {
     TaskScheduler& scheduler = TaskScheduler::instance();
 
     // Both checks come before the scheduler stops: a failed one leaves the running providers
     // of the previous location untouched.
     auto conditionsProvider =
         std::make_unique<CurrentNWSWeatherInfoProviderImpl>(candidate->stationId);
-    if (!conditionsProvider->test()) {
+    const bool stationAnswered = conditionsProvider->test();
+    if (!stationAnswered && !keepOnFailedCheck) {
         return false;
     }
-    if (!candidate->position) {
+    // A station that did not answer says the network is down or stalling: asking for the
+    // position as well would only keep the program waiting.
+    if (!candidate->position && stationAnswered) {
         const auto position = GlobalPositionService::lookupPosition(candidate->zipCode);
-        if (!position) {
+        if (position) {
+            candidate->position = std::make_shared<std::pair<float, float>>(*position);
+        } else if (!keepOnFailedCheck) {
             return false;
         }
-        candidate->position = std::make_shared<std::pair<float, float>>(*position);
     }
     conditionsProvider->setRetryHandler(std::make_unique<NWSCurrentWeatherInfoProviderRetryHandler>(
         candidate.get(), RETRY_MAX_DISTANCE));
+    std::unique_ptr<IWeatherInfoProvider> forecastProvider;
+    if (candidate->position) {
+        forecastProvider = std::make_unique<ForecastProviderImpl>(*candidate->position);
+    } else {
+        forecastProvider = std::make_unique<DeferredForecastProvider>(candidate->zipCode);
+    }
 
     scheduler.shutdown();
     currentConditionsModel->setProvider(std::move(conditionsProvider));
     alertModel->setProvider(std::make_unique<AlertProviderImpl>(candidate->alertCode));
-    forecastModel->setProvider(std::make_unique<ForecastProviderImpl>(*candidate->position));
+    forecastModel->setProvider(std::move(forecastProvider));
     // The providers that read the previous copy are gone with the stopped scheduler's tasks.
     providedLocation = candidate;
 
@@ -146,12 +176,16 @@ bool LocationService::updateProviders(const std::shared_ptr<Location_t>& candida
                                std::string("Announcing the current location failed: ") + e.what());
     }
 
-    scheduler.startScheduler();
+    // Scheduled and forced while the scheduler's threads are stopped: a scheduling pass between
+    // scheduleHourly and forceRun would find the hourly task overdue (its minute has passed in
+    // this hour) and queue it while its forced run is already under way, so it would run twice
+    // and the second run, finding the observation unchanged, would turn to an alternate station.
     scheduler.scheduleHourly(currentConditionsModel.get(), CONDITIONS_MINUTE, SCHEDULE_SECOND);
     scheduler.scheduleHourly(forecastModel.get(), FORECAST_MINUTE, SCHEDULE_SECOND);
     scheduler.scheduleAtInterval(alertModel.get(), ALERT_INTERVAL_SECONDS, false);
     scheduler.forceRun();
-    return true;
+    scheduler.startScheduler();
+    return stationAnswered && candidate->position != nullptr;
 }
 
 }  // namespace vpcore

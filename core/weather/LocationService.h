@@ -50,6 +50,14 @@ public:
     // Throws std::invalid_argument("Location does not exist") for a name not listed.
     bool setCurrentLocation(const std::string& displayName, std::string& error);
 
+    // Makes the saved current location current again when the program starts. Unlike a new
+    // choice it is kept when a check fails (the network may be down or slow at start): its
+    // providers are installed and scheduled all the same, and the scheduler's retries fetch its
+    // weather once the service answers; without a known position the forecast looks the
+    // position up at each of its runs. False with SELECTION_ERROR in error when a check
+    // failed, so the caller can say why the weather is late. Throws like setCurrentLocation.
+    bool restoreCurrentLocation(const std::string& displayName, std::string& error);
+
     // The models are created once and never replaced; share them freely.
     const std::shared_ptr<ForecastModel> getForecastModel() const { return forecastModel; }
     const std::shared_ptr<AlertModel> getAlertModel() const { return alertModel; }
@@ -62,8 +70,10 @@ private:
     ~LocationService();
 
     // Checks the candidate (station, then position) and, when both pass, installs its
-    // providers and restarts the scheduler. False, with nothing changed, on a failed check.
-    bool updateProviders(const std::shared_ptr<Location_t>& candidate);
+    // providers and restarts the scheduler. False, with nothing changed, on a failed check;
+    // with keepOnFailedCheck the providers are installed anyway and the result says whether
+    // the checks passed.
+    bool updateProviders(const std::shared_ptr<Location_t>& candidate, bool keepOnFailedCheck);
 
     std::set<Location_t> locations;
     std::shared_ptr<Location_t> currentLocation;

@@ -6,10 +6,14 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <chrono>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ExceptionText.h"
@@ -56,6 +60,46 @@ public:
 private:
     std::mutex mutex;
     QDateTime current;
+};
+
+// Holds the selecting thread for longer than the scheduler's pass period once it has logged a
+// line with the fragment (standard output is where the logger writes), so that a scheduling
+// pass, if one can come at that step, comes.
+class PauseAfterLogLine : public std::streambuf {
+public:
+    explicit PauseAfterLogLine(std::string fragment)
+        : fragment(std::move(fragment)),
+          selecting(std::this_thread::get_id()),
+          next(std::cout.rdbuf(this)) {}
+    ~PauseAfterLogLine() override { std::cout.rdbuf(next); }
+    PauseAfterLogLine(const PauseAfterLogLine&) = delete;
+    PauseAfterLogLine& operator=(const PauseAfterLogLine&) = delete;
+
+protected:
+    int_type overflow(int_type ch) override {
+        const char c = traits_type::to_char_type(ch);
+        return xsputn(&c, 1) == 1 ? ch : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* data, std::streamsize size) override {
+        const std::streamsize written = next->sputn(data, size);
+        if (std::this_thread::get_id() == selecting) {
+            line.append(data, static_cast<std::size_t>(size));
+            if (line.find('\n') != std::string::npos) {
+                const bool pause = line.find(fragment) != std::string::npos;
+                line.clear();
+                if (pause) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                }
+            }
+        }
+        return written;
+    }
+
+private:
+    const std::string fragment;
+    const std::thread::id selecting;
+    std::streambuf* const next;
+    std::string line;  // of the selecting thread
 };
 
 class LocationServiceTest : public ::testing::Test {
@@ -259,6 +303,80 @@ TEST_F(LocationServiceTest, AFailedFirstSelectionStaysCurrentAndCanBeRetried) {
     EXPECT_TRUE(select(TAMPA, error));
     EXPECT_EQ(nws.requestsSince(mark, TAMPA.zipLookupTarget()), 1);
     ASSERT_TRUE(e2e::waitUntil([&] { return nws.requestsSince(mark, TAMPA.alertTarget()) == 1; }));
+}
+
+// A scheduling pass during the selection must not queue the current conditions beside their
+// forced run: the second run would find the observation unchanged and publish an alternate
+// station's instead of the location's own.
+TEST_F(LocationServiceTest, ASelectionRunsEveryTaskOnceThoughTheSchedulerPassesMeanwhile) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    testsupport::LogCapture log;
+    e2e::PropertyJournal journal;
+    SchedulerClock clock(QTime(10, 30, 0));
+    // The alerts are scheduled last, after the current conditions and before the forced run.
+    PauseAfterLogLine pause("Second Task <Alert Update> added");
+    e2e::LoopbackNws nws;
+    nws.serve(DENVER);
+    listPlaces();
+
+    std::string error;
+    ASSERT_TRUE(select(DENVER, error)) << error;
+    // The forced runs go in list order: conditions, forecast, alerts.
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return log.contains("task <Alert Update> completed successfully");
+    })) << log.text();
+    EXPECT_EQ(nws.requestsSince(0, DENVER.observationTarget()), 2) << "the test and one run";
+    EXPECT_EQ(nws.requestsSince(0, DENVER.alternateTarget()), 0);
+    EXPECT_EQ(nws.requestsSince(0, DENVER.forecastTarget()), 1);
+    EXPECT_EQ(journal.last(PROP_LOCATION), "Denver, Rocky Mountain Metropolitan Airport, CO");
+    EXPECT_FALSE(log.contains("Current conditions is old")) << log.text();
+}
+
+// At start the saved location is restored even while the service is down: it stays current,
+// its tasks are scheduled, and their retries bring its weather once the service answers; the
+// forecast looks its position up then, as none is known yet.
+TEST_F(LocationServiceTest, ARestoredLocationKeepsItsTasksWhileTheServiceIsDown) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    testsupport::LogCapture log;
+    e2e::PropertyJournal journal;
+    e2e::LoopbackNws nws;
+    listPlaces();
+    TaskScheduler::instance().setRetryTime(1);
+    struct RetryTime {
+        ~RetryTime() { TaskScheduler::instance().setRetryTime(15); }
+    } restoreRetryTime;
+
+    std::string error;
+    EXPECT_FALSE(service.restoreCurrentLocation(nameOf(TAMPA), error));
+    EXPECT_EQ(error, kSelectionError);
+    ASSERT_NE(service.getCurrentLocation(), nullptr);
+    EXPECT_EQ(service.getCurrentLocation()->displayName, nameOf(TAMPA));
+    EXPECT_EQ(journal.last(PROP_CURRENT_LOCATION), nameOf(TAMPA));
+    EXPECT_EQ(nws.requestsSince(0, TAMPA.zipLookupTarget()), 0)
+        << "no position lookup while the station does not answer";
+    // The forced runs try every feed at once.
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return nws.requestsSince(0, TAMPA.observationTarget()) >= 2 &&
+               nws.requestsSince(0, TAMPA.zipLookupTarget()) >= 1 &&
+               nws.requestsSince(0, TAMPA.alertTarget()) >= 1;
+    }));
+
+    // The same name chosen in the options is current already: no second check.
+    const std::size_t beforeChoice = nws.mark();
+    EXPECT_TRUE(service.setCurrentLocation(nameOf(TAMPA), error));
+    EXPECT_EQ(nws.mark(), beforeChoice);
+
+    nws.serve(TAMPA);
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return journal.last(PROP_LOCATION) == "Tampa, Peter O Knight Airport, FL" &&
+               !journal.last(PROP_FORECAST_HI_LO).empty();
+    })) << log.text();
+    EXPECT_GE(nws.requestsSince(0, TAMPA.forecastTarget()), 1);
+
+    // A new choice whose station does not answer is still refused.
+    nws.server.addRoute(AUSTIN.observationTarget(), testsupport::HttpTestServer::status(503));
+    EXPECT_FALSE(select(AUSTIN, error));
+    EXPECT_EQ(service.getCurrentLocation()->displayName, nameOf(TAMPA));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <stdexcept>
 #include <thread>
 
@@ -11,6 +15,7 @@
 #include "FatalError.h"
 #include "Startup.h"
 #include "TempDir.h"
+#include "VPMessageBox.h"
 #include "VespWindow.h"
 #include "Vesparo.h"
 
@@ -112,6 +117,75 @@ TEST(StartupTest, FatalErrorFromAWorkerIsShownInTheActiveWindowWhileTheWorkerWai
     ASSERT_TRUE(apptest::waitFor([&] { return done.load(); }, 20000));
     worker.join();
     EXPECT_EQ(crashLog(), kExpectedText);
+}
+
+// A dialog that will not be closed, as the options dialog on a page that is not valid.
+class RefusingDialog : public QDialog {
+protected:
+    void closeEvent(QCloseEvent* e) override { e->ignore(); }
+    void reject() override {}
+};
+
+// Termination signals go to the program's handler while it lives, then back to the default.
+class TerminationSignals {
+public:
+    TerminationSignals() { quitOnTerminationSignals(*qApp); }
+    ~TerminationSignals() {
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGINT, SIG_DFL);
+    }
+};
+
+TEST(StartupTest, ATerminationSignalEndsTheRunFromANestedEventLoop) {
+    TerminationSignals handlers;
+    struct Case {
+        const char* name;
+        int signal;
+        // Builds the window; the signal comes while a nested loop runs.
+        std::function<std::unique_ptr<QWidget>(bool& shown)> makeWindow;
+    };
+    const auto raiseSoon = [](int signal) {
+        QTimer::singleShot(100, [signal] { std::raise(signal); });
+    };
+    struct Window : QWidget {
+        explicit Window(bool& shown) : shown(shown) {}
+        void showEvent(QShowEvent*) override { shown = true; }
+        bool& shown;
+    };
+    const Case cases[] = {
+        {"a message box while the window is built", SIGTERM,
+         [&](bool& shown) -> std::unique_ptr<QWidget> {
+             raiseSoon(SIGTERM);
+             VPMessageBox::information(nullptr, QString(), "A notice before the window");
+             return std::make_unique<Window>(shown);
+         }},
+        {"a dialog that refuses to close, opened from the window", SIGINT,
+         [&](bool& shown) -> std::unique_ptr<QWidget> {
+             auto window = std::make_unique<Window>(shown);
+             QTimer::singleShot(0, window.get(), [&] {
+                 RefusingDialog dialog;
+                 raiseSoon(SIGINT);
+                 dialog.exec();
+             });
+             return window;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Should the signal be lost, each loop still ends, with a code of its own.
+        QTimer fallback;
+        QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        fallback.start(5000);
+        bool shown = false;
+        QElapsedTimer timer;
+        timer.start();
+        const int result = runMainWindow([&] { return c.makeWindow(shown); });
+        EXPECT_EQ(result, 0);
+        EXPECT_LT(timer.elapsed(), 4000);
+        if (c.signal == SIGTERM) {
+            EXPECT_FALSE(shown) << "a window still being built is not run";
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,262 @@
+// The real program's life as users meet it: started while the weather service is down, ended
+// by a signal while a notice is open, and started twice on one profile. Each test starts the
+// real binary on a display of its own with a fresh profile, against the fixture NWS.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <memory>
+
+#include "PrivateDisplay.h"
+
+#include "HttpTestServer.h"
+
+namespace {
+
+const QVariantList kAustin{
+    "78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX", "Austin/San Antonio", "Austin, TX"};
+
+// Reads a process's output as it comes, until a condition on everything read so far holds.
+bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>& condition,
+               int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < timeoutMs && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        seen += process.readAll();
+    }
+    seen += process.readAll();
+    return condition();
+}
+
+// A port on 127.0.0.1 that nothing listens on now.
+quint16 closedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The fixture NWS on a port chosen by the test (0: a free one).
+class Nws {
+public:
+    bool start(quint16 wanted) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(FIXTURE_NWS_PROGRAM, {"--port", QString::number(wanted)});
+        const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
+        if (!process.waitForStarted(10000) ||
+            !readUntil(
+                process, output,
+                [&] { return listening.match(QString::fromUtf8(output)).hasMatch(); }, 20000)) {
+            return false;
+        }
+        host = listening.match(QString::fromUtf8(output)).captured(1);
+        return true;
+    }
+    bool heard(const QString& pattern, int timeoutMs) {
+        const QRegularExpression request(pattern);
+        return readUntil(
+            process, output, [&] { return request.match(QString::fromUtf8(output)).hasMatch(); },
+            timeoutMs);
+    }
+    ~Nws() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            process.waitForFinished(10000);
+        }
+    }
+
+    QProcess process;
+    QByteArray output;
+    QString host;
+};
+
+// One run of the program on a profile, its output kept.
+class Program {
+public:
+    Program(const QString& profile, const QString& host, const QString& display) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", profile);
+        for (const char* variable :
+             {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST", "OMBRIX_RADAR_HOST",
+              "OMBRIX_HOME_HOST"}) {
+            environment.insert(variable, host);
+        }
+        environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
+        environment.insert("DISPLAY", display);
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(profile);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(OMBRIX_PROGRAM, {});
+    }
+    ~Program() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+    bool says(const QByteArray& text, int timeoutMs = 60000) {
+        return readUntil(
+            process, output, [&] { return output.contains(text); }, timeoutMs);
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(process.processId()), number); }
+    // Exit status 0 after a normal end within the time.
+    bool endsCleanlyWithin(int timeoutMs) {
+        const bool ended = process.waitForFinished(timeoutMs);
+        output += process.readAll();
+        return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+    std::string log() const { return output.toStdString(); }
+
+    QProcess process;
+    QByteArray output;
+};
+
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(profile.isValid());
+        ASSERT_TRUE(display.isRunning());
+    }
+    void saveSettings(const QVariantList& locations, const QString& current) {
+        QSettings settings(iniPath(), QSettings::IniFormat);
+        settings.setValue("ALL_LOCATIONS", locations);
+        if (!current.isEmpty()) {
+            settings.setValue("CURRENT_LOCATION", current);
+        }
+        settings.setValue("PLAY_SOUNDS", false);
+    }
+    QString iniPath() const { return profile.filePath("Ombrix/Ombrix.ini"); }
+    QString logPath() const { return profile.filePath("Ombrix/Ombrix.log"); }
+
+    QTemporaryDir profile;
+    apptest::PrivateDisplay display{1280, 1024};
+};
+
+// The service is not there at start and comes up five seconds later: the saved location stays
+// current and every feed arrives by the scheduler's own retries, with no click.
+TEST_F(LifecycleTest, TheSavedLocationsWeatherArrivesOnceTheServiceComesUpAfterTheStart) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    saveSettings(kAustin, "Austin, TX");
+    const quint16 port = closedPort();
+    ASSERT_NE(port, 0);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    Program program(profile.path(), "127.0.0.1:" + QString::number(port), display.name());
+    ASSERT_TRUE(program.says("INFO: Ombrix init complete.")) << program.log();
+    EXPECT_TRUE(program.output.contains("The weather service did not answer for Austin, TX."))
+        << program.log();
+
+    // The outage lasts five seconds from the start.
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 5000 - sinceStart.elapsed())));
+    Nws nws;
+    ASSERT_TRUE(nws.start(port)) << nws.output.toStdString();
+    // Current conditions and forecast retry after 15 s, the alerts come with their 120 s round.
+    EXPECT_TRUE(nws.heard("GET /xml/current_obs/KATT\\.xml 200", 60000)) << program.log();
+    EXPECT_TRUE(
+        nws.heard("GET /MapClick\\.php\\?lat=30\\.\\d+&lon=-97\\.\\d+&FcstType=dwml 200", 60000))
+        << nws.output.toStdString();
+    EXPECT_TRUE(nws.heard("GET /cap/wwaatmget\\.php\\?x=TXC453 200", 180000))
+        << nws.output.toStdString();
+    EXPECT_TRUE(program.says("INFO: Current conditions update complete.", 10000)) << program.log();
+
+    program.signal(SIGTERM);
+    EXPECT_TRUE(program.endsCleanlyWithin(10000)) << program.log();
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("CURRENT_LOCATION").toString(),
+              "Austin, TX");
+}
+
+// A notice at start (a saved list that cannot be read; a service that does not answer) does not
+// keep a termination signal from ending the program at once and cleanly.
+TEST_F(LifecycleTest, ATerminationSignalEndsTheProgramWhileItsStartUpNoticeIsOpen) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    struct Case {
+        const char* name;
+        QVariantList locations;
+        QString current;
+    };
+    QVariantList thirteen = kAustin;
+    thirteen += kAustin.mid(0, 6);
+    const Case cases[] = {{"saved locations that cannot be read", thirteen, QString()},
+                          {"a service that does not answer", kAustin, "Austin, TX"}};
+    const QString host = "127.0.0.1:" + QString::number(closedPort());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(iniPath());
+        saveSettings(c.locations, c.current);
+        Program program(profile.path(), host, display.name());
+        ASSERT_TRUE(program.says("INFO: Ombrix init complete.")) << program.log();
+        // The window and its notice are on the screen.
+        display.grabWhenStill(500, 10000);
+        ASSERT_EQ(program.process.state(), QProcess::Running) << program.log();
+
+        QElapsedTimer ending;
+        ending.start();
+        program.signal(SIGTERM);
+        EXPECT_TRUE(program.endsCleanlyWithin(2000)) << program.log();
+        EXPECT_LT(ending.elapsed(), 2000);
+        EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("ALL_LOCATIONS").toList(),
+                  c.locations);
+    }
+}
+
+// One profile, one running program: a second one says so and leaves the first one's log,
+// settings and work alone; a lock left by a program that was killed does not keep the next
+// one from starting.
+TEST_F(LifecycleTest, ASecondProgramOnTheSameProfileLeavesTheFirstOneAlone) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    Nws nws;
+    ASSERT_TRUE(nws.start(0)) << nws.output.toStdString();
+    saveSettings(kAustin, "Austin, TX");
+    Program first(profile.path(), nws.host, display.name());
+    ASSERT_TRUE(first.says("INFO: Ombrix init complete.")) << first.log();
+    ASSERT_TRUE(nws.heard("GET /cap/wwaatmget\\.php\\?x=TXC453 200", 60000));
+
+    {
+        Program second(profile.path(), nws.host, display.name());
+        EXPECT_TRUE(second.says("Ombrix is already running.", 30000)) << second.log();
+        // It waits for the user to read its message; a signal ends it as well.
+        second.signal(SIGTERM);
+        ASSERT_TRUE(second.process.waitForFinished(5000));
+        EXPECT_EQ(second.process.exitCode(), 1);
+        EXPECT_FALSE(second.output.contains("initializing")) << second.log();
+    }
+
+    // The first one runs on and is the only writer of its log.
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+    first.signal(SIGTERM);
+    EXPECT_TRUE(first.endsCleanlyWithin(30000)) << first.log();
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray written = log.readAll();
+    EXPECT_FALSE(written.contains('\0'));
+    EXPECT_EQ(written.count("Ombrix version 2.0 initializing..."), 1) << written.toStdString();
+    EXPECT_TRUE(written.contains("INFO: Ombrix init complete."));
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("CURRENT_LOCATION").toString(),
+              "Austin, TX");
+
+    // Killed, a program leaves its lock behind; the next start takes it over.
+    {
+        Program killed(profile.path(), nws.host, display.name());
+        ASSERT_TRUE(killed.says("INFO: Ombrix init complete.")) << killed.log();
+        killed.signal(SIGKILL);
+        ASSERT_TRUE(killed.process.waitForFinished(10000));
+    }
+    ASSERT_TRUE(QFile::exists(profile.filePath("Ombrix/Ombrix.lock")));
+    Program next(profile.path(), nws.host, display.name());
+    EXPECT_TRUE(next.says("INFO: Ombrix init complete.")) << next.log();
+    EXPECT_FALSE(next.output.contains("already running"));
+    next.signal(SIGTERM);
+    EXPECT_TRUE(next.endsCleanlyWithin(30000)) << next.log();
+}
+
+}  // namespace
