@@ -16,10 +16,13 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "CurrentConditionsPanel.h"
 #include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
+#include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "VPStatusBar.h"
 #include "Vesparo.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
@@ -28,6 +31,7 @@
 #include "options/VesparoOptionsDialog.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "services/TaskScheduler.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -366,6 +370,42 @@ TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
         EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
     }
     // The comfort level of the main window admits its property once per process.
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// The main window with a saved current location, here because it makes that location current
+// in the location service, which the other app tests must not inherit.
+TEST_F(OptionsDialogTest, AFailedHourlyUpdateStaysInTheMainWindowsStatusBar) {
+    QSettings().setValue("ALL_LOCATIONS",
+                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
+                                     "EWX", "Austin/San Antonio", "Austin, TX"});
+    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+    testsupport::LogCapture log;
+    {
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        ASSERT_NE(panel, nullptr);
+        const auto weather = [panel] {
+            return panel->findChild<QWidget*>("weatherValue")->findChild<VPLabel*>()->text();
+        };
+        ASSERT_TRUE(apptest::waitFor([&] { return weather() == "Mostly Cloudy"; }));
+
+        // The start-up test passed; from now on every observation fetch is answered 500.
+        for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+            server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
+                            HttpTestServer::status(500, "down"));
+        }
+        vpcore::TaskScheduler::instance().forceRun();
+        ASSERT_TRUE(apptest::waitFor(
+            [&] { return log.contains("task <Current Conditions Update> completed and failed"); }));
+        // The task's end of progress has been posted by now.
+        apptest::drainEvents();
+        EXPECT_EQ(window.statusBar()->currentMessage(), "Could not update current weather. ");
+        EXPECT_EQ(weather(), "Mostly Cloudy");
+    }
     vpcore::NotificationService::Instance().unRegisterPropertyIds(
         {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }
