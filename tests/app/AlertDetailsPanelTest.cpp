@@ -206,14 +206,17 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
     QTest::mouseClick(nextLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[1]));
     EXPECT_TRUE(list[1]->viewed);
-    // The middle position keeps the looks of the position before.
-    EXPECT_EQ(navigation(), std::make_pair(false, true));
+    // In the middle both ways are open.
+    EXPECT_EQ(navigation(), std::make_pair(true, true));
     QTest::mouseClick(nextLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[2]));
     EXPECT_EQ(navigation(), std::make_pair(true, false));
     QTest::mouseClick(previousLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[1]));
-    EXPECT_EQ(navigation(), std::make_pair(true, false));
+    EXPECT_EQ(navigation(), std::make_pair(true, true));
+    QTest::mouseClick(previousLink, Qt::LeftButton);
+    EXPECT_EQ(textArea->text(), withDetails(*list[0]));
+    EXPECT_EQ(navigation(), std::make_pair(false, true));
 
     // Every show starts over at the first alert; seen before, it is drawn at once.
     (*window)->setCurrentPage(0);
@@ -223,6 +226,27 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
 
     QTest::mouseClick(closeLink, Qt::LeftButton);
     EXPECT_EQ(viewed->count, 1);
+}
+
+// Every position of a long list: a link is active exactly when an alert lies on its side.
+TEST_F(AlertDetailsPanelTest, ALongListCanBeWalkedBothWays) {
+    const int count = 180;
+    feed->serveEntries(count);
+    ASSERT_TRUE(feed->updateServed());
+    ASSERT_EQ(alerts().size(), static_cast<std::size_t>(count));
+
+    openPage();
+    EXPECT_EQ(navigation(), std::make_pair(false, true));
+    for (int index = 1; index < count; ++index) {
+        QTest::mouseClick(nextLink, Qt::LeftButton);
+        ASSERT_EQ(navigation(), std::make_pair(true, index < count - 1)) << "at " << index;
+    }
+    EXPECT_EQ(textArea->text(), withDetails(*alerts().back()));
+    for (int index = count - 2; index >= 0; --index) {
+        QTest::mouseClick(previousLink, Qt::LeftButton);
+        ASSERT_EQ(navigation(), std::make_pair(index > 0, true)) << "at " << index;
+    }
+    EXPECT_EQ(textArea->text(), withDetails(*alerts().front()));
 }
 
 TEST_F(AlertDetailsPanelTest, DetailsAreFetchedOnRequestAndShownUnderTheAlert) {
