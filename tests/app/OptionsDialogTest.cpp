@@ -263,15 +263,23 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
     struct Case {
         const char* name;
         std::unique_ptr<HttpTestServer::Response> answer;  // null: no server at all
-        bool newer;
-        const char* logged;  // "" when no ERROR line is expected
+        const char* logged;                                // "" when no ERROR line is expected
+        const char* shown;                                 // the message once the answer is in
     };
-    Case cases[4] = {
-        {"2.0", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.0")), false, ""},
-        {"2.1", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.1\n")), true, ""},
-        {"empty", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("")), false,
-         "ERROR: Unable to check for update."},
-        {"no server", nullptr, false, "ERROR: "},
+    const char* const latest = "Latest version is installed. No updates available.";
+    const char* const failed = "Unable to check for update.";
+    const auto answer = [](HttpTestServer::Response response) {
+        return std::make_unique<HttpTestServer::Response>(std::move(response));
+    };
+    Case cases[] = {
+        {"2.0", answer(HttpTestServer::ok("2.0")), "", latest},
+        {"2.1", answer(HttpTestServer::ok("2.1\n")), "", "A new Ombrix version is available!"},
+        {"empty", answer(HttpTestServer::ok("")), "ERROR: Unable to check for update.", failed},
+        {"no server", nullptr, "ERROR: ", failed},
+        {"not found", answer(HttpTestServer::status(404, "<html>Not Found</html>")),
+         "ERROR: ", failed},
+        {"not a number", answer(HttpTestServer::ok("<html><body>Moved</body></html>")), "", failed},
+        {"not finite", answer(HttpTestServer::ok("inf")), "", failed},
     };
     QSettings().setValue("Ombrix", "2.0");
     for (Case& c : cases) {
@@ -290,11 +298,11 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
         auto* message = page.findChild<QLabel*>("updateMessage");
         EXPECT_EQ(message->text(), "Latest version is installed. No updates available.");
         ASSERT_TRUE(apptest::waitFor([&] { return !page.isCheckingForUpdate(); }));
-        EXPECT_EQ(message->text(), c.newer ? "A new Ombrix version is available!"
-                                           : "Latest version is installed. No updates available.");
+        EXPECT_EQ(message->text(), c.shown);
         auto* link = page.findChild<VPLinkLabel*>("downloadLink");
-        ASSERT_EQ(link != nullptr, c.newer);
-        if (c.newer) {
+        const bool offered = c.shown != latest && c.shown != failed;
+        ASSERT_EQ(link != nullptr, offered);
+        if (offered) {
             EXPECT_EQ(page.findChild<QLabel*>("downloadLabel")->text(),
                       "Click the link to download version 2.1");
             EXPECT_EQ(link->text(), "Ombrix 2.1");
