@@ -158,18 +158,10 @@ void AlertDetailsPanel::updateNavigationLinks() {
     if (model != nullptr) {
         model->getAlertItems(alerts);
     }
+    // Each link is active exactly when there is an alert on its side of the shown one.
     const int count = static_cast<int>(alerts.size());
-    if (count < 2) {
-        previousLink->setLinkStyle(false);
-        nextLink->setLinkStyle(false);
-    } else if (currentIndex == 0) {
-        previousLink->setLinkStyle(false);
-        nextLink->setLinkStyle(true);
-    } else if (currentIndex >= count - 1) {
-        previousLink->setLinkStyle(true);
-        nextLink->setLinkStyle(false);
-    }
-    // An index between the ends keeps the looks the links had.
+    previousLink->setLinkStyle(count > 1 && currentIndex > 0);
+    nextLink->setLinkStyle(count > 1 && currentIndex < count - 1);
 }
 
 void AlertDetailsPanel::setExpanded(bool expand) {

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <QAbstractScrollArea>
 #include <algorithm>
 
 #include "display/AnimationManager.h"
@@ -15,6 +16,8 @@ const float LINE_SPACING = 14.0f;
 const float TOP_MARGIN = 10.0f;
 // After a pause of the animations the reveal goes on where it stopped, without a jump.
 const qint64 MAX_CATCH_UP_MS = 100;
+// The 8-by-13 bitmap font of the text advances 8 pixels for every character it draws.
+const int GLYPH_ADVANCE = 8;
 
 }  // namespace
 
@@ -45,11 +48,13 @@ void AlertGLTextArea::startReveal() {
 void AlertGLTextArea::setText(const std::string& text, bool restartReveal) {
     revealCount = restartReveal ? 0 : static_cast<unsigned int>(fullText.size());
     fullText = text;
+    brokenLength.clear();
     startReveal();
 }
 
 void AlertGLTextArea::appendText(const std::string& more) {
     fullText += more;
+    brokenLength.clear();
     startReveal();
 }
 
@@ -83,6 +88,63 @@ void AlertGLTextArea::onAnimationFrame() {
     }
 }
 
+int AlertGLTextArea::shownColumns() const {
+    int shownWidth = width();
+    QWidget* viewport = parentWidget();
+    auto* area = viewport != nullptr ? qobject_cast<QAbstractScrollArea*>(viewport->parentWidget())
+                                     : nullptr;
+    if (area != nullptr && area->viewport() == viewport) {
+        shownWidth = std::min(shownWidth, viewport->width());
+    }
+    return std::max(1, shownWidth / GLYPH_ADVANCE);
+}
+
+void AlertGLTextArea::updateLineBreaks() const {
+    const int columns = shownColumns();
+    if (!brokenLength.empty() && columns == brokenColumns) {
+        return;
+    }
+    brokenColumns = columns;
+    broken.clear();
+    brokenLength.assign(1, 0);
+    const auto width = static_cast<std::size_t>(columns);
+    std::size_t lineStart = 0;
+    while (lineStart <= fullText.size()) {
+        std::size_t lineEnd = fullText.find('\n', lineStart);
+        if (lineEnd == std::string::npos) {
+            lineEnd = fullText.size();
+        }
+        // A line too long for the widget breaks at its last blank that fits, which becomes
+        // the line break; a word longer than a whole line is cut where the line is full.
+        std::size_t start = lineStart;
+        while (lineEnd - start > width) {
+            const std::size_t blank = fullText.rfind(' ', start + width);
+            const bool atBlank = blank != std::string::npos && blank > start;
+            const std::size_t end = atBlank ? blank : start + width;
+            for (std::size_t i = start; i < end; ++i) {
+                broken += fullText[i];
+                brokenLength.push_back(broken.size());
+            }
+            broken += '\n';
+            if (atBlank) {
+                brokenLength.push_back(broken.size());
+            }
+            start = atBlank ? blank + 1 : end;
+        }
+        const std::size_t stop = std::min(lineEnd + 1, fullText.size());
+        for (std::size_t i = start; i < stop; ++i) {
+            broken += fullText[i];
+            brokenLength.push_back(broken.size());
+        }
+        lineStart = lineEnd + 1;
+    }
+}
+
+std::string AlertGLTextArea::drawnText() const {
+    updateLineBreaks();
+    return broken.substr(0, brokenLength[std::min(shown.size(), brokenLength.size() - 1)]);
+}
+
 void AlertGLTextArea::repaintStep() {
     repaint();
 }
@@ -112,6 +174,6 @@ void AlertGLTextArea::paintGL() {
     glLoadIdentity();
     glColor3f(0.0f, 0.0f, 0.0f);
     glRasterPos2f(0.0f, static_cast<float>(height()) - TOP_MARGIN);
-    vpcore::GLUtil::renderBitmapString(shown, vpcore::FONT_SIZE_13, LINE_SPACING);
+    vpcore::GLUtil::renderBitmapString(drawnText(), vpcore::FONT_SIZE_13, LINE_SPACING);
     painted = shown;
 }

@@ -6,6 +6,7 @@
 #include <QOpenGLWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vpcore {
 class AnimationObject;
@@ -35,6 +36,10 @@ public:
     const std::string& text() const { return fullText; }
     // The part of the text drawn now.
     const std::string& shownText() const { return shown; }
+    // That part as it is drawn: its lines broken again where they are longer than the
+    // columns the widget shows (the width of its scroll area's viewport, if it is in one).
+    std::string drawnText() const;
+    int shownColumns() const;
 
 protected:
     void initializeGL() override;
@@ -45,6 +50,8 @@ private:
     // The text area is on the animation clock only while text remains to be typed out, so an
     // idle program does not wake sixty times a second.
     void startReveal();
+    // Breaks the lines of the text to the shown columns, if the text or the columns changed.
+    void updateLineBreaks() const;
 
     std::string fullText;
     std::string shown;
@@ -56,4 +63,9 @@ private:
     QElapsedTimer frameClock;
     qint64 unusedMs = 0;
     bool revealing = false;  // registered with the animation manager
+    // The text with its lines broken to brokenColumns; brokenLength[n] is the length of
+    // broken that shows the first n characters of fullText. Empty when out of date.
+    mutable std::string broken;
+    mutable std::vector<std::size_t> brokenLength;
+    mutable int brokenColumns = 0;
 };

@@ -148,6 +148,9 @@ void ForecastPanel::setupUi() {
 
     rowLayout = new QHBoxLayout;
     rowLayout->setSizeConstraint(QLayout::SetMinAndMaxSize);
+    // The cards fill the height the scroll area shows: it scrolls sideways only.
+    rowLayout->setContentsMargins(rowLayout->contentsMargins().left(), 0,
+                                  rowLayout->contentsMargins().right(), 0);
     content->setLayout(rowLayout);
     scrollArea->setWidget(content);
 

@@ -54,6 +54,9 @@ void ForecastWidget::leaveEvent(QEvent* event) {
 void ForecastWidget::setupUi() {
     setMouseTracking(true);
     QVBoxLayout* layout = new QVBoxLayout;
+    // Tight enough that three lines of text fit the card's 158 pixels with the icon.
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(2);
 
     QLabel* name = new QLabel(QString::fromStdString(item ? item->periodName : std::string()));
     name->setObjectName("periodName");
@@ -69,9 +72,14 @@ void ForecastWidget::setupUi() {
 
     QLabel* text = new QLabel(QString::fromStdString(item ? item->shortDesc : std::string()));
     text->setObjectName("shortDesc");
+    // The NWS's short texts run to about 45 characters, three times a card's width: they wrap
+    // onto up to three lines, and the tool tip holds the whole text whatever the card shows.
+    text->setWordWrap(true);
+    text->setToolTip(text->text());
 
     QWidget* row = new QWidget;
     QHBoxLayout* rowLayout = new QHBoxLayout;
+    rowLayout->setContentsMargins(0, 0, 0, 0);
     QLabel* hiLo = new QLabel(QString::fromStdString(item ? item->hiLoLabel : std::string()) + ":");
     hiLo->setObjectName("hiLoLabel");
     hiLo->setMaximumWidth(20);

@@ -127,7 +127,11 @@ LocationPage::LocationPage(QWidget* parent)
     layout->addRow("If this is not your county, choose your county", countyBox);
     layout->addRow(new QLabel());
     auto* saveRow = new QHBoxLayout();
-    saveRow->addWidget(statusLabel, 0);
+    // The status line takes the room left of the button and wraps there, so that no text it
+    // shows moves "Save Location" or pushes it against the edge.
+    statusLabel->setWordWrap(true);
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    saveRow->addWidget(statusLabel, 1);
     saveRow->addWidget(saveButton, 0);
     layout->addRow(saveRow);
     findButton->setDefault(true);

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,7 @@
 namespace {
 
 struct UpdateAnswer {
+    bool failed = false;
     bool newer = false;
     float latestVersion = 0.0f;
 };
@@ -66,12 +68,15 @@ UpdatePage::UpdatePage(QWidget* parent)
     QThread* check = QThread::create([answer] {
         QString error;
         answer->newer = UpdateChecker::instance().checkForUpdate(error, answer->latestVersion);
+        // An unreadable version file leaves no error but no usable version either.
+        answer->failed = !error.isEmpty() || !std::isfinite(answer->latestVersion) ||
+                         answer->latestVersion <= 0.0f;
         if (!error.isEmpty()) {
             vpcore::Logger::Instance().log("ERROR", error.toStdString());
         }
     });
     connect(check, &QThread::finished, this,
-            [this, answer] { showUpdate(answer->newer, answer->latestVersion); });
+            [this, answer] { showUpdate(answer->failed, answer->newer, answer->latestVersion); });
     connect(check, &QThread::finished, check, [check] {
         auto& checks = runningChecks();
         checks.erase(std::remove(checks.begin(), checks.end(), check), checks.end());
@@ -85,8 +90,12 @@ QString UpdatePage::title() const {
     return pageName();
 }
 
-void UpdatePage::showUpdate(bool newer, float latestVersion) {
+void UpdatePage::showUpdate(bool failed, bool newer, float latestVersion) {
     checking = false;
+    if (failed) {
+        messageLabel->setText("Unable to check for update.");
+        return;
+    }
     if (!newer) {
         return;
     }

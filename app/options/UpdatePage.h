@@ -1,7 +1,8 @@
 // The options page that says whether the home site publishes a newer version and links to
 // its download. The check runs once, when the dialog is built, on a thread of its own so
 // that a dead network (10 s time-out) never freezes the dialog; the page shows "no update"
-// until the answer says otherwise. GUI thread only, but for that check.
+// until the answer says otherwise, and says so when the check failed. GUI thread only, but
+// for that check.
 #pragma once
 
 #include "options/OptionsPageBase.h"
@@ -27,8 +28,9 @@ private slots:
     void onUpdateLinkClicked(VPLinkLabel* link);
 
 private:
-    // Shows the answer of the check: the download label and link when a newer version exists.
-    void showUpdate(bool newer, float latestVersion);
+    // Shows the answer of the check: the download label and link when a newer version exists;
+    // a failed check (no answer, an error, a version that is not a number) says so.
+    void showUpdate(bool failed, bool newer, float latestVersion);
 
     QFormLayout* layout;
     QLabel* messageLabel;

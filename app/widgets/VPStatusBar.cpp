@@ -24,6 +24,7 @@ bool VPStatusBar::event(QEvent* e) {
             VPMessageBox::information(this, QCoreApplication::applicationName(), text);
         } else {
             showMessage(text, 5000);
+            showingProgress = false;
         }
         return true;
     }
@@ -32,10 +33,14 @@ bool VPStatusBar::event(QEvent* e) {
         if (info.state == 1) {
             progressBar->setRange(0, 0);
             showMessage(QString::fromStdString(info.description), 0);
+            showingProgress = true;
         } else if (info.state == 0) {
             progressBar->setRange(-1, -1);
             progressBar->reset();
-            clearMessage();
+            if (showingProgress) {
+                clearMessage();
+            }
+            showingProgress = false;
         }
     }
     return QStatusBar::event(e);

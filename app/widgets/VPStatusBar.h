@@ -18,4 +18,8 @@ protected:
 
 private:
     QProgressBar* progressBar;  // a child of the bar
+    // True while the message shown is the running task's description: only that one is
+    // cleared when the progress ends. A task's failure message arrives before its end of
+    // progress and keeps its five seconds.
+    bool showingProgress = false;
 };

@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Takes the README's screenshot of the main window with the fixture NWS's data.
+"""Takes the README's screenshots with the fixture NWS's data.
 
 Runs, each on its own: a virtual X screen of exactly the window's size (Xvfb, whose screen is
 kept in a file in XWD form), the fixture NWS on a free port, and the program with a fresh
 profile whose current location is Austin, TX (78701). Once the program has logged that it is
-ready and the screen has settled, the screen is written as a PNG.
+ready and the screen has settled, the screen is written as main-window.png; then a click on
+the alert indicator opens the alert page (alert-page.png), and a click on the banner opens the
+options dialog, shown on its Alerts page (options-dialog.png). Clicks go through the X server's
+XTEST extension (libXtst, which Xvfb has).
 
-Usage: tools/screenshot/take_screenshot.py [build folder] [output.png]
-       (defaults: build, docs/main-window.png). Needs Xvfb (package xvfb) and a built tree.
+Usage: tools/screenshot/take_screenshot.py [build folder] [output folder]
+       (defaults: build, docs). Needs Xvfb (package xvfb) and a built tree.
 Python 3 standard library only.
 """
+import ctypes
 import os
 import struct
 import subprocess
@@ -61,6 +65,79 @@ def write_png(path, width, height, rows):
         out.write(png)
 
 
+# Where to click, on the 800x650 screen the window fills.
+ALERT_INDICATOR = (566, 221)
+BANNER = (210, 22)
+# The options dialog (600x500) is centred on the main window; its page list's "Alerts" item.
+ALERTS_ITEM = (150, 182)
+
+
+class Pointer:
+    """Moves the pointer and clicks the left button on one X display, through XTEST."""
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.xtst = ctypes.CDLL("libXtst.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        for function in (self.x11.XFlush, self.x11.XCloseDisplay):
+            function.argtypes = [ctypes.c_void_p]
+        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                                   ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                   ctypes.c_ulong]
+        self.display = self.x11.XOpenDisplay(display.encode())
+        if not self.display:
+            raise RuntimeError("cannot open display %s" % display)
+
+    def click(self, point):
+        self.xtst.XTestFakeMotionEvent(self.display, -1, point[0], point[1], 0)
+        self.x11.XFlush(self.display)
+        time.sleep(0.3)
+        for pressed in (1, 0):
+            self.xtst.XTestFakeButtonEvent(self.display, 1, pressed, 0)
+            self.x11.XFlush(self.display)
+            time.sleep(0.1)
+
+    def park(self):
+        """Out of the way of everything, so that nothing shows a hover look."""
+        self.xtst.XTestFakeMotionEvent(self.display, -1, 799, 440, 0)
+        self.x11.XFlush(self.display)
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
+
+
+def settled_screen(screen_file, keep_blink=False):
+    """The screen once two reads a second apart agree."""
+    previous = None
+    for _ in range(30):
+        time.sleep(1.0)
+        with open(screen_file, "rb") as f:
+            current = f.read()
+        if current == previous:
+            break
+        previous = current
+    if keep_blink:
+        # A new alert blinks (600 ms on, 600 ms off): of a few more frames, keep one that
+        # shows what the settled frame lacks, if any.
+        for _ in range(8):
+            time.sleep(0.25)
+            with open(screen_file, "rb") as f:
+                frame = f.read()
+            if frame != current:
+                current = frame
+                break
+    return current
+
+
+def save_screen(data, output):
+    width, height, rows = read_xwd(data)
+    os.makedirs(os.path.dirname(output), exist_ok=True)
+    write_png(output, width, height, rows)
+    print("wrote %s (%dx%d)" % (output, width, height))
+
+
 def wait_for_line(stream, needle, timeout):
     deadline = time.time() + timeout
     seen = []
@@ -77,7 +154,7 @@ def wait_for_line(stream, needle, timeout):
 
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
-    output = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "docs/main-window.png")
+    folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "docs")
     program = os.path.join(build, "app", "Ombrix")
     fixture = os.path.join(build, "tests", "tools", "fixture_nws")
     for path in (program, fixture):
@@ -114,29 +191,22 @@ def main():
         processes.append(app)
         wait_for_line(app.stdout, "Alert Update> completed", 60)
 
-        # The screen has settled when two reads a second apart agree.
         screen_file = os.path.join(work, "Xvfb_screen0")
-        previous = None
-        for _ in range(20):
-            time.sleep(1.0)
-            with open(screen_file, "rb") as f:
-                current = f.read()
-            if current == previous:
-                break
-            previous = current
-        # A new alert blinks (600 ms on, 600 ms off): of a few more frames, keep one that shows
-        # what the settled frame lacks, if any.
-        for _ in range(8):
-            time.sleep(0.25)
-            with open(screen_file, "rb") as f:
-                frame = f.read()
-            if frame != current:
-                current = frame
-                break
-        width, height, rows = read_xwd(current)
-        os.makedirs(os.path.dirname(output), exist_ok=True)
-        write_png(output, width, height, rows)
-        print("wrote %s (%dx%d)" % (output, width, height))
+        pointer = Pointer(display)
+        try:
+            pointer.park()
+            save_screen(settled_screen(screen_file, keep_blink=True),
+                        os.path.join(folder, "main-window.png"))
+            pointer.click(ALERT_INDICATOR)
+            pointer.park()
+            save_screen(settled_screen(screen_file), os.path.join(folder, "alert-page.png"))
+            pointer.click(BANNER)
+            time.sleep(2.0)
+            pointer.click(ALERTS_ITEM)
+            pointer.park()
+            save_screen(settled_screen(screen_file), os.path.join(folder, "options-dialog.png"))
+        finally:
+            pointer.close()
     finally:
         for process in reversed(processes):
             process.terminate()

@@ -3,7 +3,9 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
+#include <string>
 
 #include "AlertDetailsPanel.h"
 #include "AlertFeedFixture.h"
@@ -51,6 +53,65 @@ TEST(AlertGLTextAreaTest, RevealTypesOutWhatIsNew) {
     steps(5);
     EXPECT_EQ(area.shownText(), "Wind Chill");
     EXPECT_EQ(area.text(), "Wind Chill");
+}
+
+// Every line drawn fits the columns shown, and the words are those of the text.
+void expectDrawnToFit(const AlertGLTextArea& area, int shownWidth) {
+    const std::string drawn = area.drawnText();
+    std::size_t start = 0;
+    while (start < drawn.size()) {
+        std::size_t end = drawn.find('\n', start);
+        end = end == std::string::npos ? drawn.size() : end;
+        // The bitmap font of the text area advances 8 pixels a character.
+        EXPECT_LE(static_cast<int>(end - start) * 8, shownWidth)
+            << drawn.substr(start, end - start);
+        start = end + 1;
+    }
+    const auto letters = [](std::string text) {
+        text.erase(
+            std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+            text.end());
+        return text;
+    };
+    EXPECT_EQ(letters(drawn), letters(area.shownText()));
+}
+
+TEST(AlertGLTextAreaTest, LinesBreakToTheWidthTheScrollAreaShows) {
+    // A line of 83 characters, as the alert texts can have, and a word longer than a line.
+    const std::string text =
+        "...A WINTER STORM WARNING REMAINS IN EFFECT BEHIND A COLD FRONT UNTIL 6 PM FRIDAY...\n"
+        "SEE http://forecast.example.gov/a/very/long/address/that/cannot/break/anywhere/at/all\n"
+        "SHORT LINE\n";
+    for (int shownWidth : {596, 300, 150}) {
+        SCOPED_TRACE(shownWidth);
+        QScrollArea scroll;
+        scroll.setFrameShape(QFrame::NoFrame);
+        scroll.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll.resize(shownWidth, 200);
+        auto* area = new AlertGLTextArea(nullptr, "");
+        area->setMinimumSize(shownWidth + 100, 400);  // wider than shown, as when expanded
+        scroll.setWidget(area);
+        scroll.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&scroll));
+        EXPECT_EQ(area->shownColumns(), shownWidth / 8);
+
+        area->setText(text, true);
+        for (int step = 0; step < 40; ++step) {
+            area->animationStep();
+        }
+        expectDrawnToFit(*area, shownWidth);  // part way through the typing
+        for (std::size_t step = 0; step < text.size(); ++step) {
+            area->animationStep();
+        }
+        ASSERT_EQ(area->shownText(), text);
+        expectDrawnToFit(*area, shownWidth);
+        EXPECT_NE(area->drawnText().find("SHORT LINE\n"), std::string::npos);
+    }
+    // Outside a scroll area the widget's own width counts.
+    AlertGLTextArea alone(nullptr, "");
+    alone.resize(400, 100);
+    EXPECT_EQ(alone.shownColumns(), 50);
 }
 
 // Records how often an event fires, on whatever thread.
@@ -206,14 +267,17 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
     QTest::mouseClick(nextLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[1]));
     EXPECT_TRUE(list[1]->viewed);
-    // The middle position keeps the looks of the position before.
-    EXPECT_EQ(navigation(), std::make_pair(false, true));
+    // In the middle both ways are open.
+    EXPECT_EQ(navigation(), std::make_pair(true, true));
     QTest::mouseClick(nextLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[2]));
     EXPECT_EQ(navigation(), std::make_pair(true, false));
     QTest::mouseClick(previousLink, Qt::LeftButton);
     EXPECT_EQ(textArea->text(), withDetails(*list[1]));
-    EXPECT_EQ(navigation(), std::make_pair(true, false));
+    EXPECT_EQ(navigation(), std::make_pair(true, true));
+    QTest::mouseClick(previousLink, Qt::LeftButton);
+    EXPECT_EQ(textArea->text(), withDetails(*list[0]));
+    EXPECT_EQ(navigation(), std::make_pair(false, true));
 
     // Every show starts over at the first alert; seen before, it is drawn at once.
     (*window)->setCurrentPage(0);
@@ -223,6 +287,27 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
 
     QTest::mouseClick(closeLink, Qt::LeftButton);
     EXPECT_EQ(viewed->count, 1);
+}
+
+// Every position of a long list: a link is active exactly when an alert lies on its side.
+TEST_F(AlertDetailsPanelTest, ALongListCanBeWalkedBothWays) {
+    const int count = 180;
+    feed->serveEntries(count);
+    ASSERT_TRUE(feed->updateServed());
+    ASSERT_EQ(alerts().size(), static_cast<std::size_t>(count));
+
+    openPage();
+    EXPECT_EQ(navigation(), std::make_pair(false, true));
+    for (int index = 1; index < count; ++index) {
+        QTest::mouseClick(nextLink, Qt::LeftButton);
+        ASSERT_EQ(navigation(), std::make_pair(true, index < count - 1)) << "at " << index;
+    }
+    EXPECT_EQ(textArea->text(), withDetails(*alerts().back()));
+    for (int index = count - 2; index >= 0; --index) {
+        QTest::mouseClick(previousLink, Qt::LeftButton);
+        ASSERT_EQ(navigation(), std::make_pair(index > 0, true)) << "at " << index;
+    }
+    EXPECT_EQ(textArea->text(), withDetails(*alerts().front()));
 }
 
 TEST_F(AlertDetailsPanelTest, DetailsAreFetchedOnRequestAndShownUnderTheAlert) {

@@ -74,6 +74,42 @@ public:
         server.addRoute(FEED_PATH, testsupport::HttpTestServer::ok(document(name)));
     }
 
+    // A feed of count entries, the n-th titled "Alert <n>", each with its own id.
+    void serveEntries(int count) {
+        std::string text =
+            "<?xml version='1.0' encoding='UTF-8'?>\n"
+            "<feed xmlns='http://www.w3.org/2005/Atom'"
+            " xmlns:cap='urn:oasis:names:tc:emergency:cap:1.1'>\n"
+            "<id>http://" +
+            server.host() + "/cap/wwaatmget.php?x=MNZ060</id>\n";
+        for (int n = 1; n <= count; ++n) {
+            const std::string key = "MN" + std::to_string(1000 + n) + ".Statement";
+            const std::string address = "http://" + server.host() + "/cap/wwacapget.php?x=" + key;
+            text += "<entry><id>" + address + "</id><link href='" + address +
+                    "'/><updated>2026-12-10T05:40:00-06:00</updated>"
+                    "<published>2026-12-10T05:40:00-06:00</published>"
+                    "<title>Alert " +
+                    std::to_string(n) +
+                    "</title>"
+                    "<summary>STATEMENT " +
+                    std::to_string(n) +
+                    ".</summary>"
+                    "<cap:event>Special Weather Statement</cap:event>"
+                    "<cap:effective>2026-12-10T05:40:00-06:00</cap:effective>"
+                    "<cap:expires>2026-12-11T18:00:00-06:00</cap:expires></entry>\n";
+        }
+        text += "</feed>\n";
+        server.addRoute(FEED_PATH, testsupport::HttpTestServer::ok(text));
+    }
+
+    // One update of the model on a worker thread from what is served; true when it was read.
+    bool updateServed() {
+        bool result = false;
+        std::thread runner([this, &result] { result = model->performTask(); });
+        runner.join();
+        return result;
+    }
+
     // One update of the model on a worker thread; true when the feed was read.
     bool update(const std::string& name) {
         serve(name);

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QEnterEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <QTextEdit>
 #include <atomic>
 #include <chrono>
@@ -20,6 +25,7 @@
 #include "HttpTestServer.h"
 #include "Settings.h"
 #include "SoundPlayer.h"
+#include "Startup.h"
 #include "VPDataEvent.h"
 #include "weather/ForecastModel.h"
 #include "weather/ForecastProviderImpl.h"
@@ -178,6 +184,59 @@ TEST_F(ForecastPanelTest, CardsFromAFixtureForecastShowEachPeriod) {
     hover(cards[0]);
     EXPECT_EQ(textBox()->toPlainText(), "SNOW SHOWERS, mainly before midnight. Low around -3.");
     leave(cards[0]);
+}
+
+// The panel at its size in the main window, with the program's style sheet and short texts as
+// long as the NWS writes them: each card shows all of its text, and the row scrolls sideways
+// only.
+TEST_F(ForecastPanelTest, EveryCardShowsItsWholeTextAndOnlyTheScrollBarsNeeded) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    panel.resize(598, 400);
+    panel.show();
+    const char* const texts[] = {"Mostly Cloudy then Chance Showers",
+                                 "Gradual Clearing",
+                                 "Slight Chance Rain Showers then Mostly Sunny",
+                                 "Sunny",
+                                 "Chance Showers and Thunderstorms",
+                                 "Partly Cloudy",
+                                 "Patchy Freezing Fog then Mostly Cloudy"};
+    std::vector<ForecastItem_t*> items;
+    for (const char* text : texts) {
+        items.push_back(makeItem("Wednesday Night", "Words.", ForecastItem_t::CONDITION_SUNNY));
+        items.back()->shortDesc = text;
+        // The size of the NWS's forecast icons.
+        items.back()->icon = std::make_unique<QImage>(55, 58, QImage::Format_RGB32);
+        items.back()->icon->fill(Qt::blue);
+    }
+    showPeriods(items);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    apptest::drainEvents();
+
+    for (ForecastWidget* card : cardsOf(panel)) {
+        const QLabel* label = card->findChild<QLabel*>("shortDesc");
+        const QString text = label->text();
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_EQ(label->toolTip(), text);
+        // Every word fits on a line of the label, and every line fits in the card.
+        const QFontMetrics metrics(label->font());
+        for (const QString& word : text.split(' ')) {
+            EXPECT_LE(metrics.horizontalAdvance(word), label->contentsRect().width());
+        }
+        if (!label->wordWrap()) {
+            EXPECT_LE(metrics.horizontalAdvance(text), label->contentsRect().width());
+        }
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        EXPECT_LE(label->geometry().bottom(), card->height());
+        for (const QLabel* other : card->findChildren<QLabel*>()) {
+            EXPECT_LE(other->mapTo(card, QPoint(0, other->height())).y(), card->height())
+                << other->objectName().toStdString();
+        }
+    }
+    auto* scroll = panel.findChild<QScrollArea*>();
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+    EXPECT_LE(scroll->widget()->height(), scroll->viewport()->height());
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(ForecastPanelTest, HoverShowsTheWordedForecastInBlackAndLeavingClearsIt) {

@@ -16,10 +16,13 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "CurrentConditionsPanel.h"
 #include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
+#include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "VPStatusBar.h"
 #include "Vesparo.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
@@ -28,6 +31,7 @@
 #include "options/VesparoOptionsDialog.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "services/TaskScheduler.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -259,15 +263,23 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
     struct Case {
         const char* name;
         std::unique_ptr<HttpTestServer::Response> answer;  // null: no server at all
-        bool newer;
-        const char* logged;  // "" when no ERROR line is expected
+        const char* logged;                                // "" when no ERROR line is expected
+        const char* shown;                                 // the message once the answer is in
     };
-    Case cases[4] = {
-        {"2.0", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.0")), false, ""},
-        {"2.1", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("2.1\n")), true, ""},
-        {"empty", std::make_unique<HttpTestServer::Response>(HttpTestServer::ok("")), false,
-         "ERROR: Unable to check for update."},
-        {"no server", nullptr, false, "ERROR: "},
+    const char* const latest = "Latest version is installed. No updates available.";
+    const char* const failed = "Unable to check for update.";
+    const auto answer = [](HttpTestServer::Response response) {
+        return std::make_unique<HttpTestServer::Response>(std::move(response));
+    };
+    Case cases[] = {
+        {"2.0", answer(HttpTestServer::ok("2.0")), "", latest},
+        {"2.1", answer(HttpTestServer::ok("2.1\n")), "", "A new Ombrix version is available!"},
+        {"empty", answer(HttpTestServer::ok("")), "ERROR: Unable to check for update.", failed},
+        {"no server", nullptr, "ERROR: ", failed},
+        {"not found", answer(HttpTestServer::status(404, "<html>Not Found</html>")),
+         "ERROR: ", failed},
+        {"not a number", answer(HttpTestServer::ok("<html><body>Moved</body></html>")), "", failed},
+        {"not finite", answer(HttpTestServer::ok("inf")), "", failed},
     };
     QSettings().setValue("Ombrix", "2.0");
     for (Case& c : cases) {
@@ -286,11 +298,11 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
         auto* message = page.findChild<QLabel*>("updateMessage");
         EXPECT_EQ(message->text(), "Latest version is installed. No updates available.");
         ASSERT_TRUE(apptest::waitFor([&] { return !page.isCheckingForUpdate(); }));
-        EXPECT_EQ(message->text(), c.newer ? "A new Ombrix version is available!"
-                                           : "Latest version is installed. No updates available.");
+        EXPECT_EQ(message->text(), c.shown);
         auto* link = page.findChild<VPLinkLabel*>("downloadLink");
-        ASSERT_EQ(link != nullptr, c.newer);
-        if (c.newer) {
+        const bool offered = c.shown != latest && c.shown != failed;
+        ASSERT_EQ(link != nullptr, offered);
+        if (offered) {
             EXPECT_EQ(page.findChild<QLabel*>("downloadLabel")->text(),
                       "Click the link to download version 2.1");
             EXPECT_EQ(link->text(), "Ombrix 2.1");
@@ -367,6 +379,42 @@ TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
         EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "Austin, TX");
     }
     // The comfort level of the main window admits its property once per process.
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// The main window with a saved current location, here because it makes that location current
+// in the location service, which the other app tests must not inherit.
+TEST_F(OptionsDialogTest, AFailedHourlyUpdateStaysInTheMainWindowsStatusBar) {
+    QSettings().setValue("ALL_LOCATIONS",
+                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
+                                     "EWX", "Austin/San Antonio", "Austin, TX"});
+    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+    testsupport::LogCapture log;
+    {
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        ASSERT_NE(panel, nullptr);
+        const auto weather = [panel] {
+            return panel->findChild<QWidget*>("weatherValue")->findChild<VPLabel*>()->text();
+        };
+        ASSERT_TRUE(apptest::waitFor([&] { return weather() == "Mostly Cloudy"; }));
+
+        // The start-up test passed; from now on every observation fetch is answered 500.
+        for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+            server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
+                            HttpTestServer::status(500, "down"));
+        }
+        vpcore::TaskScheduler::instance().forceRun();
+        ASSERT_TRUE(apptest::waitFor(
+            [&] { return log.contains("task <Current Conditions Update> completed and failed"); }));
+        // The task's end of progress has been posted by now.
+        apptest::drainEvents();
+        EXPECT_EQ(window.statusBar()->currentMessage(), "Could not update current weather. ");
+        EXPECT_EQ(weather(), "Mostly Cloudy");
+    }
     vpcore::NotificationService::Instance().unRegisterPropertyIds(
         {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }

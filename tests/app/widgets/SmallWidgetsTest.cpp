@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <thread>
+#include <vector>
 
 #include "AppTestSupport.h"
 #include "LocationWidget.h"
@@ -128,6 +129,52 @@ TEST(VPStatusBarTest, ProgressShowsABusyIndicatorUntilItStops) {
     EXPECT_EQ(progress->maximum(), -1);
     EXPECT_EQ(progress->minimum(), -1);
     EXPECT_EQ(progress->value(), progress->minimum() - 1);
+}
+
+// A task that fails reports its message before its end of progress: the end of progress
+// clears only the task's own description, never a message that came after it.
+TEST(VPStatusBarTest, TheEndOfProgressLeavesAFailureMessageShown) {
+    struct Report {
+        bool progress;  // a progress report, else a passing message
+        const char* text;
+        int state;
+    };
+    const struct {
+        const char* name;
+        std::vector<Report> reports;
+        QString shown;
+    } cases[] = {
+        {"failure of a task without a busy indicator",
+         {{false, "Could not update current weather. ", 0}, {true, "", 0}},
+         "Could not update current weather. "},
+        {"failure while the busy indicator runs",
+         {{true, "Updating current conditions", 1},
+          {false, "Could not update current weather. ", 0},
+          {true, "", 0}},
+         "Could not update current weather. "},
+        {"a task that ends well", {{true, "Updating current conditions", 1}, {true, "", 0}}, ""},
+        {"a new task's description replaces an old message",
+         {{false, "Could not update current weather. ", 0},
+          {true, "Updating forecast", 1},
+          {true, "", 0}},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VPStatusBar bar(nullptr);
+        for (const Report& report : c.reports) {
+            if (report.progress) {
+                QCoreApplication::postEvent(
+                    &bar, new VPDataEventProgressInfo({report.text, report.state}));
+            } else {
+                QCoreApplication::postEvent(
+                    &bar, new VPDataEventStatusMessage({report.text, report.state}));
+            }
+        }
+        apptest::drainEvents();
+        EXPECT_EQ(bar.currentMessage(), c.shown);
+        EXPECT_EQ(bar.progressBarWidget()->maximum(), -1);
+    }
 }
 
 TEST(QPairListModelTest, RowsTextsAndValues) {
