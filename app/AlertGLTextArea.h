@@ -3,15 +3,16 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QOpenGLWidget>
 #include <memory>
 #include <string>
+
+#include "gauges/GLFrameWidget.h"
 
 namespace vpcore {
 class AnimationObject;
 }
 
-class AlertGLTextArea : public QOpenGLWidget {
+class AlertGLTextArea : public GLFrameWidget {
 public:
     static constexpr float STEP_MS = 20.0f;
 
@@ -37,7 +38,7 @@ public:
     const std::string& shownText() const { return shown; }
 
 protected:
-    void initializeGL() override;
+    void setUpGLState() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
 
