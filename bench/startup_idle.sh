@@ -9,6 +9,7 @@
 # Cases: none (no location yet), austin (two active alerts: the indicator and the tray icon
 # blink), denver (no alerts).
 # Usage: bench/startup_idle.sh [build folder] [idle seconds] [runs] [case ...]
+# With PERF_OUT=prefix set, the idle stretch is also recorded by perf, into prefix.<case>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -35,6 +36,18 @@ trap cleanup EXIT
 
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# On-CPU nanoseconds per thread ("tid name ns"), from the scheduler's own accounting: exact,
+# where the tick-based figures of /proc/PID/stat charge a whole tick to a thread that a timer
+# woke on it.
+threads_ns() {
+  for t in /proc/"$1"/task/*; do
+    echo "${t##*/} $(tr ' ' _ <"$t/comm") $(cut -d' ' -f1 "$t/schedstat")"
+  done 2>/dev/null
+}
+sum_ns() { awk '{s += $3} END {printf "%d", s}' "$1"; }
+ns_percent() {
+  awk -v n="$1" -v s="$idle" 'BEGIN { printf "%.3f", 100 * n / 1e9 / s }'
+}
 percent() {
   awk -v t="$1" -v hz="$ticks" -v s="$idle" 'BEGIN { printf "%.2f", 100 * t / hz / s }'
 }
@@ -122,9 +135,23 @@ run_case() {
   local before xbefore after xafter
   before=$(cpu "$pid")
   xbefore=$(cpu "$xserver")
-  sleep "$idle"
+  threads_ns "$pid" >"$work/threads.before"
+  threads_ns "$xserver" >"$work/x.before"
+  if [ -n "${PERF_OUT:-}" ]; then
+    perf record -q -F 1999 --call-graph dwarf -p "$pid" -o "$PERF_OUT.$name" -- sleep "$idle" >/dev/null 2>&1
+  else
+    sleep "$idle"
+  fi
   after=$(cpu "$pid")
   xafter=$(cpu "$xserver")
+  threads_ns "$pid" >"$work/threads.after"
+  threads_ns "$xserver" >"$work/x.after"
+  local exact xexact busiest
+  exact=$(ns_percent $(($(sum_ns "$work/threads.after") - $(sum_ns "$work/threads.before"))))
+  xexact=$(ns_percent $(($(sum_ns "$work/x.after") - $(sum_ns "$work/x.before"))))
+  # The threads that used most, in milliseconds over the idle stretch.
+  busiest=$(awk 'NR == FNR {b[$1] = $3; next} {printf "%s:%.1f\n", $2, ($3 - b[$1]) / 1e6}' \
+    "$work/threads.before" "$work/threads.after" | sort -t: -k2 -rn | head -4 | tr '\n' ' ')
   local rss peak threads
   rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
   peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
@@ -133,17 +160,20 @@ run_case() {
   kill -TERM "$pid"
   local status=0
   wait "$pid" || status=$?
-  printf '%-7s %9s %11s %9s %9s %7s %7s %7s %6s %5s\n' "$name" "$shown" "$first" \
-    "$(percent $((after - before)))" "$(percent $((xafter - xbefore)))" "$((rss / 1024))" \
+  printf '%-7s %9s %11s %9s %9s %9s %9s %7s %7s %7s %6s %5s\n' "$name" "$shown" "$first" \
+    "$exact" "$(percent $((after - before)))" "$xexact" "$(percent $((xafter - xbefore)))" \
+    "$((rss / 1024))" \
     "$((peak / 1024))" "$threads" "$status" "$(grep -c '^GET' "$work/fixture.out")"
+  echo "        busiest threads (ms): $busiest"
   cleanup
 }
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); idle ${idle} s"
 echo "targets: shown < 500 ms, values < 1000 ms after init, CPU < 0.1 % with alerts, < 0.05 %" \
   "without, RSS <= 140 MB"
-printf '%-7s %9s %11s %9s %9s %7s %7s %7s %6s %5s\n' case "shown ms" "values ms" "CPU %" \
-  "X CPU %" "RSS MB" "peak" threads exit GETs
+# CPU: exact (scheduler) and tick-based (/proc/PID/stat), in % of one core.
+printf '%-7s %9s %11s %9s %9s %9s %9s %7s %7s %7s %6s %5s\n' case "shown ms" "values ms" \
+  "CPU %" "ticks %" "X CPU %" "X ticks" "RSS MB" "peak" threads exit GETs
 for ((r = 0; r < runs; ++r)); do
   for name in "${cases[@]}"; do run_case "$name"; done
 done

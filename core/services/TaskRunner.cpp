@@ -9,7 +9,7 @@ namespace TaskSchedulerFriend {
 
 namespace {
 // Enqueue and stop wake the runner; the deadline only bounds a wait that nothing cut short.
-constexpr std::chrono::milliseconds IDLE_WAIT(1000);
+constexpr std::chrono::milliseconds IDLE_WAIT(60000);
 }  // namespace
 
 void TaskRunner::requestStop() {
