@@ -44,7 +44,10 @@ threads_ns() {
     echo "${t##*/} $(tr ' ' _ <"$t/comm") $(cut -d' ' -f1 "$t/schedstat")"
   done 2>/dev/null
 }
-sum_ns() { awk '{s += $3} END {printf "%d", s}' "$1"; }
+# Nanoseconds used between two thread lists by the threads in both.
+used_ns() {
+  awk 'NR == FNR {b[$1] = $3; next} ($1 in b) {s += $3 - b[$1]} END {printf "%d", s}' "$1" "$2"
+}
 ns_percent() {
   awk -v n="$1" -v s="$idle" 'BEGIN { printf "%.3f", 100 * n / 1e9 / s }'
 }
@@ -147,10 +150,10 @@ run_case() {
   threads_ns "$pid" >"$work/threads.after"
   threads_ns "$xserver" >"$work/x.after"
   local exact xexact busiest
-  exact=$(ns_percent $(($(sum_ns "$work/threads.after") - $(sum_ns "$work/threads.before"))))
-  xexact=$(ns_percent $(($(sum_ns "$work/x.after") - $(sum_ns "$work/x.before"))))
+  exact=$(ns_percent "$(used_ns "$work/threads.before" "$work/threads.after")")
+  xexact=$(ns_percent "$(used_ns "$work/x.before" "$work/x.after")")
   # The threads that used most, in milliseconds over the idle stretch.
-  busiest=$(awk 'NR == FNR {b[$1] = $3; next} {printf "%s:%.1f\n", $2, ($3 - b[$1]) / 1e6}' \
+  busiest=$(awk 'NR == FNR {b[$1] = $3; next} ($1 in b) {printf "%s:%.1f\n", $2, ($3 - b[$1]) / 1e6}' \
     "$work/threads.before" "$work/threads.after" | sort -t: -k2 -rn | head -4 | tr '\n' ' ')
   local rss peak threads
   rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
