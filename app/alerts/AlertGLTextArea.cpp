@@ -22,7 +22,7 @@ const int GLYPH_ADVANCE = 8;
 }  // namespace
 
 AlertGLTextArea::AlertGLTextArea(QWidget* parent, const std::string& text)
-    : QOpenGLWidget(parent), fullText(text) {
+    : GLFrameWidget(parent), fullText(text) {
     // The steps are counted here rather than by the animation object, which drops the part
     // of a frame that does not make a whole step.
     animation = std::make_unique<vpcore::AnimationObject>(
@@ -149,7 +149,7 @@ void AlertGLTextArea::repaintStep() {
     repaint();
 }
 
-void AlertGLTextArea::initializeGL() {
+void AlertGLTextArea::setUpGLState() {
     glShadeModel(GL_SMOOTH);
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);

@@ -3,16 +3,17 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QOpenGLWidget>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "gauges/GLFrameWidget.h"
 
 namespace vpcore {
 class AnimationObject;
 }
 
-class AlertGLTextArea : public QOpenGLWidget {
+class AlertGLTextArea : public GLFrameWidget {
 public:
     static constexpr float STEP_MS = 20.0f;
 
@@ -42,7 +43,7 @@ public:
     int shownColumns() const;
 
 protected:
-    void initializeGL() override;
+    void setUpGLState() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QTimerEvent>
 
 #include "PageSwitcher.h"
@@ -91,6 +92,47 @@ void AlertWidget::timerEvent(QTimerEvent* e) {
         return;
     }
     label->setText(label->text().isEmpty() ? QString(NEW_ALERT_TEXT) : QString());
+    if (label->text().isEmpty() && background.isNull()) {
+        snapshotBackground();
+    }
+}
+
+void AlertWidget::snapshotBackground() {
+    // Taken while the label is empty: the picture is then only what lies behind it.
+    QWidget* top = window();
+    const QPixmap shot = top->grab(QRect(mapTo(top, QPoint(0, 0)), size()));
+    if (shot.isNull() || shot.hasAlphaChannel()) {
+        return;
+    }
+    background = shot;
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+}
+
+void AlertWidget::dropBackground() {
+    if (background.isNull()) {
+        return;
+    }
+    background = QPixmap();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    update();
+}
+
+void AlertWidget::paintEvent(QPaintEvent* e) {
+    if (!background.isNull()) {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, background);
+    }
+    QWidget::paintEvent(e);
+}
+
+void AlertWidget::resizeEvent(QResizeEvent* e) {
+    dropBackground();
+    QWidget::resizeEvent(e);
+}
+
+void AlertWidget::moveEvent(QMoveEvent* e) {
+    dropBackground();
+    QWidget::moveEvent(e);
 }
 
 void AlertWidget::mouseReleaseEvent(QMouseEvent*) {
@@ -117,4 +159,5 @@ void AlertWidget::stopBlinking() {
         killTimer(blinkTimerId);
         blinkTimerId = 0;
     }
+    dropBackground();
 }

@@ -4,6 +4,7 @@
 // places it. Alert events may arrive on any thread; the label changes on the GUI thread only.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 #include <memory>
 
@@ -30,14 +31,23 @@ protected:
     void timerEvent(QTimerEvent* e) override;
     // Opens the alert details page while there are alerts to show.
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // While blinking: the snapshot of what lies behind, so that a blink step repaints only
+    // this widget and not the panel under it.
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     // Any thread: only posts the id to the widget.
     void handlePropertyChange(short propId, const int* const oldValue,
                               const int* const newValue) override;
     void stopBlinking();
+    // Takes the snapshot, or drops it (and repaints over the panel again).
+    void snapshotBackground();
+    void dropBackground();
 
     std::shared_ptr<vpcore::AlertModel> model;
     QLabel* label = nullptr;
     int blinkTimerId = 0;  // 0 when not blinking
+    QPixmap background;    // null when not taken
 };

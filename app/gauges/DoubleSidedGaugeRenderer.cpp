@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QSurfaceFormat>
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -97,17 +96,11 @@ DoubleSidedGaugeRenderer::Projection_t DoubleSidedGaugeRenderer::projectionFor(i
 
 DoubleSidedGaugeRenderer::DoubleSidedGaugeRenderer(QWidget* parent, IGaugeViewModel* front,
                                                    IGaugeViewModel* back)
-    : QOpenGLWidget(parent), frontModel(front), backModel(back) {
+    : GLFrameWidget(parent), frontModel(front), backModel(back) {
     if (frontModel == nullptr) {
         backModel.reset();
         throw std::invalid_argument("A gauge needs a front model.");
     }
-    // The drawing is fixed-function GL, which a core profile does not have.
-    QSurfaceFormat surfaceFormat = format();
-    surfaceFormat.setRenderableType(QSurfaceFormat::OpenGL);
-    surfaceFormat.setProfile(QSurfaceFormat::CompatibilityProfile);
-    surfaceFormat.setVersion(2, 1);
-    setFormat(surfaceFormat);
 
     animation = std::make_unique<AnimationObject>(
         kStepIntervalMs,
@@ -137,8 +130,7 @@ DoubleSidedGaugeRenderer::~DoubleSidedGaugeRenderer() {
     service.removePropertyChangeListener<std::string>(this, stringIds());
     service.removePropertyChangeListener<int>(this, intIds());
     stopAnimation();
-    if (textures[0] != 0 && context() != nullptr) {
-        makeCurrent();
+    if (textures[0] != 0 && makeCurrent()) {
         glDeleteTextures(3, textures);
         doneCurrent();
     }
@@ -160,7 +152,7 @@ void DoubleSidedGaugeRenderer::uploadTexture(const QImage& image, GLenum target,
     }
 }
 
-void DoubleSidedGaugeRenderer::initializeGL() {
+void DoubleSidedGaugeRenderer::setUpGLState() {
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
@@ -178,7 +170,9 @@ void DoubleSidedGaugeRenderer::initializeGL() {
     QOpenGLContext::currentContext()->functions()->glBlendFuncSeparate(
         GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
+}
 
+void DoubleSidedGaugeRenderer::initializeGL() {
     glGenTextures(3, textures);
 
     if (!background) {
@@ -426,7 +420,7 @@ bool DoubleSidedGaugeRenderer::event(QEvent* event) {
         }
         return true;
     }
-    return QOpenGLWidget::event(event);
+    return GLFrameWidget::event(event);
 }
 
 IGaugeViewModel* DoubleSidedGaugeRenderer::modelOf(int face) const {

@@ -1,10 +1,11 @@
-// One round gauge of the main window, drawn with fixed-function OpenGL: a front and a back
+// One round gauge of the main window, drawn with fixed-function OpenGL (through the shared
+// offscreen context of GLFrameWidget): a front and a back
 // face (two gauge view models, e.g. Fahrenheit and Celsius), turned over by a mouse press in
 // an animated flip. GUI thread only; the models are fed on the notifying thread, and the
 // widget repaints only while it flips or after a value it shows has changed.
 #pragma once
 
-#include <QOpenGLWidget>
+#include <qopengl.h>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -12,13 +13,14 @@
 #include "display/AnimationObject.h"
 #include "display/IGaugeViewModel.h"
 #include "display/Vector3D.h"
+#include "gauges/GLFrameWidget.h"
 #include "services/IPropertyChangeListener.h"
 
 class QEvent;
 class QImage;
 class QMouseEvent;
 
-class DoubleSidedGaugeRenderer : public QOpenGLWidget,
+class DoubleSidedGaugeRenderer : public GLFrameWidget,
                                  private vpcore::IPropertyChangeListener<float>,
                                  private vpcore::IPropertyChangeListener<std::string>,
                                  private vpcore::IPropertyChangeListener<int> {
@@ -52,6 +54,7 @@ public:
 
 protected:
     void initializeGL() override;
+    void setUpGLState() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -98,8 +101,7 @@ private:
     std::unique_ptr<vpcore::AnimationObject> animation;
 
     bool animating = false;  // the animation object is registered with the manager
-    // The front model's background in GL format, kept for a context that is created again
-    // (a new top-level window); the model hands it out only once.
+    // The front model's background in GL format; the model hands it out only once.
     std::unique_ptr<QImage> background;
     FaceState_t painted[2];  // what the last frame drew, per face
     // Gathers the burst of values of one update, and lets the models that hear the same

@@ -90,7 +90,12 @@ void VesparoTray::onActiveChanged(bool frontActive) {
 }
 
 void VesparoTray::drawIcon() {
-    setIcon(QIcon(renderIcon(iconText, backgroundColor)));
+    if (cachedText != iconText || cachedIcons[0].isNull()) {
+        cachedText = iconText;
+        cachedIcons[0] = QIcon(renderIcon(iconText, Qt::white));
+        cachedIcons[1] = QIcon(renderIcon(iconText, Qt::red));
+    }
+    setIcon(cachedIcons[backgroundColor == Qt::white ? 0 : 1]);
 }
 
 QFont VesparoTray::iconFont(const QString& text) {

@@ -5,6 +5,7 @@
 // on the GUI thread; the gauge models and the notification service call it on worker threads.
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -53,6 +54,9 @@ private:
     QString iconText = "NA";
     Qt::GlobalColor backgroundColor = Qt::white;
     int blinkTimerId = 0;
+    // The icon of iconText on white and on red: a blink only swaps them.
+    QString cachedText;
+    QIcon cachedIcons[2];
 };
 
 // The whole degrees the tray shows: "73" for 72.5, "-3" for -2.5, "0" for 0.

@@ -1,21 +1,29 @@
 #include "services/TaskRunner.h"
 
+#include <chrono>
+
 #include "services/TaskScheduler.h"
 
 namespace vpcore {
 namespace TaskSchedulerFriend {
 
 namespace {
-const int POLL_INTERVAL_MS = 30;
+// Enqueue and stop wake the runner; the deadline only bounds a wait that nothing cut short.
+constexpr std::chrono::milliseconds IDLE_WAIT(60000);
+}  // namespace
+
+void TaskRunner::requestStop() {
+    StoppableThread::requestStop();
+    scheduler->wakeRunner();
 }
 
 void TaskRunner::run() {
     while (keepRunning()) {
-        IScheduledTask* task = scheduler->dequeue();
+        IScheduledTask* task =
+            scheduler->dequeueWaiting(IDLE_WAIT, [this] { return !keepRunning(); });
         if (task != nullptr) {
             scheduler->executeTask(task);
         }
-        pause(POLL_INTERVAL_MS);
     }
 }
 

@@ -1,5 +1,6 @@
-// The scheduler's runner thread: takes the next task from the ready queue, executes it, and
-// looks again 30 ms later. Owned by TaskScheduler from startScheduler to shutdown.
+// The scheduler's runner thread: takes the next task from the ready queue and executes it,
+// and otherwise sleeps until a task is queued or a stop is requested. Owned by TaskScheduler
+// from startScheduler to shutdown.
 #pragma once
 
 #include "services/StoppableThread.h"
@@ -10,6 +11,9 @@ namespace TaskSchedulerFriend {
 class TaskRunner : public StoppableThread {
 public:
     using StoppableThread::StoppableThread;
+
+    // Ends the loop after the current task, and wakes the runner if it waits for one.
+    void requestStop();
 
 protected:
     void run() override;

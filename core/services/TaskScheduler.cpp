@@ -310,10 +310,14 @@ void TaskScheduler::deletePendingOneShotTasks() {
 }
 
 void TaskScheduler::enqueue(IScheduledTask* task) {
-    std::lock_guard<std::mutex> lock(queueLock);
-    if (std::find(readyQueue.begin(), readyQueue.end(), task) == readyQueue.end()) {
+    {
+        std::lock_guard<std::mutex> lock(queueLock);
+        if (std::find(readyQueue.begin(), readyQueue.end(), task) != readyQueue.end()) {
+            return;
+        }
         readyQueue.push_back(task);
     }
+    queueFilled.notify_all();
 }
 
 IScheduledTask* TaskScheduler::dequeue() {
@@ -325,6 +329,26 @@ IScheduledTask* TaskScheduler::dequeue() {
     readyQueue.pop_front();
     task->setState(IScheduledTask::STATE_EXECUTING);
     return task;
+}
+
+IScheduledTask* TaskScheduler::dequeueWaiting(std::chrono::milliseconds timeout,
+                                              const std::function<bool()>& stopping) {
+    std::unique_lock<std::mutex> lock(queueLock);
+    if (!queueFilled.wait_for(lock, timeout, [&] { return !readyQueue.empty() || stopping(); }) ||
+        readyQueue.empty()) {
+        return nullptr;
+    }
+    IScheduledTask* task = readyQueue.front();
+    readyQueue.pop_front();
+    task->setState(IScheduledTask::STATE_EXECUTING);
+    return task;
+}
+
+void TaskScheduler::wakeRunner() {
+    // Taken and left before the notification, so that a runner between its look at the
+    // stop flag and its wait cannot miss it.
+    { std::lock_guard<std::mutex> lock(queueLock); }
+    queueFilled.notify_all();
 }
 
 void TaskScheduler::performScheduling() {

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QTime>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -100,6 +102,12 @@ private:
     // Marks the task it returns as executing, so that removeTask never sees a task that has
     // left the queue but has not started yet.
     IScheduledTask* dequeue();
+    // The runner's wait for work: the next task as dequeue gives it, or null once stopping()
+    // holds or timeout passes with the queue still empty.
+    IScheduledTask* dequeueWaiting(std::chrono::milliseconds timeout,
+                                   const std::function<bool()>& stopping);
+    // Makes a runner waiting in dequeueWaiting look at stopping() again.
+    void wakeRunner();
     void performScheduling();
     void executeTask(IScheduledTask* task);
     Task_t* findTaskPtr(IScheduledTask* task);
@@ -115,6 +123,7 @@ private:
     // Lock order: schedule, retry, queue; one-shot, queue. No lock is held while a task runs
     // or while shutdown waits for the threads.
     std::mutex queueLock;
+    std::condition_variable queueFilled;  // with queueLock: a task was queued, or stop
     std::mutex scheduleLock;
     std::mutex retryLock;
     std::mutex statisticsLock;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -672,4 +673,51 @@ TEST_F(SchedulerThreadsTest, RemovedTaskIsTakenOutOfTheQueueAndTheRetryMap) {
     runQueuedTasks();
     EXPECT_EQ(capture.count("executing task <Queued Behind>"), 0);
     EXPECT_EQ(capture.count("executing task <Failing Hourly>"), 1);
+}
+
+TEST_F(SchedulerThreadsTest, AnIdleRunnerWakesForEachQueuedTaskInOrderAndStopsWhileWaiting) {
+    scheduler().startScheduler();
+    runQueuedTasks();
+    // Producers on several threads while the runner sleeps on an empty queue: every task
+    // runs, each producer's in the order it queued them.
+    constexpr int kProducers = 3;
+    constexpr int kTasksEach = 20;
+    std::mutex orderLock;
+    std::vector<int> order;
+    std::vector<RecordingTask*> tasks;
+    for (int i = 0; i < kProducers * kTasksEach; ++i) {
+        RecordingTask* task = makeTask("Woken Task " + std::to_string(i));
+        task->setBody([&, i] {
+            std::lock_guard<std::mutex> lock(orderLock);
+            order.push_back(i);
+            return true;
+        });
+        tasks.push_back(task);
+    }
+    std::vector<std::thread> producers;
+    for (int p = 0; p < kProducers; ++p) {
+        producers.emplace_back([&, p] {
+            for (int k = 0; k < kTasksEach; ++k) {
+                scheduler().scheduleAtInterval(tasks[p * kTasksEach + k], 600, true);
+            }
+        });
+    }
+    for (std::thread& producer : producers) {
+        producer.join();
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard<std::mutex> lock(orderLock);
+        return order.size() == tasks.size();
+    }));
+    for (int p = 0; p < kProducers; ++p) {
+        std::vector<int> mine;
+        for (int i : order) {
+            if (i / kTasksEach == p) {
+                mine.push_back(i);
+            }
+        }
+        EXPECT_TRUE(std::is_sorted(mine.begin(), mine.end())) << "producer " << p;
+    }
+    // Stopping an idle runner does not wait for a task to come.
+    runOrDie([] { TaskScheduler::instance().shutdown(); }, 3000, "shutdown of an idle runner");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QEvent>
 #include <QLabel>
 #include <QTest>
 #include <thread>
@@ -95,6 +96,51 @@ TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     EXPECT_TRUE(label->styleSheet().contains("color: white"));
     click();
     EXPECT_EQ(currentPage(), 0);
+}
+
+// Counts the paint events of the widget it watches.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+TEST_F(AlertWidgetTest, ABlinkStepRepaintsTheIndicatorAloneOverASnapshotOfThePanel) {
+    PaintCounter panel;
+    widget->parentWidget()->installEventFilter(&panel);
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    EXPECT_TRUE(blinks());
+    ASSERT_TRUE(apptest::waitFor([&] { return text().isEmpty(); }, 3000));
+    apptest::drainEvents();
+    EXPECT_TRUE(widget->testAttribute(Qt::WA_OpaquePaintEvent));
+    // Hidden text shows the panel as it was behind it: no dark red left.
+    const QImage hidden = widget->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < hidden.height(); ++y) {
+        for (int x = 0; x < hidden.width(); ++x) {
+            const QColor c = hidden.pixelColor(x, y);
+            red += c.red() > 100 && c.green() < 40 && c.blue() < 40 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(red, 0);
+
+    const int before = panel.paints;
+    EXPECT_TRUE(blinks());
+    EXPECT_TRUE(blinks());
+    EXPECT_EQ(panel.paints, before);
+
+    // Steady again: drawn over the panel itself.
+    ASSERT_TRUE(feed->update("feed_no_alerts.xml"));
+    ASSERT_TRUE(apptest::waitFor([&] { return text() == "No weather alerts"; }));
+    EXPECT_FALSE(widget->testAttribute(Qt::WA_OpaquePaintEvent));
+    widget->parentWidget()->removeEventFilter(&panel);
 }
 
 TEST_F(AlertWidgetTest, ClickWhenTheModelHasNoAlertsAnyMoreResetsTheIndicator) {

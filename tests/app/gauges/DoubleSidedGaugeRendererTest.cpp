@@ -6,7 +6,9 @@
 #include <QColor>
 #include <QCursor>
 #include <QImage>
+#include <QLabel>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -455,6 +457,33 @@ TEST_F(DoubleSidedGaugeRendererTest, AnIdleGaugeRepaintsOnlyWhenAValueItShowsCha
     publish<float>(PROP_WIND_MPH, 0.0f, 12.0f);
     QTest::qWait(300);
     EXPECT_EQ(gauge->paints, before);
+}
+
+TEST_F(DoubleSidedGaugeRendererTest, ALabelChangingBesideTheGaugesDrawsNoGaugeFrame) {
+    QWidget window;
+    window.resize(400, 200);
+    auto* gauge = new CountingGauge(&window, new TempEngViewModel(), new TempMetricViewModel());
+    gauge->setGeometry(0, 20, kSize, kSize);
+    auto* label = new QLabel(QStringLiteral("New weather alert"), &window);
+    label->setGeometry(200, 20, 160, 20);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > 0; }));
+    // The window is no GL window: its other widgets repaint without the gauges.
+    ASSERT_NE(window.windowHandle(), nullptr);
+    EXPECT_EQ(window.windowHandle()->surfaceType(), QSurface::RasterSurface);
+    EXPECT_EQ(gauge->windowHandle(), nullptr) << "the gauge is no native window";
+    apptest::drainEvents();
+
+    const int before = gauge->paints;
+    for (int blink = 0; blink < 6; ++blink) {
+        label->setText(blink % 2 == 0 ? QString() : QStringLiteral("New weather alert"));
+        label->repaint();
+        apptest::drainEvents();
+    }
+    EXPECT_EQ(gauge->paints, before);
+    // Its picture is still there when it is asked for again.
+    EXPECT_FALSE(gauge->grabFramebuffer().isNull());
 }
 
 TEST_F(DoubleSidedGaugeRendererTest, TheMainWindowCarriesTemperatureWindAndPressureGauges) {

@@ -297,3 +297,23 @@ TEST_F(VesparoTrayModelsTest, ADestroyedTrayHearsNoMoreAlerts) {
 }
 
 }  // namespace
+
+TEST_F(VesparoTrayModelsTest, ABlinkSwapsTheTwoIconsOfTheTextWithoutDrawingThemAgain) {
+    notifyTemperature(vpcore::PROP_TEMP_F, 61.0f);
+    notifyEvents({vpcore::PROP_ALERTS_CHANGED});
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("61", Qt::red); }));
+    const qint64 red = tray->icon().cacheKey();
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("61", Qt::white); }));
+    const qint64 white = tray->icon().cacheKey();
+    EXPECT_NE(red, white);
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("61", Qt::red); }));
+    EXPECT_EQ(tray->icon().cacheKey(), red);
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("61", Qt::white); }));
+    EXPECT_EQ(tray->icon().cacheKey(), white);
+    // A new temperature makes new icons, and the blink goes on with them.
+    notifyTemperature(vpcore::PROP_TEMP_F, 62.0f);
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("62", Qt::red); }));
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("62", Qt::white); }));
+    EXPECT_NE(tray->icon().cacheKey(), white);
+    notifyEvents({vpcore::PROP_ALERTS_EXPIRED});
+}
