@@ -2,7 +2,12 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSettings>
 #include <QVBoxLayout>
+
+#include "Settings.h"
+#include "VPMessageBox.h"
+#include "services/Logger.h"
 
 OptionsPageBase::OptionsPageBase(const QString& name, QWidget* parent)
     : QWidget(parent, Qt::WindowFlags()), name(name) {}
@@ -27,6 +32,29 @@ void OptionsPageBase::setError(const QString& text) {
 
 void OptionsPageBase::clearError() {
     setError(QString());
+}
+
+bool OptionsPageBase::commitSettings(QSettings& settings, const QStringList& otherFailures) {
+    QStringList failures = otherFailures;
+    QString error;
+    const bool written = syncSettings(settings, error);
+    if (!written) {
+        failures.append(error +
+                        " The change is in effect until Ombrix exits, but it will be "
+                        "lost at the next start.");
+    }
+    if (failures.isEmpty()) {
+        shownWriteFailure.clear();
+        return true;
+    }
+    const QString text = failures.join("\n\n");
+    vpcore::Logger::Instance().log("ERROR", text.toStdString());
+    // Every later save of the page meets the same full disk; one box says it.
+    if (text != shownWriteFailure) {
+        shownWriteFailure = text;
+        VPMessageBox::information(this, QString(), text);
+    }
+    return written;
 }
 
 void OptionsPageBase::buildHeader() {
