@@ -43,16 +43,17 @@ bool OptionsPageBase::commitSettings(QSettings& settings, const QStringList& oth
                         " The change is in effect until Ombrix exits, but it will be "
                         "lost at the next start.");
     }
-    if (failures.isEmpty()) {
-        shownWriteFailure.clear();
-        return true;
+    QStringList untold;
+    for (const QString& failure : failures) {
+        vpcore::Logger::Instance().log("ERROR", failure.toStdString());
+        if (!toldWriteFailures.contains(failure)) {
+            untold.append(failure);
+        }
     }
-    const QString text = failures.join("\n\n");
-    vpcore::Logger::Instance().log("ERROR", text.toStdString());
     // Every later save of the page meets the same full disk; one box says it.
-    if (text != shownWriteFailure) {
-        shownWriteFailure = text;
-        VPMessageBox::information(this, QString(), text);
+    toldWriteFailures = failures;
+    if (!untold.isEmpty()) {
+        VPMessageBox::information(this, QString(), untold.join("\n\n"));
     }
     return written;
 }

@@ -43,14 +43,14 @@ protected:
 
     // Writes the page's settings to disk. When that, or one of the earlier writes named in
     // otherFailures, failed, an information box tells the user which file and why, and that
-    // the change holds only until the program exits; the same box is not shown again until a
-    // write of the page succeeds. False when the settings were not written.
+    // the change holds only until the program exits; a failure that the last save of the page
+    // told already is only logged. False when the settings were not written.
     bool commitSettings(QSettings& settings, const QStringList& otherFailures = {});
 
 private:
     QString name;
     QWidget* content = nullptr;
     QVBoxLayout* pageLayout = nullptr;
-    QLabel* errorLabel = nullptr;  // null until buildHeader
-    QString shownWriteFailure;     // the text of the last write failure box, until a success
+    QLabel* errorLabel = nullptr;   // null until buildHeader
+    QStringList toldWriteFailures;  // of the last save, told in a box already
 };
