@@ -230,11 +230,12 @@ TEST_F(GlobalPositionServiceTest, FailedCacheAppendIsToldToTheCallerAndLoggedOnc
     struct Case {
         const char* name;
         std::string folder;  // the application data path, "/" added
+        bool fullDisk;
         std::string reason;
     };
     const std::vector<Case> cases = {
-        {"full disk", dataDir.path(), "File too large"},
-        {"folder is a plain file", dataDir.writeFile("plain", ""), "Not a directory"},
+        {"full disk", dataDir.path(), true, "File too large"},
+        {"folder is a plain file", dataDir.writeFile("plain", ""), false, "Not a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -245,7 +246,7 @@ TEST_F(GlobalPositionServiceTest, FailedCacheAppendIsToldToTheCallerAndLoggedOnc
         std::string cacheError = "left from before";
         std::unique_ptr<Position> position;
         {
-            testsupport::FullDisk disk(c.reason == "File too large" ? kept.size() : RLIM_INFINITY);
+            testsupport::FullDisk disk(c.fullDisk ? kept.size() : RLIM_INFINITY);
             position = GlobalPositionService::lookupPosition("65804", cacheError);
         }
         ASSERT_TRUE(position);
