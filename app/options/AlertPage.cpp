@@ -71,4 +71,5 @@ void AlertPage::save() {
     settings.setValue("PLAY_ALERT_UNTIL_VIEWED",
                       untilViewedButton->isChecked() && soundCheckBox->isChecked());
     settings.setValue("PLAY_ALERT_INTERVAL_IN_MIN", intervalBox->value());
+    commitSettings(settings);
 }

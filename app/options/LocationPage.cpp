@@ -280,7 +280,15 @@ void LocationPage::addSearchedLocation() {
     std::unique_ptr<std::pair<float, float>> position;
     {
         Busy busy(this, "Looking up zip code " + zipEdit->text() + " ...");
-        position = vpcore::GlobalPositionService::lookupPosition(location.zipCode);
+        std::string cacheError;
+        position = vpcore::GlobalPositionService::lookupPosition(location.zipCode, cacheError);
+        if (!cacheError.empty()) {
+            // Told with the next save of the page, in the same box as the settings file.
+            pendingWriteFailures.append(
+                "Could not add to the zip code coordinates cache " +
+                QString::fromStdString(cacheError) +
+                ". The position will be looked up on the network again next time.");
+        }
     }
     if (!position) {
         // The lookup has logged why; the list stays as it was.
@@ -380,6 +388,10 @@ void LocationPage::save() {
         }
     }
     settings.setValue("ALL_LOCATIONS", strings);
+    // A full disk or a read-only folder: the location runs, and the user learns that it
+    // will be gone after a restart.
+    commitSettings(settings, pendingWriteFailures);
+    pendingWriteFailures.clear();
 }
 
 bool LocationPage::makeCurrent(const std::string& displayName, std::string& error) {

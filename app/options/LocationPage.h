@@ -4,6 +4,7 @@
 // choice under ALL_LOCATIONS and CURRENT_LOCATION. GUI thread only.
 #pragma once
 
+#include <QStringList>
 #include <string>
 
 #include "options/OptionsPageBase.h"
@@ -58,6 +59,7 @@ private:
     QPushButton* findButton;
     QPushButton* saveButton;
     QLabel* statusLabel;  // what a lookup the user waits for is doing, or why it failed
+    QStringList pendingWriteFailures;  // writes that failed since the last save, to be told
     bool adding = false;  // set while a new location is saved: chooser changes are ignored
     bool firstPaint = true;
 };

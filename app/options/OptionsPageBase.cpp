@@ -2,7 +2,12 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSettings>
 #include <QVBoxLayout>
+
+#include "Settings.h"
+#include "VPMessageBox.h"
+#include "services/Logger.h"
 
 OptionsPageBase::OptionsPageBase(const QString& name, QWidget* parent)
     : QWidget(parent, Qt::WindowFlags()), name(name) {
@@ -45,6 +50,30 @@ void OptionsPageBase::setError(const QString& text) {
 
 void OptionsPageBase::clearError() {
     setError(QString());
+}
+
+bool OptionsPageBase::commitSettings(QSettings& settings, const QStringList& otherFailures) {
+    QStringList failures = otherFailures;
+    QString error;
+    const bool written = syncSettings(settings, error);
+    if (!written) {
+        failures.append(error +
+                        " The change is in effect until Ombrix exits, but it will be "
+                        "lost at the next start.");
+    }
+    QStringList untold;
+    for (const QString& failure : failures) {
+        vpcore::Logger::Instance().log("ERROR", failure.toStdString());
+        if (!toldWriteFailures.contains(failure)) {
+            untold.append(failure);
+        }
+    }
+    // Every later save of the page meets the same full disk; one box says it.
+    toldWriteFailures = failures;
+    if (!untold.isEmpty()) {
+        VPMessageBox::information(this, QString(), untold.join("\n\n"));
+    }
+    return written;
 }
 
 void OptionsPageBase::buildHeader() {

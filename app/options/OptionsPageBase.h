@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
+class QSettings;
 class QVBoxLayout;
 
 class OptionsPageBase : public QWidget {
@@ -39,9 +41,16 @@ protected:
 
     const QString& pageName() const { return name; }
 
+    // Writes the page's settings to disk. When that, or one of the earlier writes named in
+    // otherFailures, failed, an information box tells the user which file and why, and that
+    // the change holds only until the program exits; a failure that the last save of the page
+    // told already is only logged. False when the settings were not written.
+    bool commitSettings(QSettings& settings, const QStringList& otherFailures = {});
+
 private:
     QString name;
     QWidget* content = nullptr;
     QVBoxLayout* pageLayout = nullptr;
-    QLabel* errorLabel = nullptr;  // null until buildHeader
+    QLabel* errorLabel = nullptr;   // null until buildHeader
+    QStringList toldWriteFailures;  // of the last save, told in a box already
 };

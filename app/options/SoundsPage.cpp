@@ -18,5 +18,7 @@ SoundsPage::SoundsPage(QWidget* parent)
 }
 
 void SoundsPage::save() {
-    QSettings().setValue("PLAY_SOUNDS", effectsCheckBox->isChecked());
+    QSettings settings;
+    settings.setValue("PLAY_SOUNDS", effectsCheckBox->isChecked());
+    commitSettings(settings);
 }

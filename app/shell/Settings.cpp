@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "services/Logger.h"
+
 namespace {
 
 // A key never written reads as this sentinel.
@@ -11,6 +13,13 @@ bool isUndefined(const QVariant& value) {
     return value.canConvert<QString>() && value.toString() == kUndefined;
 }
 
+void syncOrWarn(QSettings& settings) {
+    QString error;
+    if (!syncSettings(settings, error)) {
+        vpcore::Logger::Instance().log("WARN", error.toStdString());
+    }
+}
+
 }  // namespace
 
 QVariant getSetting(const QString& key) {
@@ -18,6 +27,8 @@ QVariant getSetting(const QString& key) {
     const QVariant value = settings.value(key, QVariant(QString(kUndefined)));
     if (isUndefined(value)) {
         storeSettingDefault(settings, key);
+        // The default is in effect even when it cannot be written.
+        syncOrWarn(settings);
         return settings.value(key, QVariant());
     }
     return value;
@@ -46,7 +57,26 @@ int readIntSetting(const QString& key) {
 }
 
 void setSetting(const QString& key, const QVariant& value) {
-    QSettings().setValue(key, value);
+    QSettings settings;
+    settings.setValue(key, value);
+    syncOrWarn(settings);
+}
+
+bool syncSettings(QSettings& settings, QString& error) {
+    settings.sync();
+    switch (settings.status()) {
+        case QSettings::NoError:
+            return true;
+        case QSettings::FormatError:
+            error = "The settings file " + settings.fileName() +
+                    " could not be written: it is not a settings file that can be read.";
+            return false;
+        case QSettings::AccessError:
+            break;
+    }
+    error = "The settings file " + settings.fileName() +
+            " could not be written: the disk is full or the folder is read-only.";
+    return false;
 }
 
 void toQString(const std::string& in, QString& out) {

@@ -29,7 +29,14 @@ T readSetting(const QString& key, bool& found) {
     return qvariant_cast<T>(value);
 }
 
+// Writes the value at once; a failed write is logged (WARN), the value stays in effect for
+// this run.
 void setSetting(const QString& key, const QVariant& value);
+
+// Writes the pending changes of settings to its file. False, with error naming the file and
+// the reason, when they did not reach it: the values stay in effect in this process (every
+// QSettings of the file sees them) but are lost when it exits.
+bool syncSettings(QSettings& settings, QString& error);
 
 // The converters the saved-locations list is marshalled with.
 void toQString(const std::string& in, QString& out);

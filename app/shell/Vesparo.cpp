@@ -277,7 +277,10 @@ std::string Vesparo::userDataDir() {
         QSettings::setDefaultFormat(QSettings::IniFormat);
         QSettings settings;
         settings.setValue("Ombrix", kVersion);
-        settings.sync();
+        QString error;
+        if (!syncSettings(settings, error)) {
+            vpcore::Logger::Instance().log("WARN", error.toStdString());
+        }
         folder = QFileInfo(settings.fileName()).absolutePath().toStdString() + "/";
         CrashHandler::prepare(folder);
     }

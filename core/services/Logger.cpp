@@ -1,5 +1,8 @@
 #include "services/Logger.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 
@@ -60,6 +63,13 @@ void Logger::writeToFile(const std::string& line) {
     if (static_cast<long long>(file->tellp()) >= static_cast<long long>(maxFileSize)) {
         std::cout << "Max log file size reached. Resetting file." << std::endl;
         file->close();
+        // The full file is kept as the one older generation, so the lines of the start-up
+        // survive the first reset; rename replaces an older one.
+        const std::string older = fileName + ".1";
+        if (std::rename(fileName.c_str(), older.c_str()) != 0) {
+            std::cout << "Could not keep the full logging file as " << older << ": "
+                      << std::strerror(errno) << std::endl;
+        }
         openFile();
         if (!file->is_open()) {
             return;

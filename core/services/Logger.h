@@ -1,5 +1,6 @@
 // The process-wide log: every line goes to standard output and, once a file name is set,
-// to that file, which is emptied when opened and again when it reaches its maximum size.
+// to that file, which is emptied when opened; when it reaches its maximum size it becomes
+// <file>.1 (replacing an older one) and a new file starts.
 // log() may be called from any thread.
 #pragma once
 

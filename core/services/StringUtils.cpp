@@ -85,5 +85,20 @@ std::string toLower(std::string text) {
     return text;
 }
 
+std::string quotedPrefix(const std::string& text, std::size_t maxLength) {
+    std::size_t length = std::min(text.size(), maxLength);
+    // Back off to the start of a UTF-8 sequence (continuation bytes are 10xxxxxx).
+    if (length < text.size()) {
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+    }
+    std::string quoted = text.substr(0, length);
+    if (length < text.size()) {
+        quoted += "...";
+    }
+    return quoted;
+}
+
 }  // namespace StringUtils
 }  // namespace vpcore

@@ -2,6 +2,7 @@
 // and the alert display texts. Stateless, callable from any thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,14 @@ VPCORE_EXPORT std::string trim(const std::string& text);
 
 // ASCII lower case; other bytes (UTF-8 sequences) are left alone.
 VPCORE_EXPORT std::string toLower(std::string text);
+
+// How much of a bad input line a log line quotes.
+constexpr std::size_t kQuotedPrefixLength = 200;
+
+// The text as a log line may quote it: at most maxLength bytes (never cutting a UTF-8
+// sequence), then "..." when something was left out.
+VPCORE_EXPORT std::string quotedPrefix(const std::string& text,
+                                       std::size_t maxLength = kQuotedPrefixLength);
 
 }  // namespace StringUtils
 }  // namespace vpcore

@@ -12,6 +12,9 @@ namespace vpcore {
 
 namespace {
 
+// How many alerts of a new or changed list are dumped into the log, one by one.
+constexpr std::size_t kMaxLoggedAlerts = 10;
+
 std::int64_t systemSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -120,10 +123,16 @@ void AlertModel::notifyAlertAvailable() {
             notifications.notify(PROP_ALERT_NEW);
         }
         logger.log("INFO", "New or changed alert(s) available:");
-        int number = 1;
-        for (const std::shared_ptr<Alert_t>& alert : alerts) {
-            logger.log("INFO", "Alert " + std::to_string(number++));
-            logger.log("INFO", alert->toString());
+        // A feed of thousands of entries would push everything else out of the log: the
+        // first few are dumped, the rest counted.
+        const std::size_t listed = std::min(alerts.size(), kMaxLoggedAlerts);
+        for (std::size_t number = 1; number <= listed; ++number) {
+            logger.log("INFO", "Alert " + std::to_string(number));
+            logger.log("INFO", alerts[number - 1]->toString());
+        }
+        if (alerts.size() > listed) {
+            logger.log("INFO", std::to_string(alerts.size() - listed) + " more alert(s) of " +
+                                   std::to_string(alerts.size()) + " not logged.");
         }
         notifications.notify(PROP_ALERTS_CHANGED);
     } else {

@@ -6,6 +6,7 @@
 
 #include "services/Logger.h"
 #include "services/ServiceHost.h"
+#include "services/StringUtils.h"
 
 namespace vpcore {
 
@@ -70,7 +71,8 @@ std::unique_ptr<std::pair<float, float>> CoordsLookup::parseLatLonList(const QSt
         position = parsePosition(parts[0], parts[1]);
     }
     if (!position) {
-        error = "latLonList \"" + text.toStdString() + "\" is not a latitude,longitude pair";
+        error = "latLonList \"" + StringUtils::quotedPrefix(text.toStdString()) +
+                "\" is not a latitude,longitude pair";
     }
     return position;
 }

@@ -1,8 +1,10 @@
 #include "weather/GlobalPositionService.h"
 
+#include <QFile>
 #include <QString>
 #include <fstream>
 #include <locale>
+#include <sstream>
 #include <vector>
 
 #include "services/FileService.h"
@@ -39,12 +41,46 @@ bool endsInsideALine(const std::string& path) {
     return in && last != '\n';
 }
 
+// The malformed lines of one cache read: the first few are quoted, the rest only counted, so
+// a cache full of garbage cannot flood the log.
+class SkippedLines {
+public:
+    SkippedLines() = default;
+    SkippedLines(const SkippedLines&) = delete;
+    SkippedLines& operator=(const SkippedLines&) = delete;
+    ~SkippedLines() {
+        if (count > kQuoted) {
+            Logger::Instance().log("WARN", "Skipped " + std::to_string(count - kQuoted) +
+                                               " more malformed zip code coords cache lines");
+        }
+    }
+
+    void add(const std::string& line) {
+        if (++count <= kQuoted) {
+            Logger::Instance().log("WARN", "Skipping malformed zip code coords cache line: " +
+                                               StringUtils::quotedPrefix(line));
+        }
+    }
+
+private:
+    static constexpr int kQuoted = 10;
+    int count = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<std::pair<float, float>> GlobalPositionService::lookupPosition(
     const std::string& zipCode) {
+    std::string cacheError;
+    return lookupPosition(zipCode, cacheError);
+}
+
+std::unique_ptr<std::pair<float, float>> GlobalPositionService::lookupPosition(
+    const std::string& zipCode, std::string& cacheError) {
+    cacheError.clear();
     if (!isZipCode(zipCode)) {
-        Logger::Instance().log("ERROR", "Not a zip code: \"" + zipCode + "\"");
+        Logger::Instance().log("ERROR",
+                               "Not a zip code: \"" + StringUtils::quotedPrefix(zipCode) + "\"");
         return nullptr;
     }
     std::unique_ptr<std::pair<float, float>> position = loadFromDiskCache(zipCode);
@@ -52,8 +88,9 @@ std::unique_ptr<std::pair<float, float>> GlobalPositionService::lookupPosition(
         return position;
     }
     position = CoordsLookup(zipCode).getCoords();
+    // The cache only saves a request next time: a failed append does not fail the lookup.
     if (position) {
-        saveToDiskCache(zipCode, *position);
+        saveToDiskCache(zipCode, *position, cacheError);
     }
     return position;
 }
@@ -73,6 +110,7 @@ std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCach
         Logger::Instance().log("ERROR", "Unable to read from zip code coords cache");
         return nullptr;
     }
+    SkippedLines skipped;
     std::string line;
     while (std::getline(in, line)) {
         line = StringUtils::trim(line);
@@ -82,8 +120,7 @@ std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCach
         std::vector<std::string> parts;
         StringUtils::split2(line, parts, ",");
         if (parts.size() != 2) {
-            Logger::Instance().log("WARN",
-                                   "Skipping malformed zip code coords cache line: " + line);
+            skipped.add(line);
             continue;
         }
         if (parts[0] != zipCode) {
@@ -97,8 +134,7 @@ std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCach
                                                    QString::fromStdString(coords[1]));
         }
         if (!position) {
-            Logger::Instance().log("WARN",
-                                   "Skipping malformed zip code coords cache line: " + line);
+            skipped.add(line);
             continue;
         }
         Logger::Instance().log(
@@ -108,25 +144,31 @@ std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCach
     return nullptr;
 }
 
-void GlobalPositionService::saveToDiskCache(const std::string& zipCode,
-                                            const std::pair<float, float>& position) {
+bool GlobalPositionService::saveToDiskCache(const std::string& zipCode,
+                                            const std::pair<float, float>& position,
+                                            std::string& error) {
     const std::string path = cachePath();
-    const bool needsLineEnd = endsInsideALine(path);
-    std::ofstream out(path, std::ios::app);
-    if (!out) {
-        Logger::Instance().log("ERROR", "Unable to cache zip code coords to disk");
-        return;
-    }
+    std::ostringstream record;
     // A decimal comma would break the line's format.
-    out.imbue(std::locale::classic());
-    if (needsLineEnd) {
-        out << '\n';
+    record.imbue(std::locale::classic());
+    if (endsInsideALine(path)) {
+        record << '\n';
     }
-    out << zipCode << ',' << position.first << ' ' << position.second << '\n';
-    out.flush();
-    if (!out) {
-        Logger::Instance().log("ERROR", "Unable to cache zip code coords to disk");
+    record << zipCode << ',' << position.first << ' ' << position.second << '\n';
+    const QByteArray bytes = QByteArray::fromStdString(record.str());
+
+    QFile file(QString::fromStdString(path));
+    // write() only fills Qt's buffer; a full disk shows at flush (or at close).
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Append) &&
+                         file.write(bytes) == bytes.size() && file.flush();
+    const QString reason = file.errorString();
+    file.close();
+    if (written && file.error() == QFileDevice::NoError) {
+        return true;
     }
+    error = path + ": " + (written ? file.errorString() : reason).toStdString();
+    Logger::Instance().log("ERROR", "Unable to cache zip code coords to disk");
+    return false;
 }
 
 }  // namespace vpcore

@@ -17,15 +17,21 @@ public:
     // (latitude, longitude) in degrees, or null (with an ERROR line) when neither the cache nor
     // the service knows the zip code. A zip code is digits, optionally with a "-".
     static std::unique_ptr<std::pair<float, float>> lookupPosition(const std::string& zipCode);
+    // The same; cacheError names the cache file and the reason when a position found on the
+    // network could not be appended to it (the position is returned all the same), and is
+    // left empty otherwise.
+    static std::unique_ptr<std::pair<float, float>> lookupPosition(const std::string& zipCode,
+                                                                   std::string& cacheError);
 
 private:
     // The cache file: the user data folder + "CoordsCache.db".
     static std::string cachePath();
     // The first well-formed line of the zip code; malformed lines are skipped (WARN).
     static std::unique_ptr<std::pair<float, float>> loadFromDiskCache(const std::string& zipCode);
-    // Appends "zip,latitude longitude" on a line of its own.
-    static void saveToDiskCache(const std::string& zipCode,
-                                const std::pair<float, float>& position);
+    // Appends "zip,latitude longitude" on a line of its own; false, with the file and the
+    // reason in error (also logged), when the line did not reach the disk.
+    static bool saveToDiskCache(const std::string& zipCode, const std::pair<float, float>& position,
+                                std::string& error);
 };
 
 }  // namespace vpcore

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
@@ -101,6 +102,64 @@ TEST_F(LoggerTest, FileIsResetAtTheSizeLimitWithTheTriggeringLineFirst) {
         EXPECT_NE(lines[0].find("INFO: the trigger"), std::string::npos);
         Logger::Instance().setFile("");
     }
+}
+
+// The full file is kept as <file>.1, so the start-up lines outlive the first reset; the next
+// reset replaces that generation, and the logs never take more than twice the limit.
+TEST_F(LoggerTest, FullFileBecomesTheOlderGenerationWhichTheNextResetReplaces) {
+    TempDir dir;
+    const std::string path = dir.filePath("Ombrix.log");
+    const std::string older = path + ".1";
+    Logger::Instance().setFile(path);
+    Logger::Instance().setMaxFileSize(1);
+    LogCapture capture;
+    const auto fillUp = [&path](const std::string& tag) {
+        for (int i = 0; readFile(path).size() < 1024; ++i) {
+            Logger::Instance().log("INFO", tag + " " + std::string(50, 'a') + std::to_string(i));
+        }
+    };
+    Logger::Instance().log("INFO", "start-up line");
+    fillUp("first");
+    Logger::Instance().log("INFO", "second generation");
+    std::vector<std::string> kept = splitLines(readFile(older));
+    ASSERT_FALSE(kept.empty());
+    EXPECT_NE(kept.front().find("INFO: start-up line"), std::string::npos);
+    EXPECT_NE(kept.back().find("INFO: first "), std::string::npos);
+    EXPECT_GE(readFile(older).size(), 1024u);
+    std::vector<std::string> current = splitLines(readFile(path));
+    ASSERT_EQ(current.size(), 1u);
+    EXPECT_NE(current[0].find("INFO: second generation"), std::string::npos);
+
+    fillUp("second");
+    Logger::Instance().log("INFO", "third generation");
+    kept = splitLines(readFile(older));
+    ASSERT_FALSE(kept.empty());
+    EXPECT_NE(kept.front().find("INFO: second generation"), std::string::npos);
+    EXPECT_EQ(readFile(older).find("start-up line"), std::string::npos);
+    current = splitLines(readFile(path));
+    ASSERT_EQ(current.size(), 1u);
+    EXPECT_NE(current[0].find("INFO: third generation"), std::string::npos);
+    EXPECT_EQ(capture.count("Max log file size reached. Resetting file."), 2);
+}
+
+// When the older generation cannot be replaced (here a folder of that name), the full file is
+// emptied as before and standard output says why.
+TEST_F(LoggerTest, OlderGenerationThatCannotBeReplacedLeavesTheFileToBeEmptied) {
+    TempDir dir;
+    const std::string path = dir.filePath("Ombrix.log");
+    std::filesystem::create_directory(path + ".1");
+    Logger::Instance().setFile(path);
+    Logger::Instance().setMaxFileSize(1);
+    LogCapture capture;
+    while (readFile(path).size() < 1024) {
+        Logger::Instance().log("INFO", std::string(60, 'b'));
+    }
+    Logger::Instance().log("INFO", "the trigger");
+    EXPECT_EQ(capture.count("Could not keep the full logging file as " + path + ".1: "), 1)
+        << capture.text();
+    const std::vector<std::string> lines = splitLines(readFile(path));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("INFO: the trigger"), std::string::npos);
 }
 
 TEST_F(LoggerTest, UnwritablePathIsReportedOnceAndStandardOutputGoesOn) {

@@ -148,3 +148,27 @@ TEST(StringUtilsTest, ToLowerFoldsAsciiAndLeavesOtherBytesAlone) {
 }
 
 }  // namespace
+
+TEST(StringUtilsTest, QuotedPrefixCutsLongTextsWithoutSplittingACharacter) {
+    struct Case {
+        std::string text;
+        std::size_t maxLength;
+        std::string quoted;
+    };
+    const std::string euro = "\xE2\x82\xAC";  // three bytes
+    const std::vector<Case> cases = {
+        {"", 5, ""},
+        {"short", 5, "short"},
+        {"longer", 5, "longe..."},
+        {"ab" + euro + "cd", 4, "ab..."},
+        {"ab" + euro + "cd", 5, "ab" + euro + "..."},
+        {euro + euro, 1, "..."},
+        {std::string(1000, 'x'), vpcore::StringUtils::kQuotedPrefixLength,
+         std::string(200, 'x') + "..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 20));
+        EXPECT_EQ(vpcore::StringUtils::quotedPrefix(c.text, c.maxLength), c.quoted);
+    }
+    EXPECT_EQ(vpcore::StringUtils::quotedPrefix(std::string(300, 'y')).size(), 203u);
+}

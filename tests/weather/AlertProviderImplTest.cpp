@@ -12,6 +12,7 @@
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "TempDir.h"
+#include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/StatusService.h"
@@ -316,4 +317,64 @@ TEST_F(AlertProviderImplTest, FeedThatIsNotXmlKeepsTheListAndReportsAParseError)
     EXPECT_EQ(events, Events{});
     EXPECT_EQ(held(), 2u);
     EXPECT_EQ(log.count("ERROR: Error parsing document: "), 1) << log.text();
+}
+
+namespace {
+
+// A feed of count entries, each a dated alert of its own.
+std::string longFeed(int count) {
+    std::string feed =
+        "<?xml version='1.0' encoding='UTF-8'?>\n"
+        "<feed xmlns='http://www.w3.org/2005/Atom' "
+        "xmlns:cap='urn:oasis:names:tc:emergency:cap:1.1'>\n"
+        "<id>http://feed/TXC453</id>\n";
+    for (int i = 1; i <= count; ++i) {
+        const std::string n = std::to_string(i);
+        feed += "<entry><id>http://cap/" + n + "</id>" +
+                "<updated>2026-12-10T09:00:00-06:00</updated>"
+                "<published>2026-12-10T09:00:00-06:00</published>"
+                "<title>Special Weather Statement number " +
+                n +
+                " issued December 10 by NWS</title>"
+                "<summary>...A LONG SUMMARY OF THE STATEMENT THAT TAKES A LINE OF ITS OWN IN "
+                "THE DUMP OF THE ALERT...</summary>"
+                "<cap:effective>2026-12-10T09:00:00-06:00</cap:effective>"
+                "<cap:expires>2026-12-11T06:00:00-06:00</cap:expires></entry>\n";
+    }
+    return feed + "</feed>\n";
+}
+
+}  // namespace
+
+// A feed of 10 000 entries through the real provider into a 1 MiB log file: the first alerts
+// are dumped, the rest counted in one line, so the file is not reset during the update and
+// the lines of the start-up survive.
+TEST_F(AlertProviderImplTest, LongFeedIsSummarisedAndTheLogKeepsItsStartUpLines) {
+    testsupport::TempDir dir;
+    const std::string path = dir.filePath("Ombrix.log");
+    vpcore::Logger& logger = vpcore::Logger::Instance();
+    logger.setFile(path);
+    logger.setMaxFileSize(1024);
+    logger.log("INFO", "the start-up line");
+    // The feed's own type, which the test server sends uncompressed (compressing 4 MB would
+    // take most of the test's time).
+    server.addRoute(kFeedPath, HttpTestServer::ok(longFeed(10000), "application/atom+xml"));
+    LogCapture log;
+
+    Events events;
+    const bool updated = run(events);
+    logger.setFile("");
+
+    EXPECT_TRUE(updated);
+    EXPECT_EQ(held(), 10000u);
+    EXPECT_EQ(events, (Events{PROP_ALERT_NEW, PROP_ALERTS_CHANGED}));
+    EXPECT_EQ(log.count("INFO: Alert "), 10) << "the first ten are dumped";
+    EXPECT_TRUE(log.contains("INFO: Alert 10\n"));
+    EXPECT_FALSE(log.contains("INFO: Alert 11\n"));
+    EXPECT_EQ(log.count("INFO: 9990 more alert(s) of 10000 not logged."), 1) << log.text();
+    EXPECT_LT(log.lines().size(), 100u);
+    EXPECT_FALSE(log.contains("Max log file size reached."));
+    const std::string file = testsupport::readFile(path);
+    EXPECT_EQ(file.find("INFO: the start-up line"), 24u + 1u);
+    EXPECT_LT(file.size(), 64u * 1024u);
 }

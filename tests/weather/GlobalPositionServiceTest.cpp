@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "FullDisk.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "TempDir.h"
@@ -218,4 +219,72 @@ TEST_F(GlobalPositionServiceTest, PositionIsGivenEvenWhenTheCacheCannotBeWritten
     ASSERT_TRUE(position);
     EXPECT_EQ(*position, Position(37.1962f, -93.2861f));
     EXPECT_TRUE(log.contains("ERROR: Unable to cache zip code coords to disk\n")) << log.text();
+}
+
+// A cache that cannot take the new line, for real: on a full disk (here: no file may grow)
+// and under a "folder" that is a plain file. The lookup still gives the position; the caller
+// learns which file failed and why; the log has one ERROR line and the cache keeps its lines.
+TEST_F(GlobalPositionServiceTest, FailedCacheAppendIsToldToTheCallerAndLoggedOnce) {
+    server.addRoute(kLookupPath + "65804", HttpTestServer::fixture("position/zip_65804.xml"));
+    const std::string kept = "80202,39.7456 -104.992\n";
+    struct Case {
+        const char* name;
+        std::string folder;  // the application data path, "/" added
+        bool fullDisk;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"full disk", dataDir.path(), true, "File too large"},
+        {"folder is a plain file", dataDir.writeFile("plain", ""), false, "Not a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dataDir.writeFile("CoordsCache.db", kept);
+        FileService::Instance().setApplicationDataPath(c.folder + "/");
+        const std::string path = c.folder + "/CoordsCache.db";
+        LogCapture log;
+        std::string cacheError = "left from before";
+        std::unique_ptr<Position> position;
+        {
+            testsupport::FullDisk disk(c.fullDisk ? kept.size() : RLIM_INFINITY);
+            position = GlobalPositionService::lookupPosition("65804", cacheError);
+        }
+        ASSERT_TRUE(position);
+        EXPECT_EQ(*position, Position(37.1962f, -93.2861f));
+        EXPECT_EQ(cacheError, path + ": " + c.reason);
+        EXPECT_EQ(log.count("ERROR: Unable to cache zip code coords to disk"), 1) << log.text();
+        EXPECT_EQ(cache(), kept);
+    }
+
+    SCOPED_TRACE("a cache that takes the line");
+    FileService::Instance().setApplicationDataPath(dataDir.path() + "/");
+    std::string cacheError = "left from before";
+    ASSERT_TRUE(GlobalPositionService::lookupPosition("65804", cacheError));
+    EXPECT_EQ(cacheError, "");
+    EXPECT_EQ(cache(), kept + "65804,37.1962 -93.2861\n");
+}
+
+// A cache file full of garbage (long lines without line ends included) neither floods the
+// log nor copies its lines whole: a few bounded quotes, then one count.
+TEST_F(GlobalPositionServiceTest, GarbageCacheIsQuotedInBoundedPrefixesAndThenCounted) {
+    std::string garbage;
+    for (int i = 0; i < 500; ++i) {
+        garbage += std::string(10000, static_cast<char>('a' + i % 26)) + "\n";
+    }
+    dataDir.writeFile("CoordsCache.db", garbage + "65804,37.1962 -93.2861\n");
+    LogCapture log;
+
+    const std::unique_ptr<Position> position = GlobalPositionService::lookupPosition("65804");
+
+    ASSERT_TRUE(position);
+    EXPECT_EQ(server.requestCount(), 0);
+    const std::vector<std::string> lines = log.lines();
+    EXPECT_EQ(log.count("WARN: Skipping malformed zip code coords cache line: "), 10);
+    EXPECT_EQ(log.count("WARN: Skipped 490 more malformed zip code coords cache lines"), 1)
+        << log.text();
+    EXPECT_LE(lines.size(), 12u);
+    for (const std::string& line : lines) {
+        EXPECT_LE(line.size(), 300u);
+    }
+    EXPECT_TRUE(log.contains(": " + std::string(200, 'a') + "...\n"));
 }

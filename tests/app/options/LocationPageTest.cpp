@@ -10,9 +10,12 @@
 #include <memory>
 
 #include "AppTestSupport.h"
+#include "FullDisk.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
 #include "QPairListModel.h"
+#include "Settings.h"
+#include "TempDir.h"
 #include "options/VesparoOptionsDialog.h"
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
@@ -208,6 +211,48 @@ TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
     LocationService::Instance().getLocations(locations);
     EXPECT_TRUE(locations.empty());
     EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+// The disk fills up before Denver is saved (no file may grow past a few bytes: that stops
+// root too, which a read-only folder does not). Denver runs for this session, one box names
+// both files that could not be written and says the change is lost at the next start, the
+// INI file keeps its old content, and closing the dialog does not tell it again.
+TEST_F(LocationPageTest, ALocationThatCannotBeWrittenIsToldAndRunsForThisSessionOnly) {
+    addLocation("78701");
+    const QString iniPath = QSettings().fileName();
+    const std::string iniBefore = testsupport::readFile(iniPath.toStdString());
+    ASSERT_NE(iniBefore.find("Austin, TX"), std::string::npos);
+    const std::string cachePath = dataDir.filePath("CoordsCache.db");
+    const std::string cacheBefore = testsupport::readFile(cachePath);
+    controls->search("80202");
+    ASSERT_TRUE(controls->save->isEnabled());
+    {
+        testsupport::FullDisk disk(8);
+        QTest::mouseClick(controls->save, Qt::LeftButton);
+        EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
+        EXPECT_EQ(controls->chooser->currentText(), "Denver, CO");
+        closeDialog();
+        EXPECT_FALSE(dialog->isVisible());
+    }
+    ASSERT_EQ(messageBoxes.boxes.size(), 1u);
+    const apptest::MessageBoxRecorder::Box& box = messageBoxes.boxes[0];
+    EXPECT_EQ(box.icon, QMessageBox::Information);
+    EXPECT_TRUE(box.text.contains("The settings file " + iniPath +
+                                  " could not be written: the disk is full or the folder is "
+                                  "read-only."))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("lost at the next start")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("Could not add to the zip code coordinates cache " +
+                                  QString::fromStdString(cachePath) + ": File too large"))
+        << box.text.toStdString();
+    EXPECT_EQ(testsupport::readFile(iniPath.toStdString()), iniBefore);
+    EXPECT_EQ(testsupport::readFile(cachePath), cacheBefore);
+
+    // With room on the disk again, the next write of the settings takes Denver along.
+    QSettings settings;
+    QString error;
+    EXPECT_TRUE(syncSettings(settings, error)) << error.toStdString();
+    EXPECT_NE(testsupport::readFile(iniPath.toStdString()).find("Denver, CO"), std::string::npos);
 }
 
 TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {

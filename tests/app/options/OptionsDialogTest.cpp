@@ -17,6 +17,7 @@
 
 #include "AppTestSupport.h"
 #include "CurrentConditionsPanel.h"
+#include "FullDisk.h"
 #include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
@@ -152,6 +153,45 @@ TEST_F(OptionsDialogTest, ClosingOrEscapeSavesThePageOnScreen) {
         }
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_FALSE(QSettings().value("PLAY_SOUNDS").toBool());
+    }
+}
+
+// The alert and sound pages on a full disk (no file may grow: that stops root too): leaving
+// the page tells, in one box naming the INI file, that the change lasts only for this run;
+// the file keeps its content, and closing the dialog does not tell the same again.
+TEST_F(OptionsDialogTest, AlertAndSoundSettingsThatCannotBeWrittenAreTold) {
+    struct Case {
+        int row;
+        const char* box;
+    };
+    for (const Case c : {Case{1, "soundCheckBox"}, Case{2, "effectsCheckBox"}}) {
+        SCOPED_TRACE(c.box);
+        messageBoxes.boxes.clear();
+        const auto dialog = openDialogWithALocation();
+        clickItem(dialog.get(), c.row);
+        const QString iniPath = QSettings().fileName();
+        const std::string iniBefore = testsupport::readFile(iniPath.toStdString());
+        auto* box = dialog->findChild<QCheckBox*>(c.box);
+        const bool before = box->isChecked();
+        {
+            testsupport::FullDisk disk(8);
+            clickBox(box);
+            clickItem(dialog.get(), 3);
+            EXPECT_EQ(dialog->findChild<QStackedWidget*>("pageStack")->currentIndex(), 3)
+                << "the change is not refused";
+            clickItem(dialog.get(), c.row);
+            QTest::mouseClick(dialog->findChild<QToolButton*>("btnClose2"), Qt::LeftButton);
+            EXPECT_FALSE(dialog->isVisible());
+        }
+        ASSERT_EQ(messageBoxes.boxes.size(), 1u);
+        EXPECT_EQ(messageBoxes.boxes[0].text,
+                  "The settings file " + iniPath +
+                      " could not be written: the disk is full or the folder is read-only. The "
+                      "change is in effect until Ombrix exits, but it will be lost at the next "
+                      "start.");
+        EXPECT_EQ(testsupport::readFile(iniPath.toStdString()), iniBefore);
+        EXPECT_EQ(QSettings().value(c.row == 1 ? "SOUND_ALERT" : "PLAY_SOUNDS").toBool(), !before)
+            << "in effect for this run";
     }
 }
 
