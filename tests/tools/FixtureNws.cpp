@@ -2,7 +2,8 @@
 // internet. Test tooling, not part of the program. It serves a folder of fixture documents
 // (tests/fixtures/nws by default) on 127.0.0.1:
 //
-//   fixture_nws --port N [--root DIR] [--hostile MODE [--hostile-path PREFIX]]
+//   fixture_nws --port N [--root DIR]
+//               [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]
 //
 // N = 0 picks a free port. When it is ready it prints one line, "listening on 127.0.0.1:N",
 // then one line per request ("GET <target> <status>"); it runs until SIGINT or SIGTERM. Point
@@ -26,12 +27,15 @@
 // With --hostile MODE the requests whose path starts with PREFIX get one of the misbehaviours
 // of tests/support/HostileAnswer (the usage lists them) instead; the default PREFIX is the
 // alert feed for huge-alerts and the observations (/xml/current_obs/) for every other mode,
-// "/" takes every request. redirect-fifo creates its FIFO, /tmp/ombrix-hostile.fifo.
+// "/" takes every request. The first COUNT of those requests (default 0) are answered as
+// usual, so that a host can turn hostile once the program runs. redirect-fifo creates its
+// FIFO, /tmp/ombrix-hostile.fifo.
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cmath>
@@ -114,16 +118,18 @@ class FixtureNws {
 public:
     explicit FixtureNws(fs::path rootFolder) : root(std::move(rootFolder)) { loadZipCodes(); }
 
-    // Requests under pathPrefix get the misbehaviour mode.
-    void setHostile(const std::string& mode, const std::string& pathPrefix) {
+    // Requests under pathPrefix after the first usualCount get the misbehaviour mode.
+    void setHostile(const std::string& mode, const std::string& pathPrefix, long usualCount) {
         hostileMode = mode;
         hostilePrefix = pathPrefix;
+        usualLeft = usualCount;
         hostileOptions.stopping = &stopping;
     }
 
     void install(httplib::Server& server) {
         server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-            if (!hostileMode.empty() && request.path.rfind(hostilePrefix, 0) == 0) {
+            if (!hostileMode.empty() && request.path.rfind(hostilePrefix, 0) == 0 &&
+                usualLeft-- <= 0) {
                 say("GET " + request.target + " " + hostileMode);
                 testsupport::HostileAnswer::answer(hostileMode, request, response, hostileOptions);
                 return;
@@ -261,12 +267,13 @@ private:
     std::map<std::string, Position> zipCodes;
     std::string hostileMode;
     std::string hostilePrefix;
+    std::atomic<long> usualLeft{0};
     testsupport::HostileAnswer::Options hostileOptions;
 };
 
 int usage(const char* program) {
-    std::cerr << "usage: " << program
-              << " --port N [--root DIR] [--hostile MODE [--hostile-path PREFIX]]\n"
+    std::cerr << "usage: " << program << " --port N [--root DIR]\n"
+              << "    [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]\n"
               << "  N = 0 picks a free port; DIR defaults to " << OMBRIX_FIXTURE_NWS_DIR << "\n"
               << "  MODE is one of:\n";
     for (const auto& mode : testsupport::HostileAnswer::modes()) {
@@ -282,6 +289,7 @@ int main(int argc, char** argv) {
     fs::path root = OMBRIX_FIXTURE_NWS_DIR;
     std::string hostileMode;
     std::string hostilePrefix;
+    long hostileAfter = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--port" && i + 1 < argc) {
@@ -298,11 +306,17 @@ int main(int argc, char** argv) {
             hostileMode = argv[++i];
         } else if (option == "--hostile-path" && i + 1 < argc) {
             hostilePrefix = argv[++i];
+        } else if (option == "--hostile-after" && i + 1 < argc) {
+            char* end = nullptr;
+            hostileAfter = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || hostileAfter < 0) {
+                return usage(argv[0]);
+            }
         } else {
             return usage(argv[0]);
         }
     }
-    if (port < 0 || (hostileMode.empty() && !hostilePrefix.empty())) {
+    if (port < 0 || (hostileMode.empty() && (!hostilePrefix.empty() || hostileAfter >= 0))) {
         return usage(argv[0]);
     }
     std::error_code error;
@@ -326,7 +340,7 @@ int main(int argc, char** argv) {
             hostilePrefix =
                 hostileMode == "huge-alerts" ? "/cap/wwaatmget.php" : "/xml/current_obs/";
         }
-        fixture.setHostile(hostileMode, hostilePrefix);
+        fixture.setHostile(hostileMode, hostilePrefix, std::max(0L, hostileAfter));
         if (hostileMode == "redirect-fifo" && !fs::exists(fixture.hostile().fifo, error) &&
             mkfifo(fixture.hostile().fifo.c_str(), 0600) != 0) {
             std::cerr << "fixture_nws: cannot make the FIFO " << fixture.hostile().fifo << "\n";
