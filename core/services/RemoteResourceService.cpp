@@ -42,10 +42,6 @@ protected:
     qint64 readData(char*, qint64) override { return -1; }
 };
 
-QString sizeText(qint64 bytes) {
-    return QString::number(bytes);
-}
-
 }  // namespace
 
 RemoteResourceService& RemoteResourceService::instance() {
@@ -211,9 +207,9 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     const qint64 refused = refusedSize(*raw);
     if (refused != 0) {
         error = refused > 0 ? QStringLiteral("The reply has %1 bytes, more than the %2 accepted.")
-                                  .arg(sizeText(refused), sizeText(maxBytes))
+                                  .arg(QString::number(refused), QString::number(maxBytes))
                             : QStringLiteral("The reply has more than the %1 bytes accepted.")
-                                  .arg(sizeText(maxBytes));
+                                  .arg(QString::number(maxBytes));
         lastError = QNetworkReply::UnknownContentError;
         return reply;
     }
