@@ -68,8 +68,8 @@ std::unique_ptr<QImage> LabelImageProvider::getRemoteImageAutoPtr(const std::str
     auto image = std::make_unique<QImage>();
     Logger& logger = Logger::Instance();
     QString error;
-    const std::unique_ptr<QNetworkReply> reply =
-        RemoteResourceService::instance().getResource(QString::fromStdString(url), error, 10);
+    const std::unique_ptr<QNetworkReply> reply = RemoteResourceService::instance().getResource(
+        QString::fromStdString(url), error, 10, MAX_IMAGE_BYTES);
     if (!error.isEmpty()) {
         logger.log("ERROR", "Unable to retrieve image from URL " + url + " " + error.toStdString());
         return image;

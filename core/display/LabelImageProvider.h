@@ -16,6 +16,10 @@ namespace vpcore {
 
 class VPCORE_EXPORT LabelImageProvider : public StringPropertyChangeListener {
 public:
+    // A condition icon weighs a few kilobytes and a radar layer a few hundred: a larger reply
+    // is not read further and gives a null image.
+    static const qint64 MAX_IMAGE_BYTES = 4 << 20;  // 4 MiB
+
     explicit LabelImageProvider(short propId);
     // The copy follows the same id with the same delegate but is not registered.
     LabelImageProvider(const LabelImageProvider& other);
@@ -29,7 +33,7 @@ public:
                               const std::string* const newValue) override;
 
     // Never null; the caller owns the image, which is null (isNull()) after a failed
-    // download or decode. Waits at most 10 s for the reply.
+    // download or decode. Waits at most 10 s for the reply, reads at most MAX_IMAGE_BYTES.
     static QImage* getRemoteImage(const std::string& url);
     static std::unique_ptr<QImage> getRemoteImageAutoPtr(const std::string& url);
 

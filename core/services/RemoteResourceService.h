@@ -4,18 +4,28 @@
 // whether the machine is on line at all. The state fields describe the last request only.
 // Every member may be called from any thread; the GUI thread registers handlers and tests
 // feeds while the runner thread fetches.
+//
+// A fetch is bounded whatever the server does: the time-out covers the whole fetch (redirect
+// and connectivity test included), a body is cut off once it passes the caller's byte limit,
+// a redirect is followed only to an http or https address, and a fetch in flight on any
+// thread can be ended from another (the scheduler's shutdown).
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QNetworkReply>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "services/FastDelegate.h"
 #include "services/VpCoreExport.h"
+
+class QEventLoop;
 
 namespace vpcore {
 
@@ -25,14 +35,34 @@ enum NetworkConnectionFlag { NetworkReachable = 0, NetworkNotReachable = 1 };
 class VPCORE_EXPORT RemoteResourceService : public QObject {
     Q_OBJECT
 public:
+    // The body limit of getResource without one: the largest feed document accepted.
+    static const qint64 DEFAULT_MAX_BYTES = 16 << 20;  // 16 MiB
+
     static RemoteResourceService& instance();
 
-    // Fetches url, waiting at most timeoutInSeconds. The caller owns the reply (also after a
-    // time-out, when it is unfinished); deleting it also frees the network manager that made
-    // it. error receives an error text, or stays empty on success. Never throws for network
-    // errors: the reply, error, getLastError() and isNetworkConnected() carry the outcome.
+    // Fetches url, waiting at most timeoutInSeconds for the whole fetch. The caller owns the
+    // reply, never null (also after a time-out, when it is unfinished); deleting it also frees
+    // the network manager that made it. error receives an error text, or stays empty on
+    // success. Never throws for network errors: the reply, error, getLastError() and
+    // isNetworkConnected() carry the outcome. The body may have DEFAULT_MAX_BYTES.
     std::unique_ptr<QNetworkReply> getResource(const QString& url, QString& error,
                                                int timeoutInSeconds);
+    // The same with the caller's limit: a body of more than maxBytes is not read further; the
+    // fetch then fails (error set, getLastError() UnknownContentError) and refusedSize() of
+    // the reply tells why. A local file that is not a regular file (a FIFO, a device) is
+    // refused without being opened.
+    std::unique_ptr<QNetworkReply> getResource(const QString& url, QString& error,
+                                               int timeoutInSeconds, qint64 maxBytes);
+
+    // For a reply refused for its size: the size it announced (or the file's size), or -1 when
+    // it announced none and was cut off past the limit. 0 for every other reply.
+    static qint64 refusedSize(const QNetworkReply& reply);
+
+    // Ends every fetch in flight, on whatever thread it runs (each returns at once with the
+    // error OperationCanceledError), and refuses new ones the same way until acceptFetches().
+    // For a shutdown that must not wait for a hanging server.
+    void abortFetches();
+    void acceptFetches();
 
     QNetworkReply::NetworkError getLastError() const { return lastError; }
 
@@ -53,10 +83,19 @@ private:
     // The page fetched by the connectivity test: OMBRIX_CONNECTIVITY_URL, or a default.
     static QString connectivityUrl();
 
-    std::unique_ptr<QNetworkReply> doGetResource(const QString& url, QString& error,
-                                                 int timeoutInSeconds);
+    // One GET, no redirect followed, ended at the deadline.
+    std::unique_ptr<QNetworkReply> doGetResource(const QUrl& url, QString& error,
+                                                 const QDeadlineTimer& deadline, qint64 maxBytes);
+    // A reply that never went out, finished with the given error: a refused fetch.
+    std::unique_ptr<QNetworkReply> refuse(const QUrl& url, QNetworkReply::NetworkError code,
+                                          const QString& text, QString& error);
     QString getRedirectUrl(const QString& body);
     void fireNetworkConnectionHandlers(NetworkConnectionFlag flag);
+
+    // The fetches in flight, each by the local event loop that waits for it (living on the
+    // fetching thread) and its reply, so that abortFetches() can end them from any thread.
+    bool registerFetch(QEventLoop* loop, QNetworkReply* reply);
+    void unregisterFetch(QEventLoop* loop);
 
     // Atomic, as fetches run on several threads; concurrent callers see each other's outcome.
     std::atomic<QNetworkReply::NetworkError> lastError{QNetworkReply::NoError};
@@ -64,6 +103,9 @@ private:
     std::atomic<bool> networkConnected{true};
     std::vector<fastdelegate::FastDelegate1<NetworkConnectionFlag>> networkConnectionHandlers;
     std::mutex handlersMutex;  // guards networkConnectionHandlers
+    std::vector<std::pair<QEventLoop*, QNetworkReply*>> activeFetches;
+    bool refusingFetches = false;
+    std::mutex fetchesMutex;  // guards activeFetches and refusingFetches
 };
 
 }  // namespace vpcore

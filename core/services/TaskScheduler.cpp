@@ -264,8 +264,12 @@ void TaskScheduler::shutdown() {
         readyQueue.clear();
     }
     // No scheduler lock is held while the threads stop: the running task may still queue or
-    // schedule work, and the runner takes the queue lock to look for the next task.
+    // schedule work, and the runner takes the queue lock to look for the next task. A task
+    // waiting for a hanging server would hold the join for its whole time-out: its fetch is
+    // ended now, and the fetches it would start next are refused until the threads are gone.
+    RemoteResourceService& remote = RemoteResourceService::instance();
     if (taskRunner) {
+        remote.abortFetches();
         taskRunner->requestStop();
         log("INFO", "Waiting for current task to complete ...");
         taskRunner->wait();
@@ -278,6 +282,7 @@ void TaskScheduler::shutdown() {
         schedulerThread.reset();
         log("INFO", "TaskScheduler is shutdown.");
     }
+    remote.acceptFetches();
     {
         // Work that the last task scheduled while the threads stopped goes the same way.
         std::lock_guard<std::mutex> schedule(scheduleLock);

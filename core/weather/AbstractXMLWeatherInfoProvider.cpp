@@ -55,21 +55,26 @@ std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() c
     RemoteResourceService& service = RemoteResourceService::instance();
     service.enableSanityCheckConnection(true);
     QString error;
+    // The limit applies while the reply arrives: an endless body is never buffered whole.
     const std::unique_ptr<QNetworkReply> reply =
-        service.getResource(QString::fromStdString(url), error, timeout);
+        service.getResource(QString::fromStdString(url), error, timeout, MAX_DOCUMENT_BYTES);
+    const qint64 refusedSize = RemoteResourceService::refusedSize(*reply);
+    if (refusedSize != 0) {
+        const std::string limit = std::to_string(MAX_DOCUMENT_BYTES);
+        throw VpUpdateException(refusedSize > 0
+                                    ? "Error parsing document: the document has " +
+                                          std::to_string(refusedSize) + " bytes, more than the " +
+                                          limit + " accepted"
+                                    : "Error parsing document: the document has more than the " +
+                                          limit + " bytes accepted",
+                                VP_PARSE_ERROR);
+    }
     if (!error.isEmpty()) {
         throw VpUpdateException(
             "Error retrieving document: " + error.toStdString(),
             service.isNetworkConnected() ? VP_RETRIEVAL_ERROR : VP_NO_NETWORK_CONNECTION);
     }
 
-    const qint64 size = reply->bytesAvailable();
-    if (size > MAX_DOCUMENT_BYTES) {
-        throw VpUpdateException("Error parsing document: the document has " + std::to_string(size) +
-                                    " bytes, more than the " + std::to_string(MAX_DOCUMENT_BYTES) +
-                                    " accepted",
-                                VP_PARSE_ERROR);
-    }
     const QByteArray body = reply->readAll();
     checkNesting(body);
 

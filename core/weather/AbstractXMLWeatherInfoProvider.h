@@ -57,8 +57,8 @@ protected:
     virtual std::vector<std::string> getValidationNodeList() const;
 
     // Fetches getUrl(), parses it without namespace processing and validates it. The caller
-    // owns the document. Throws VpUpdateException; a reply larger than MAX_DOCUMENT_BYTES or
-    // nested deeper than MAX_DOCUMENT_DEPTH is a VP_PARSE_ERROR.
+    // owns the document. Throws VpUpdateException; a reply larger than MAX_DOCUMENT_BYTES (not
+    // read past the limit) or nested deeper than MAX_DOCUMENT_DEPTH is a VP_PARSE_ERROR.
     std::unique_ptr<QDomDocument> getXMLDocument() const;
     // Status bar message and ERROR line for a failed update.
     void handleException(const VpUpdateException& e);

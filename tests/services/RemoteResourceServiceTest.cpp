@@ -1,17 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
+
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "HttpTestServer.h"
+#include "SchedulerTestSupport.h"
 #include "TempDir.h"
 #include "services/RemoteResourceService.h"
+#include "services/TaskScheduler.h"
 
 using testsupport::HttpTestServer;
 using vpcore::NetworkConnectionFlag;
@@ -337,6 +345,258 @@ TEST_F(RemoteResourceServiceTest, FetchesFromAWorkerThreadWithoutItsOwnEventLoop
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(body, "<dwml/>");
     EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
+}
+
+// A FIFO in a temporary folder. Opened for reading it waits for a writer: should a fetch open
+// it after all, a writer comes after 10 s, so that the test fails instead of hanging.
+class Fifo {
+public:
+    Fifo() : path(dir.filePath("hostile.fifo")) {
+        ok = ::mkfifo(path.c_str(), 0600) == 0;
+        rescuer = std::thread([this] {
+            schedtest::waitUntil([this] { return done.load(); }, 10000);
+            const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                opened = true;
+                ::close(fd);
+            }
+        });
+    }
+    ~Fifo() {
+        done = true;
+        rescuer.join();
+    }
+    testsupport::TempDir dir;
+    const std::string path;
+    bool ok = false;
+    std::atomic<bool> done{false};
+    std::atomic<bool> opened{false};  // someone was reading it
+    std::thread rescuer;
+};
+
+TEST_F(RemoteResourceServiceTest, ABodyPastTheLimitIsNotReadFurtherAndRefused) {
+    const qint64 limit = 64 << 10;
+    testsupport::TempDir dir;
+    const QString largeFile = QUrl::fromLocalFile(QString::fromStdString(dir.writeFile(
+                                                      "large.xml", std::string(limit + 1, 'x'))))
+                                  .toString();
+    server.addRoute("/announced", HttpTestServer::ok(std::string(limit + 1, 'x')));
+    server.addRoute("/endless", HttpTestServer::hostile("endless"));
+    server.addRoute("/at-limit", HttpTestServer::ok(std::string(limit, 'x')));
+    struct Case {
+        const char* name;
+        QString url;
+        qint64 refusedSize;  // 0: accepted
+    };
+    const Case cases[] = {
+        {"a length announced past the limit", url("/announced"), limit + 1},
+        {"a body that never ends", url("/endless"), -1},
+        {"a local file past the limit", largeFile, limit + 1},
+        {"a body of just the limit", url("/at-limit"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+
+        const auto reply = service.getResource(c.url, error, 20, limit);
+
+        EXPECT_EQ(RemoteResourceService::refusedSize(*reply), c.refusedSize);
+        if (c.refusedSize == 0) {
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            EXPECT_EQ(reply->readAll().size(), limit);
+            continue;
+        }
+        EXPECT_EQ(service.getLastError(), QNetworkReply::UnknownContentError);
+        EXPECT_TRUE(error.contains("more than the")) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::number(limit))) << error.toStdString();
+        // Nothing of it is handed over.
+        EXPECT_FALSE(reply->isOpen());
+    }
+    // The endless body was read no further than the limit and what the sockets and one read
+    // chunk hold; read to the time-out it would have been hundreds of megabytes.
+    EXPECT_LT(server.hostileBytesStreamed(), 64LL << 20);
+    // Asked for as it is, so that the size on the wire is the body's.
+    EXPECT_EQ(server.requests().back().header("Accept-Encoding"), "identity");
+
+    // Without a limit of its own a fetch takes the default, which a feed never reaches.
+    QString error;
+    auto reply = fetch("/announced", error);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(reply->readAll().size(), limit + 1);
+}
+
+TEST_F(RemoteResourceServiceTest, TheTimeOutBoundsTheWholeFetchWhateverTheServerSends) {
+    server.addRoute("/trickle", HttpTestServer::hostile("trickle"));
+    server.addRoute("/stall", HttpTestServer::hostile("stall"));
+    // A slow redirect to a stall: the time-out is not given afresh to the target.
+    server.addRoute(
+        "/slow-redirect",
+        HttpTestServer::delayed(HttpTestServer::redirect(302, server.url("/stall")), 1500));
+    for (const char* path : {"/trickle", "/stall", "/slow-redirect"}) {
+        SCOPED_TRACE(path);
+        QString error;
+        const auto started = std::chrono::steady_clock::now();
+
+        const auto reply = fetch(path, error, 2);
+
+        const auto waited = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(error.toStdString(), "Timed out.");
+        EXPECT_EQ(service.getLastError(), QNetworkReply::TimeoutError);
+        EXPECT_LT(waited, std::chrono::milliseconds(3400));
+    }
+    EXPECT_EQ(server.requestCount("/stall"), 2);
+
+    server.addRoute("/doc", HttpTestServer::ok("<doc/>"));
+    QString error;
+    EXPECT_EQ(fetch("/doc", error)->readAll().toStdString(), "<doc/>");
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+}
+
+TEST_F(RemoteResourceServiceTest, RedirectsLeadOnlyToHttpAndHttpsAddresses) {
+    testsupport::TempDir dir;
+    const std::string secret = dir.writeFile("secret.xml", "<secret>local text</secret>");
+    Fifo fifo;
+    ASSERT_TRUE(fifo.ok);
+    server.addRoute("/target.xml", HttpTestServer::ok("<target/>"));
+    server.setHostileTargets(secret, fifo.path);
+    struct Case {
+        const char* name;
+        HttpTestServer::Response redirect;
+        const char* refusedTarget;  // the start of the address in the error
+    };
+    const Case cases[] = {
+        {"302 to a local file", HttpTestServer::hostile("redirect-file"), "file://"},
+        {"302 to a FIFO", HttpTestServer::hostile("redirect-fifo"), "file://"},
+        {"302 to ftp", HttpTestServer::hostile("redirect-scheme"), "ftp://"},
+        {"301 anchor to a local file", HttpTestServer::anchorRedirect(301, "file://" + secret),
+         "file://"},
+        {"302 to a relative address of another scheme",
+         HttpTestServer::redirect(302, "gopher:/target.xml"), "gopher:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.addRoute("/moved", c.redirect);
+        QString error;
+
+        const auto reply = fetch("/moved", error);
+
+        EXPECT_TRUE(error.startsWith(QString("Redirect to ") + c.refusedTarget))
+            << error.toStdString();
+        EXPECT_TRUE(error.endsWith("refused: only http and https addresses are followed."))
+            << error.toStdString();
+        EXPECT_EQ(service.getLastError(), QNetworkReply::ProtocolUnknownError);
+        EXPECT_FALSE(reply->readAll().contains("local text"));
+        EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
+    }
+    EXPECT_FALSE(fifo.opened);
+
+    // The next fetch is not troubled, and a redirect to https is still followed.
+    server.addRoute("/moved", HttpTestServer::redirect(302, server.url("/target.xml")));
+    QString error;
+    EXPECT_EQ(fetch("/moved", error)->readAll().toStdString(), "<target/>");
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    server.addRoute("/secure", HttpTestServer::redirect(302, "https://127.0.0.1:1/x.xml"));
+    fetch("/secure", error);
+    EXPECT_FALSE(error.startsWith("Redirect to")) << error.toStdString();
+}
+
+TEST_F(RemoteResourceServiceTest, ALocalPathThatIsNoRegularFileIsNotOpened) {
+    Fifo fifo;
+    ASSERT_TRUE(fifo.ok);
+    QString error;
+
+    const auto reply = service.getResource(
+        QUrl::fromLocalFile(QString::fromStdString(fifo.path)).toString(), error, 5);
+
+    EXPECT_EQ(error.toStdString(), fifo.path + " is not a regular file.");
+    EXPECT_EQ(service.getLastError(), QNetworkReply::ContentOperationNotPermittedError);
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->isFinished());
+    EXPECT_TRUE(reply->readAll().isEmpty());
+    EXPECT_FALSE(fifo.opened);
+}
+
+TEST_F(RemoteResourceServiceTest, AbortEndsFetchesOnOtherThreadsAndRefusesNewOnes) {
+    server.addRoute("/stall", HttpTestServer::hostile("stall"));
+    server.addRoute("/doc", HttpTestServer::ok("<doc/>"));
+    const QString stall = url("/stall");
+    std::mutex results;
+    QString error;
+    QNetworkReply::NetworkError code = QNetworkReply::NoError;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        std::lock_guard<std::mutex> lock(results);
+        RemoteResourceService::instance().getResource(stall, error, 60);
+        code = RemoteResourceService::instance().getLastError();
+    }));
+    worker->start();
+    ASSERT_TRUE(schedtest::waitUntil([&] { return server.requestCount("/stall") == 1; }));
+    const auto started = std::chrono::steady_clock::now();
+
+    service.abortFetches();
+
+    ASSERT_TRUE(worker->wait(10000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    {
+        std::lock_guard<std::mutex> lock(results);
+        EXPECT_EQ(code, QNetworkReply::OperationCanceledError);
+        EXPECT_FALSE(error.isEmpty());
+    }
+    // Refused until fetches are accepted again; no request goes out meanwhile.
+    QString refused;
+    auto reply = fetch("/doc", refused);
+    EXPECT_EQ(refused.toStdString(), "Operation canceled");
+    EXPECT_EQ(service.getLastError(), QNetworkReply::OperationCanceledError);
+    EXPECT_EQ(server.requestCount("/doc"), 0);
+
+    service.acceptFetches();
+    QString accepted;
+    EXPECT_EQ(fetch("/doc", accepted)->readAll().toStdString(), "<doc/>");
+    EXPECT_TRUE(accepted.isEmpty()) << accepted.toStdString();
+}
+
+TEST_F(RemoteResourceServiceTest, SchedulerShutdownEndsTheRunningTasksFetch) {
+    server.addRoute("/stall", HttpTestServer::hostile("stall"));
+    server.addRoute("/doc", HttpTestServer::ok("<doc/>"));
+    const QString stall = url("/stall");
+    const QString doc = url("/doc");
+    std::atomic<int> fetchesAfterTheAbort{0};
+    std::atomic<bool> secondRefused{false};
+    std::atomic<bool> docFetched{false};
+    schedtest::RecordingTask hanging("Hanging Fetch");
+    hanging.setBody([&] {
+        QString error;
+        RemoteResourceService::instance().getResource(stall, error, 60);
+        // A task that goes on fetching once its first fetch is ended is refused too.
+        RemoteResourceService::instance().getResource(doc, error, 60);
+        secondRefused = error == "Operation canceled";
+        ++fetchesAfterTheAbort;
+        return false;
+    });
+    schedtest::RecordingTask later("Later Fetch");
+    later.setBody([&] {
+        QString error;
+        docFetched =
+            RemoteResourceService::instance().getResource(doc, error, 10)->readAll() == "<doc/>";
+        return docFetched.load();
+    });
+    vpcore::TaskScheduler& scheduler = vpcore::TaskScheduler::instance();
+    schedtest::ShutdownAtScopeExit stopAtEnd;
+    scheduler.startScheduler();
+    scheduler.scheduleAtInterval(&hanging, 3600, true);
+    ASSERT_TRUE(schedtest::waitUntil([&] { return server.requestCount("/stall") == 1; }));
+    const auto started = std::chrono::steady_clock::now();
+
+    schedtest::runOrDie([&] { scheduler.shutdown(); }, 20000, "shutdown");
+
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(fetchesAfterTheAbort, 1);
+    EXPECT_TRUE(secondRefused);
+    EXPECT_EQ(server.requestCount("/doc"), 0);
+
+    // Started again, the scheduler's tasks fetch as before.
+    scheduler.startScheduler();
+    scheduler.scheduleAtInterval(&later, 3600, true);
+    EXPECT_TRUE(schedtest::waitUntil([&] { return docFetched.load(); }));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "HostileAnswer.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -68,6 +70,21 @@ HttpTestServer::Response HttpTestServer::delayed(Response response, int delayMs)
     return response;
 }
 
+HttpTestServer::Response HttpTestServer::hostile(const std::string& mode) {
+    if (!HostileAnswer::isMode(mode)) {
+        throw std::invalid_argument("HttpTestServer: no hostile mode " + mode);
+    }
+    Response response;
+    response.hostileMode = mode;
+    return response;
+}
+
+void HttpTestServer::setHostileTargets(const std::string& localFile, const std::string& fifo) {
+    std::lock_guard<std::mutex> lock(mutex);
+    hostileFile = localFile;
+    hostileFifo = fifo;
+}
+
 HttpTestServer::HttpTestServer() : server(std::make_unique<httplib::Server>()) {
     server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         Request request;
@@ -85,6 +102,18 @@ HttpTestServer::HttpTestServer() : server(std::make_unique<httplib::Server>()) {
         if (!answer(req.target, req.path, response)) {
             res.status = 404;
             res.set_content("no route", "text/plain");
+            return;
+        }
+        if (!response.hostileMode.empty()) {
+            HostileAnswer::Options options;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                options.localFile = hostileFile;
+                options.fifo = hostileFifo;
+            }
+            options.stopping = &stopping;
+            options.bytesStreamed = &bytesStreamed;
+            HostileAnswer::answer(response.hostileMode, req, res, options);
             return;
         }
         const auto until =

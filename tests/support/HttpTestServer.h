@@ -13,6 +13,7 @@
 // Route lookup: the raw request target (path and query exactly as sent) first, then the
 // path alone, so a route registered without "?" answers that path with any query. A request
 // no route matches gets 404 with the body "no route". Routes may be changed while running.
+// A route may misbehave: server.addRoute(path, HttpTestServer::hostile("stall")).
 #pragma once
 
 #include <atomic>
@@ -47,7 +48,8 @@ public:
         std::string body;
         std::string contentType = "text/xml";
         std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"Location", url}
-        int delayMs = 0;  // waited before answering; cut short when the server stops
+        int delayMs = 0;          // waited before answering; cut short when the server stops
+        std::string hostileMode;  // when set, HostileAnswer answers instead (see hostile())
     };
 
     struct Request {
@@ -71,6 +73,8 @@ public:
     static Response anchorRedirect(int code, const std::string& target);
     // The same answer, given after delayMs milliseconds.
     static Response delayed(Response response, int delayMs);
+    // The misbehaviour of one of HostileAnswer::modes(); throws for an unknown name.
+    static Response hostile(const std::string& mode);
 
     HttpTestServer();  // starts listening; throws std::runtime_error if it cannot
     ~HttpTestServer();
@@ -90,6 +94,11 @@ public:
     int requestCount(const std::string& pathAndQuery) const;
     std::vector<Request> requests() const;
 
+    // The local file and FIFO the redirect-file and redirect-fifo modes lead to.
+    void setHostileTargets(const std::string& localFile, const std::string& fifo);
+    // The bytes the endless mode has sent so far, over every request.
+    long long hostileBytesStreamed() const { return bytesStreamed; }
+
     // Stops listening and waits for the serving thread; also done by the destructor.
     void stop();
 
@@ -100,10 +109,13 @@ private:
     std::thread thread;
     int listenPort = 0;
     std::atomic<bool> stopping{false};
+    std::atomic<long long> bytesStreamed{0};
 
     mutable std::mutex mutex;
     std::map<std::string, Response> routes;
     std::vector<Request> received;
+    std::string hostileFile = "/etc/hostname";
+    std::string hostileFifo = "/tmp/ombrix-hostile.fifo";
 };
 
 }  // namespace testsupport

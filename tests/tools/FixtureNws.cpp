@@ -3,6 +3,7 @@
 // (tests/fixtures/nws by default) on 127.0.0.1:
 //
 //   fixture_nws --port N [--root DIR]
+//               [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]
 //
 // N = 0 picks a free port. When it is ready it prints one line, "listening on 127.0.0.1:N",
 // then one line per request ("GET <target> <status>"); it runs until SIGINT or SIGTERM. Point
@@ -22,10 +23,20 @@
 //   /cap/wwacapget.php?x=<id>        cap/<id>.xml
 // In every XML document "$FIXTURE_BASE$" becomes "http://" + the Host the request was sent
 // to, so that the links in feeds lead back here, and "$CODE$" the code asked for.
+//
+// With --hostile MODE the requests whose path starts with PREFIX get one of the misbehaviours
+// of tests/support/HostileAnswer (the usage lists them) instead; the default PREFIX is the
+// alert feed for huge-alerts and the observations (/xml/current_obs/) for every other mode,
+// "/" takes every request. The first COUNT of those requests (default 0) are answered as
+// usual, so that a host can turn hostile once the program runs. redirect-fifo creates its
+// FIFO, /tmp/ombrix-hostile.fifo.
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -40,6 +51,8 @@
 #include <thread>
 #include <utility>
 
+#include "HostileAnswer.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -47,6 +60,7 @@ namespace fs = std::filesystem;
 const double MAX_FORECAST_DISTANCE_DEGREES = 1.0;
 
 std::mutex outputMutex;
+std::atomic<bool> stopping{false};
 
 void say(const std::string& line) {
     std::lock_guard<std::mutex> lock(outputMutex);
@@ -104,12 +118,28 @@ class FixtureNws {
 public:
     explicit FixtureNws(fs::path rootFolder) : root(std::move(rootFolder)) { loadZipCodes(); }
 
+    // Requests under pathPrefix after the first usualCount get the misbehaviour mode.
+    void setHostile(const std::string& mode, const std::string& pathPrefix, long usualCount) {
+        hostileMode = mode;
+        hostilePrefix = pathPrefix;
+        usualLeft = usualCount;
+        hostileOptions.stopping = &stopping;
+    }
+
     void install(httplib::Server& server) {
         server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+            if (!hostileMode.empty() && request.path.rfind(hostilePrefix, 0) == 0 &&
+                usualLeft-- <= 0) {
+                say("GET " + request.target + " " + hostileMode);
+                testsupport::HostileAnswer::answer(hostileMode, request, response, hostileOptions);
+                return;
+            }
             answer(request, response);
             say("GET " + request.target + " " + std::to_string(response.status));
         });
     }
+
+    const testsupport::HostileAnswer::Options& hostile() const { return hostileOptions; }
 
 private:
     void loadZipCodes() {
@@ -235,11 +265,20 @@ private:
 
     const fs::path root;
     std::map<std::string, Position> zipCodes;
+    std::string hostileMode;
+    std::string hostilePrefix;
+    std::atomic<long> usualLeft{0};
+    testsupport::HostileAnswer::Options hostileOptions;
 };
 
 int usage(const char* program) {
     std::cerr << "usage: " << program << " --port N [--root DIR]\n"
-              << "  N = 0 picks a free port; DIR defaults to " << OMBRIX_FIXTURE_NWS_DIR << "\n";
+              << "    [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]\n"
+              << "  N = 0 picks a free port; DIR defaults to " << OMBRIX_FIXTURE_NWS_DIR << "\n"
+              << "  MODE is one of:\n";
+    for (const auto& mode : testsupport::HostileAnswer::modes()) {
+        std::cerr << "    " << mode.name << ": " << mode.description << "\n";
+    }
     return 2;
 }
 
@@ -248,6 +287,9 @@ int usage(const char* program) {
 int main(int argc, char** argv) {
     int port = -1;
     fs::path root = OMBRIX_FIXTURE_NWS_DIR;
+    std::string hostileMode;
+    std::string hostilePrefix;
+    long hostileAfter = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--port" && i + 1 < argc) {
@@ -259,11 +301,22 @@ int main(int argc, char** argv) {
             port = static_cast<int>(value);
         } else if (option == "--root" && i + 1 < argc) {
             root = argv[++i];
+        } else if (option == "--hostile" && i + 1 < argc &&
+                   testsupport::HostileAnswer::isMode(argv[i + 1])) {
+            hostileMode = argv[++i];
+        } else if (option == "--hostile-path" && i + 1 < argc) {
+            hostilePrefix = argv[++i];
+        } else if (option == "--hostile-after" && i + 1 < argc) {
+            char* end = nullptr;
+            hostileAfter = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || hostileAfter < 0) {
+                return usage(argv[0]);
+            }
         } else {
             return usage(argv[0]);
         }
     }
-    if (port < 0) {
+    if (port < 0 || (hostileMode.empty() && (!hostilePrefix.empty() || hostileAfter >= 0))) {
         return usage(argv[0]);
     }
     std::error_code error;
@@ -282,6 +335,18 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     FixtureNws fixture(root);
+    if (!hostileMode.empty()) {
+        if (hostilePrefix.empty()) {
+            hostilePrefix =
+                hostileMode == "huge-alerts" ? "/cap/wwaatmget.php" : "/xml/current_obs/";
+        }
+        fixture.setHostile(hostileMode, hostilePrefix, std::max(0L, hostileAfter));
+        if (hostileMode == "redirect-fifo" && !fs::exists(fixture.hostile().fifo, error) &&
+            mkfifo(fixture.hostile().fifo.c_str(), 0600) != 0) {
+            std::cerr << "fixture_nws: cannot make the FIFO " << fixture.hostile().fifo << "\n";
+            return 1;
+        }
+    }
     fixture.install(server);
 
     int boundPort = port;
@@ -298,6 +363,7 @@ int main(int argc, char** argv) {
     std::thread stopper([&server, stopSignals] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        stopping = true;
         server.stop();
     });
     say("listening on 127.0.0.1:" + std::to_string(boundPort));

@@ -248,6 +248,9 @@ TEST(FixtureNwsCommandLineTest, RefusesBadArgumentsWithUsage) {
                  {{"--port", "http"}, 2},
                  {{"--port", "70000"}, 2},
                  {{"--port", "0", "--verbose"}, 2},
+                 {{"--port", "0", "--hostile", "polite"}, 2},
+                 {{"--port", "0", "--hostile"}, 2},
+                 {{"--port", "0", "--hostile-path", "/"}, 2},
                  {{"--port", "0", "--root", "/no/such/folder"}, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -257,6 +260,57 @@ TEST(FixtureNwsCommandLineTest, RefusesBadArgumentsWithUsage) {
         EXPECT_EQ(process.exitCode(), c.exitCode);
         EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
         EXPECT_FALSE(process.readAllStandardError().isEmpty());
+    }
+}
+
+// A hostile fixture misbehaves on the requests of its path only, and says so in its log.
+TEST(FixtureNwsHostileTest, MisbehavesOnItsPathAndAnswersTheRestAsUsual) {
+    const struct {
+        QStringList arguments;
+        std::string hostileTarget;
+        std::string hostileBodyPart;
+        std::string usualTarget;
+    } cases[] = {
+        {{"--hostile", "html"}, "/xml/current_obs/KATT.xml", "<html>", "/Ombrix.version"},
+        {{"--hostile", "huge-alerts"},
+         "/cap/wwaatmget.php?x=TXC453",
+         "number 9999 ",
+         "/xml/current_obs/KATT.xml"},
+        {{"--hostile", "redirect-file", "--hostile-path", "/images/"},
+         "/images/wtf/small/bkn.png",
+         "",
+         "/xml/current_obs/KATT.xml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcess process;
+        process.start(FIXTURE_NWS_PROGRAM, QStringList{"--port", "0"} + c.arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+        ASSERT_TRUE(process.waitForReadyRead(10000));
+        const auto match = QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)")
+                               .match(QString::fromUtf8(process.readLine()));
+        ASSERT_TRUE(match.hasMatch());
+        httplib::Client client("127.0.0.1", match.captured(1).toInt());
+        client.set_read_timeout(20);
+
+        const auto hostile = client.Get(c.hostileTarget);
+        const auto usual = client.Get(c.usualTarget);
+
+        ASSERT_TRUE(hostile);
+        if (c.hostileBodyPart.empty()) {
+            EXPECT_EQ(hostile->status, 302);
+            EXPECT_EQ(hostile->get_header_value("Location"), "file:///etc/hostname");
+        } else {
+            EXPECT_EQ(hostile->status, 200);
+            EXPECT_NE(hostile->body.find(c.hostileBodyPart), std::string::npos);
+        }
+        ASSERT_TRUE(usual);
+        EXPECT_EQ(usual->status, 200);
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_TRUE(process.readAllStandardOutput().contains(
+            "GET " + QByteArray::fromStdString(c.hostileTarget) + " " + c.arguments[1].toUtf8() +
+            "\n"));
     }
 }
 

@@ -1,0 +1,188 @@
+// The whole provider road against a loopback NWS that misbehaves: every hostile mode once, on
+// the feed it is aimed at. A misbehaving host fails that one update with its error shown, the
+// values shown stay the last good ones, and the next update works.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <chrono>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "HostileAnswer.h"
+#include "LogCapture.h"
+#include "LoopbackNws.h"
+#include "TempDir.h"
+#include "display/LabelImageProvider.h"
+#include "services/PropIds.h"
+#include "services/TaskScheduler.h"
+#include "weather/AlertModel.h"
+#include "weather/LocationService.h"
+
+#include <sys/stat.h>
+
+using namespace vpcore;
+using e2e::AUSTIN;
+using testsupport::HttpTestServer;
+
+namespace {
+
+const std::set<short> kObservationIds = {0, 1,  2,  3,  4,  5,  6,  7,  8,
+                                         9, 10, 11, 12, 13, 14, 15, 16, 18};
+
+const std::string kObservationTask = "Current Conditions Update";
+const std::string kAlertTask = "Alert Update";
+
+std::string completed(const std::string& task) {
+    return "TaskScheduler - task <" + task + "> completed ";
+}
+
+class HostileNwsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_FETCH_TESTS_UNDER_TSAN();
+        nws.serve(AUSTIN);
+        nws.server.setHostileTargets(dir.writeFile("local.xml", "<local>local text</local>"),
+                                     dir.filePath("hostile.fifo"));
+        ASSERT_EQ(::mkfifo(dir.filePath("hostile.fifo").c_str(), 0600), 0);
+        LocationService& service = LocationService::Instance();
+        service.setLocations({AUSTIN.location(suffix())});
+        std::string error;
+        ASSERT_TRUE(service.setCurrentLocation(AUSTIN.location(suffix()).displayName, error))
+            << error;
+        ASSERT_TRUE(e2e::waitUntil([&] {
+            return log.contains(completed(kAlertTask)) &&
+                   log.contains(completed(kObservationTask) + "successfully");
+        })) << log.text();
+        ASSERT_EQ(alertCount(), 2u);
+    }
+    void TearDown() override { TaskScheduler::instance().shutdown(); }
+
+    static std::string suffix() {
+        return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+    static std::size_t alertCount() {
+        AlertModel::AlertList alerts;
+        LocationService::Instance().getAlertModel()->getAlertItems(alerts);
+        return alerts.size();
+    }
+
+    // Runs every task once and waits until the one named has completed; false if it failed.
+    bool updateOnce(const std::string& task, int timeoutMs = 60000) {
+        log.clear();
+        TaskScheduler::instance().forceRun();
+        EXPECT_TRUE(e2e::waitUntil([&] { return log.contains(completed(task)); }, timeoutMs))
+            << log.text();
+        return log.contains(completed(task) + "successfully");
+    }
+
+    void aim(const std::vector<std::string>& targets, const HttpTestServer::Response& answer) {
+        for (const std::string& target : targets) {
+            nws.server.addRoute(target, answer);
+        }
+    }
+
+    // Declared before the loopback NWS, whose end stops the scheduler: they outlive its threads.
+    testsupport::LogCapture log;
+    e2e::PropertyJournal journal;
+    testsupport::TempDir dir;
+    e2e::LoopbackNws nws;
+};
+
+struct Case {
+    const char* mode;
+    const char* error;  // the start of the ERROR line of the failed update
+};
+
+TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
+    const std::vector<Case> cases = {
+        {"bad-utf8", "ERROR: Error parsing document: "},
+        {"entity-expansion", "ERROR: Error parsing document: "},
+        {"deep-nesting", "ERROR: Error parsing document: elements nested deeper than 256"},
+        {"nan-readings", "ERROR: Document unsupported.\ntemp_f is not a number: \"NaN\""},
+        {"redirect-loop", "ERROR: Error parsing document: "},
+        {"redirect-file", "ERROR: Error retrieving document: Redirect to file://"},
+        {"redirect-fifo", "ERROR: Error retrieving document: Redirect to file://"},
+        {"redirect-scheme", "ERROR: Error retrieving document: Redirect to ftp://"},
+        {"reset", "ERROR: Error retrieving document: "},
+        {"html", "ERROR: Error parsing document: "},
+        {"wrong-type", "ERROR: Error parsing document: "},
+        {"oversize",
+         "ERROR: Error parsing document: the document has 17825792 bytes, more than "
+         "the 16777216 accepted"},
+        {"endless",
+         "ERROR: Error parsing document: the document has more than the 16777216 "
+         "bytes accepted"},
+        {"trickle", "ERROR: Error retrieving document: Timed out."},
+        {"stall", "ERROR: Error retrieving document: Timed out."},
+    };
+    // The station and its alternate both misbehave, so that no retry finds a good one.
+    const std::vector<std::string> stations = {AUSTIN.observationTarget(),
+                                               AUSTIN.alternateTarget()};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        aim(stations, HttpTestServer::hostile(c.mode));
+        journal.clear();
+        const auto started = std::chrono::steady_clock::now();
+
+        EXPECT_FALSE(updateOnce(kObservationTask));
+
+        // Two stations, each within its time-out of 10 s.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
+        EXPECT_TRUE(log.contains(c.error)) << log.text();
+        EXPECT_FALSE(log.contains("local text"));
+        for (short id : kObservationIds) {
+            EXPECT_EQ(journal.count(id), 0) << "property " << id << ": " << journal.last(id);
+        }
+        // The alerts, after the observation, were fetched as usual.
+        EXPECT_TRUE(e2e::waitUntil([&] { return log.contains(completed(kAlertTask)); }));
+        EXPECT_EQ(alertCount(), 2u);
+
+        nws.serve(AUSTIN);
+        EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+    }
+}
+
+TEST_F(HostileNwsTest, AHugeAlertFeedIsReadWithinTheLimits) {
+    aim({AUSTIN.alertTarget()}, HttpTestServer::hostile("huge-alerts"));
+    updateOnce(kAlertTask);
+    EXPECT_EQ(alertCount(),
+              static_cast<std::size_t>(testsupport::HostileAnswer::HUGE_FEED_ENTRIES));
+    nws.serve(AUSTIN);
+    EXPECT_TRUE(updateOnce(kAlertTask));
+    EXPECT_EQ(alertCount(), 2u);
+}
+
+TEST(HostileImageHostTest, AnImageHostThatMisbehavesGivesNoImage) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    testsupport::LogCapture log;
+    testsupport::TempDir dir;
+    HttpTestServer server;
+    server.setHostileTargets(dir.writeFile("icon.png", "local text"), dir.filePath("none"));
+    const std::string big(static_cast<std::size_t>(LabelImageProvider::MAX_IMAGE_BYTES) + 1, 'x');
+    const struct {
+        std::string path;
+        HttpTestServer::Response answer;
+        std::string error;
+    } cases[] = {
+        {"/big.png", HttpTestServer::ok(big, "image/png"),
+         "The reply has 4194305 bytes, more than the 4194304 accepted."},
+        {"/endless.png", HttpTestServer::hostile("endless"), "bytes accepted."},
+        {"/moved.png", HttpTestServer::hostile("redirect-file"), "refused"},
+        {"/stall.png", HttpTestServer::hostile("stall"), "Timed out."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        server.addRoute(c.path, c.answer);
+        log.clear();
+
+        const auto image = LabelImageProvider::getRemoteImageAutoPtr(server.url(c.path));
+
+        EXPECT_TRUE(image->isNull());
+        EXPECT_TRUE(log.contains("ERROR: Unable to retrieve image from URL " + server.url(c.path)))
+            << log.text();
+        EXPECT_TRUE(log.contains(c.error)) << log.text();
+    }
+}
+
+}  // namespace

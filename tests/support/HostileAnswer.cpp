@@ -1,0 +1,232 @@
+#include "HostileAnswer.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace testsupport {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A current observation with the given location text and temperatures, as written.
+std::string observation(const std::string& location, const std::string& temperatureF,
+                        const std::string& temperatureC, const std::string& extra = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + extra +
+           "<current_observation version=\"1.0\">\n"
+           "<location>" +
+           location +
+           "</location>\n"
+           "<station_id>KHST</station_id>\n"
+           "<observation_time>Last Updated on Dec 10 2026, 6:51 am CST</observation_time>\n"
+           "<weather>Fair</weather>\n"
+           "<temp_f>" +
+           temperatureF + "</temp_f>\n<temp_c>" + temperatureC +
+           "</temp_c>\n"
+           "<relative_humidity>50</relative_humidity>\n"
+           "<wind_dir>North</wind_dir>\n<wind_mph>5.0</wind_mph>\n"
+           "<pressure_mb>1015.0</pressure_mb>\n<pressure_in>29.98</pressure_in>\n"
+           "<dewpoint_f>40.0</dewpoint_f>\n<dewpoint_c>4.4</dewpoint_c>\n"
+           "<visibility_mi>10.00</visibility_mi>\n"
+           "</current_observation>\n";
+}
+
+std::string hostOf(const httplib::Request& request) {
+    return "http://" +
+           (request.has_header("Host") ? request.get_header_value("Host") : "127.0.0.1");
+}
+
+bool stopped(const HostileAnswer::Options& options, Clock::time_point end) {
+    return (options.stopping != nullptr && *options.stopping) || Clock::now() >= end;
+}
+
+// Waits up to milliseconds, less when the server stops.
+void pause(const HostileAnswer::Options& options, Clock::time_point end, int milliseconds) {
+    const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopped(options, end) && Clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::string hugeAlertFeed(const std::string& base) {
+    std::string feed =
+        "<?xml version = '1.0' encoding = 'UTF-8' standalone = 'yes'?>\n"
+        "<feed xmlns = 'http://www.w3.org/2005/Atom' "
+        "xmlns:cap = 'urn:oasis:names:tc:emergency:cap:1.1'>\n"
+        "<id>" +
+        base + "/cap/wwaatmget.php?x=TXC999</id>\n<updated>2026-12-10T06:30:00-06:00</updated>\n";
+    for (int i = 0; i < HostileAnswer::HUGE_FEED_ENTRIES; ++i) {
+        const std::string id = "TX1263F0" + std::to_string(100000 + i) + ".WindAdvisory";
+        feed += "<entry>\n<id>" + base + "/cap/wwacapget.php?x=" + id +
+                "</id>\n"
+                "<updated>2026-12-10T06:30:00-06:00</updated>\n"
+                "<published>2026-12-10T06:30:00-06:00</published>\n"
+                "<title>Wind Advisory number " +
+                std::to_string(i) + " issued December 10 by NWS</title>\n<link href=\"" + base +
+                "/cap/wwacapget.php?x=" + id +
+                "\"/>\n"
+                "<summary>WINDS NORTH 20 TO 30 MPH.</summary>\n"
+                "<cap:event>Wind Advisory</cap:event>\n"
+                "<cap:effective>2026-12-10T06:30:00-06:00</cap:effective>\n"
+                "<cap:expires>2026-12-11T18:00:00-06:00</cap:expires>\n"
+                "<cap:status>Actual</cap:status>\n<cap:msgType>Alert</cap:msgType>\n"
+                "<cap:category>Met</cap:category>\n<cap:urgency>Expected</cap:urgency>\n"
+                "<cap:severity>Minor</cap:severity>\n<cap:certainty>Likely</cap:certainty>\n"
+                "<cap:areaDesc>Travis</cap:areaDesc>\n</entry>\n";
+    }
+    return feed + "</feed>\n";
+}
+
+}  // namespace
+
+const std::vector<HostileAnswer::Mode>& HostileAnswer::modes() {
+    static const std::vector<Mode> all = {
+        {"bad-utf8", "an observation declared UTF-8 with bytes that are not UTF-8"},
+        {"entity-expansion", "an observation whose DTD expands one entity a billion times"},
+        {"deep-nesting", "an observation nested 100 000 elements deep"},
+        {"nan-readings", "an observation reading NaN, inf and 1e309"},
+        {"redirect-loop", "302 to the same address, again and again"},
+        {"redirect-file", "302 to file:// of a local file"},
+        {"redirect-fifo", "302 to file:// of a FIFO that nobody writes"},
+        {"redirect-scheme", "302 to an ftp:// address"},
+        {"reset", "half of an announced body, then the connection is closed"},
+        {"html", "200 with an HTML page, as a captive portal answers"},
+        {"wrong-type", "200 with bytes of no known format, labelled text/xml"},
+        {"huge-alerts", "an alert feed of 10 000 entries"},
+        {"oversize", "a 17 MiB observation with its length announced"},
+        {"endless", "an observation that never ends, as fast as it is read"},
+        {"trickle", "an observation at one byte a second"},
+        {"stall", "the headers, then nothing"},
+    };
+    return all;
+}
+
+bool HostileAnswer::isMode(const std::string& name) {
+    for (const Mode& mode : modes()) {
+        if (mode.name == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void HostileAnswer::answer(const std::string& mode, const httplib::Request& request,
+                           httplib::Response& response, const Options& options) {
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(STREAM_SECONDS);
+    response.status = 200;
+    if (mode == "bad-utf8") {
+        response.set_content(observation("Bad \xC3\x28 Bytes \xFF\xFE City, TX", "50.0", "10.0"),
+                             "text/xml");
+    } else if (mode == "entity-expansion") {
+        std::string dtd = "<!DOCTYPE current_observation [\n<!ENTITY e0 \"lol\">\n";
+        for (int i = 1; i <= 9; ++i) {
+            std::string tenFold;
+            for (int j = 0; j < 10; ++j) {
+                tenFold += "&e" + std::to_string(i - 1) + ";";
+            }
+            dtd += "<!ENTITY e" + std::to_string(i) + " \"" + tenFold + "\">\n";
+        }
+        dtd += "]>\n";
+        response.set_content(observation("&e9;", "50.0", "10.0", dtd), "text/xml");
+    } else if (mode == "deep-nesting") {
+        std::string nested;
+        for (int i = 0; i < 100000; ++i) {
+            nested += "<n>";
+        }
+        for (int i = 0; i < 100000; ++i) {
+            nested += "</n>";
+        }
+        response.set_content(observation("Deep City, TX" + nested, "50.0", "10.0"), "text/xml");
+    } else if (mode == "nan-readings") {
+        std::string document = observation("Nan City, TX", "NaN", "1e309");
+        const std::string from = "<dewpoint_f>40.0</dewpoint_f>";
+        document.replace(document.find(from), from.size(), "<dewpoint_f>inf</dewpoint_f>");
+        response.set_content(document, "text/xml");
+    } else if (mode == "redirect-loop") {
+        response.set_redirect(hostOf(request) + request.target, 302);
+    } else if (mode == "redirect-file") {
+        response.set_redirect("file://" + options.localFile, 302);
+    } else if (mode == "redirect-fifo") {
+        response.set_redirect("file://" + options.fifo, 302);
+    } else if (mode == "redirect-scheme") {
+        response.set_redirect("ftp://127.0.0.1/xml/current_obs/KHST.xml", 302);
+    } else if (mode == "reset") {
+        const auto body =
+            std::make_shared<std::string>(observation("Reset City, TX", "50.0", "10.0"));
+        response.set_content_provider(body->size(), "text/xml",
+                                      [body](size_t offset, size_t, httplib::DataSink& sink) {
+                                          if (offset > 0) {
+                                              return false;  // closes the connection mid-body
+                                          }
+                                          return sink.write(body->data(), body->size() / 2);
+                                      });
+    } else if (mode == "html") {
+        response.set_content(
+            "<!DOCTYPE html>\n<html><head><title>Sign in</title></head><body>"
+            "<p>Please <a href=\"/login\">sign in</a> to use this network.<br></p></body></html>",
+            "text/html");
+    } else if (mode == "wrong-type") {
+        response.set_content(std::string("\x00\x01\x02\x03\xFF\xD8garbage\x7F", 14), "text/xml");
+    } else if (mode == "huge-alerts") {
+        response.set_content(hugeAlertFeed(hostOf(request)), "text/xml");
+    } else if (mode == "oversize") {
+        const std::string head = "<?xml version=\"1.0\"?>\n<current_observation><!--";
+        const std::string tail = "--></current_observation>\n";
+        std::string body = head;
+        body.append(static_cast<size_t>(OVERSIZE_BYTES) - head.size() - tail.size(), ' ');
+        response.set_content(body + tail, "text/xml");
+    } else if (mode == "endless") {
+        response.set_chunked_content_provider(
+            "text/xml", [options, end](size_t offset, httplib::DataSink& sink) {
+                // Letters of no pattern: a compressing server cannot shrink them a
+                // thousandfold, so that what is sent is about what is read.
+                static const std::string chunk = [] {
+                    std::string letters(64 << 10, ' ');
+                    unsigned int state = 12345;
+                    for (char& letter : letters) {
+                        state = state * 1103515245u + 12345u;
+                        letter = static_cast<char>('a' + (state >> 16) % 26);
+                    }
+                    return letters;
+                }();
+                if (offset == 0 && !sink.write("<current_observation><!--", 25)) {
+                    return false;
+                }
+                if (stopped(options, end) || !sink.write(chunk.data(), chunk.size())) {
+                    return false;
+                }
+                if (options.bytesStreamed != nullptr) {
+                    *options.bytesStreamed += static_cast<long long>(chunk.size());
+                }
+                return true;
+            });
+    } else if (mode == "trickle") {
+        const auto body =
+            std::make_shared<std::string>(observation("Trickle City, TX", "50.0", "10.0"));
+        response.set_chunked_content_provider(
+            "text/xml", [body, options, end](size_t offset, httplib::DataSink& sink) {
+                if (offset >= body->size()) {
+                    sink.done();
+                    return true;
+                }
+                if (offset > 0) {
+                    pause(options, end, 1000);
+                }
+                return !stopped(options, end) && sink.write(body->data() + offset, 1);
+            });
+    } else if (mode == "stall") {
+        response.set_chunked_content_provider("text/xml",
+                                              [options, end](size_t, httplib::DataSink&) {
+                                                  pause(options, end, STREAM_SECONDS * 1000);
+                                                  return false;
+                                              });
+    } else {
+        response.status = 500;
+        response.set_content("no such hostile mode: " + mode, "text/plain");
+    }
+}
+
+}  // namespace testsupport
