@@ -14,13 +14,15 @@
 // posted events, images and audio look unsynchronised: interceptors called from them are not
 // recorded. The program's own accesses are still seen. Xlib destroys a mutex of its own while
 // it holds it as the process ends; Mesa's GLX library unlocks a mutex of its own on another
-// thread than the one that locked it. A queued call's functor crosses to the GUI thread inside
+// thread than the one that locked it, and takes its locks and Xlib's in either order on the
+// GUI thread. A queued call's functor crosses to the GUI thread inside
 // Qt's event queue, so the call's own read of it (Qt's inline header) looks unsynchronised.
 extern "C" const char* __tsan_default_suppressions() {
     return "race:QWaitCondition\n"
            "race:qobjectdefs_impl.h\n"
            "mutex:libX11.so.6\n"
            "mutex:libGLX_mesa.so.0\n"
+           "deadlock:libGLX.so.0\n"
            "race:tzset_internal\n"
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
