@@ -119,8 +119,15 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
         },
         60000);
     // Mapped first: a screen grabbed before the window shows holds only the empty root.
+    // Mapped is not yet painted: a loaded machine may show a black screen for a while after.
     const bool mapped = display.waitForWindow("Ombrix", 30000);
-    const QImage screen = display.grabWhenStill(1000, 20000);
+    QImage screen = display.grabWhenStill(1000, 20000);
+    QElapsedTimer painting;
+    painting.start();
+    while (paintedArea(screen).isEmpty() && painting.elapsed() < 30000) {
+        QThread::msleep(200);
+        screen = display.grabWhenStill(1000, 20000);
+    }
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
