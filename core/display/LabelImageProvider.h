@@ -18,7 +18,7 @@ class VPCORE_EXPORT LabelImageProvider : public StringPropertyChangeListener {
 public:
     // A condition icon weighs a few kilobytes and a radar layer a few hundred: a larger reply
     // is not read further and gives a null image.
-    static const qint64 MAX_IMAGE_BYTES = 4 << 20;  // 4 MiB
+    static constexpr qint64 MAX_IMAGE_BYTES = 4 << 20;  // 4 MiB
 
     explicit LabelImageProvider(short propId);
     // The copy follows the same id with the same delegate but is not registered.

@@ -36,7 +36,7 @@ class VPCORE_EXPORT RemoteResourceService : public QObject {
     Q_OBJECT
 public:
     // The body limit of getResource without one: the largest feed document accepted.
-    static const qint64 DEFAULT_MAX_BYTES = 16 << 20;  // 16 MiB
+    static constexpr qint64 DEFAULT_MAX_BYTES = 16 << 20;  // 16 MiB
 
     static RemoteResourceService& instance();
 

@@ -40,10 +40,10 @@ public:
     static bool isMode(const std::string& name);
 
     // The limits the modes pass: just over the body limit, the size of the huge feed.
-    static const long long OVERSIZE_BYTES = (16LL << 20) + (1 << 20);
-    static const int HUGE_FEED_ENTRIES = 10000;
+    static constexpr long long OVERSIZE_BYTES = (16LL << 20) + (1 << 20);
+    static constexpr int HUGE_FEED_ENTRIES = 10000;
     // trickle, stall and endless end by themselves after this long.
-    static const int STREAM_SECONDS = 120;
+    static constexpr int STREAM_SECONDS = 120;
 
     // Fills response as mode misbehaves; an unknown mode gets a 500.
     static void answer(const std::string& mode, const httplib::Request& request,
