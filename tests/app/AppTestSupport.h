@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSettings>
 #include <QString>
 #include <QThread>
@@ -64,6 +65,19 @@ public:
 
     std::vector<Box> boxes;
 };
+
+// Reads a process's output as it comes, until a condition on everything read so far holds.
+inline bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>& condition,
+                      int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < timeoutMs && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        seen += process.readAll();
+    }
+    seen += process.readAll();
+    return condition();
+}
 
 // Empties the process's settings but for the installed version, which the program writes once
 // per process (at its first look for the user data folder): the next test finds it as the

@@ -17,27 +17,17 @@
 #include <functional>
 #include <memory>
 
+#include "AppTestSupport.h"
 #include "PrivateDisplay.h"
 
 #include "HttpTestServer.h"
 
 namespace {
 
+using apptest::readUntil;
+
 const QVariantList kAustin{
     "78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX", "Austin/San Antonio", "Austin, TX"};
-
-// Reads a process's output as it comes, until a condition on everything read so far holds.
-bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>& condition,
-               int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs && process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(100);
-        seen += process.readAll();
-    }
-    seen += process.readAll();
-    return condition();
-}
 
 // A port on 127.0.0.1 that nothing listens on now.
 quint16 closedPort() {

@@ -14,24 +14,14 @@
 #include <csignal>
 #include <functional>
 
+#include "AppTestSupport.h"
 #include "PrivateDisplay.h"
 
 #include "HttpTestServer.h"
 
 namespace {
 
-// Reads a process's output as it comes, until a condition on everything read so far holds.
-bool readUntil(QProcess& process, QByteArray& seen, const std::function<bool()>& condition,
-               int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs && process.state() != QProcess::NotRunning) {
-        process.waitForReadyRead(100);
-        seen += process.readAll();
-    }
-    seen += process.readAll();
-    return condition();
-}
+using apptest::readUntil;
 
 // The bounding box of everything that is not the black of an empty screen.
 QRect paintedArea(const QImage& screen) {
