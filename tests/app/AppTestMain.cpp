@@ -23,6 +23,7 @@ extern "C" const char* __tsan_default_suppressions() {
            "mutex:libX11.so.6\n"
            "mutex:libGLX_mesa.so.0\n"
            "deadlock:libGLX.so.0\n"
+           "race:swrast_dri.so\n"
            "race:tzset_internal\n"
            "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
