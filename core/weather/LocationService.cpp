@@ -85,18 +85,26 @@ std::unique_ptr<Location_t> LocationService::getLocation(const std::string& disp
     return std::make_unique<Location_t>(*found);
 }
 
-bool LocationService::setCurrentLocation(const std::string& displayName, std::string& error) {
+bool LocationService::isProvided(const std::string& displayName) const {
     // Only a location whose providers run counts as selected: after a failed first selection
     // the same name must be tried again, not reported as done.
-    if (currentLocation && currentLocation == providedLocation &&
-        currentLocation->displayName == displayName) {
-        return true;
-    }
+    return currentLocation && currentLocation == providedLocation &&
+           currentLocation->displayName == displayName;
+}
+
+std::shared_ptr<Location_t> LocationService::listedCopy(const std::string& displayName) const {
     const auto found = locations.find(keyFor(displayName));
     if (found == locations.end()) {
         throw std::invalid_argument("Location does not exist");
     }
-    const auto candidate = std::make_shared<Location_t>(*found);
+    return std::make_shared<Location_t>(*found);
+}
+
+bool LocationService::setCurrentLocation(const std::string& displayName, std::string& error) {
+    if (isProvided(displayName)) {
+        return true;
+    }
+    const auto candidate = listedCopy(displayName);
     if (updateProviders(candidate, false)) {
         currentLocation = candidate;
         return true;
@@ -111,15 +119,10 @@ bool LocationService::setCurrentLocation(const std::string& displayName, std::st
 }
 
 bool LocationService::restoreCurrentLocation(const std::string& displayName, std::string& error) {
-    if (currentLocation && currentLocation == providedLocation &&
-        currentLocation->displayName == displayName) {
+    if (isProvided(displayName)) {
         return true;
     }
-    const auto found = locations.find(keyFor(displayName));
-    if (found == locations.end()) {
-        throw std::invalid_argument("Location does not exist");
-    }
-    const auto candidate = std::make_shared<Location_t>(*found);
+    const auto candidate = listedCopy(displayName);
     currentLocation = candidate;
     if (updateProviders(candidate, true)) {
         return true;

@@ -69,6 +69,11 @@ private:
     LocationService();
     ~LocationService();
 
+    // Whether that location is current with its providers installed.
+    bool isProvided(const std::string& displayName) const;
+    // A copy of the listed location; throws std::invalid_argument when it is not listed.
+    std::shared_ptr<Location_t> listedCopy(const std::string& displayName) const;
+
     // Checks the candidate (station, then position) and, when both pass, installs its
     // providers and restarts the scheduler. False, with nothing changed, on a failed check;
     // with keepOnFailedCheck the providers are installed anyway and the result says whether
