@@ -9,4 +9,6 @@ build_dir=${OMBRIX_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${OMBRIX_CMAKE_ARGS:-}
 cmake --build "$build_dir" -j"$(nproc)"
 cd "$build_dir"
-xvfb-run -a ctest --output-on-failure -j"$(nproc)"
+# -noreset: by default the server resets whenever its last client leaves, and a test process
+# connecting during that reset fails ("could not connect") or dies of SIGPIPE.
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j"$(nproc)"

@@ -82,7 +82,7 @@ run_case() {
   local name=$1
   work=$(mktemp -d)
   local display=:$((200 + RANDOM % 500))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -fbdir "$work" >/dev/null 2>&1 &
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset -fbdir "$work" >/dev/null 2>&1 &
   local xserver=$!
   pids+=($xserver)
   export DISPLAY=$display

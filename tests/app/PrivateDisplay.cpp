@@ -47,9 +47,10 @@ PrivateDisplay::PrivateDisplay(int width, int height, int timeoutMs) {
         return;
     }
     // -displayfd 1: the server picks a free display and writes its number to standard output.
+    // -noreset: the checks connect and leave in turn; a reset between them would refuse one.
     server.start("Xvfb",
                  {"-displayfd", "1", "-screen", "0", QString("%1x%2x24").arg(width).arg(height),
-                  "-fbdir", frameBufferDir.path(), "-nolisten", "tcp", "-nocursor"});
+                  "-fbdir", frameBufferDir.path(), "-nolisten", "tcp", "-nocursor", "-noreset"});
     if (!server.waitForStarted(timeoutMs)) {
         return;
     }

@@ -167,7 +167,7 @@ def main():
         read_end, write_end = os.pipe()
         server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT),
-             "-fbdir", work, "-nolisten", "tcp"],
+             "-fbdir", work, "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stderr=subprocess.DEVNULL)
         processes.append(server)
         os.close(write_end)
