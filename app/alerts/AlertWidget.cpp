@@ -19,6 +19,7 @@ const char* const VIEWED_TEXT = "Weather alert";
 const char* const ALERT_STYLE = "QLabel { color: DarkRed; font-family: Verdana; font-size: 12px;}";
 const char* const IDLE_STYLE = "QLabel { color: white; font-family: Helvetica; font-size: 12px; }";
 const int BLINK_INTERVAL_MS = 600;
+const int LABEL_MIN_WIDTH = 160;
 
 const std::set<short>& listenedIds() {
     static const std::set<short> ids{vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
@@ -37,7 +38,7 @@ AlertWidget::AlertWidget(std::shared_ptr<vpcore::AlertModel> model, QWidget* par
     service.addPropertyChangeListener<int>(this, listenedIds());
 
     label = new QLabel(this);
-    label->setMinimumWidth(160);
+    label->setMinimumWidth(LABEL_MIN_WIDTH);
     label->setText(NO_ALERTS_TEXT);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -91,10 +92,25 @@ void AlertWidget::timerEvent(QTimerEvent* e) {
         QWidget::timerEvent(e);
         return;
     }
+    if (!sizeFrozen) {
+        // Laid out with its text by now. A label of fixed size does not ask its parent for a
+        // new layout when its text changes, so a step costs only its own repaint.
+        label->setFixedSize(label->size());
+        sizeFrozen = true;
+    }
     label->setText(label->text().isEmpty() ? QString(NEW_ALERT_TEXT) : QString());
     if (label->text().isEmpty() && background.isNull()) {
         snapshotBackground();
     }
+}
+
+void AlertWidget::releaseLabelSize() {
+    if (!sizeFrozen) {
+        return;
+    }
+    sizeFrozen = false;
+    label->setMinimumSize(LABEL_MIN_WIDTH, 0);
+    label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void AlertWidget::snapshotBackground() {
@@ -127,6 +143,8 @@ void AlertWidget::paintEvent(QPaintEvent* e) {
 
 void AlertWidget::resizeEvent(QResizeEvent* e) {
     dropBackground();
+    // The label follows the new room; the next blink step fixes it again.
+    releaseLabelSize();
     QWidget::resizeEvent(e);
 }
 
@@ -159,5 +177,6 @@ void AlertWidget::stopBlinking() {
         killTimer(blinkTimerId);
         blinkTimerId = 0;
     }
+    releaseLabelSize();
     dropBackground();
 }

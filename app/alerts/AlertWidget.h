@@ -45,9 +45,12 @@ private:
     // Takes the snapshot, or drops it (and repaints over the panel again).
     void snapshotBackground();
     void dropBackground();
+    // Gives the label back the size its layout chooses, after a blink fixed it.
+    void releaseLabelSize();
 
     std::shared_ptr<vpcore::AlertModel> model;
     QLabel* label = nullptr;
-    int blinkTimerId = 0;  // 0 when not blinking
-    QPixmap background;    // null when not taken
+    int blinkTimerId = 0;     // 0 when not blinking
+    QPixmap background;       // null when not taken
+    bool sizeFrozen = false;  // the label's size is fixed while it blinks
 };

@@ -98,23 +98,29 @@ TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     EXPECT_EQ(currentPage(), 0);
 }
 
-// Counts the paint events of the widget it watches.
-class PaintCounter : public QObject {
+// Counts the events of one type that the widget it watches receives.
+class EventCounter : public QObject {
 public:
-    int paints = 0;
+    explicit EventCounter(QEvent::Type counted) : type(counted) {}
+    int count = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
+        if (event->type() == type) {
+            ++count;
         }
         return false;
     }
+
+private:
+    QEvent::Type type;
 };
 
 TEST_F(AlertWidgetTest, ABlinkStepRepaintsTheIndicatorAloneOverASnapshotOfThePanel) {
-    PaintCounter panel;
+    EventCounter panel(QEvent::Paint);
+    EventCounter layouts(QEvent::LayoutRequest);
     widget->parentWidget()->installEventFilter(&panel);
+    widget->installEventFilter(&layouts);
     ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
     EXPECT_TRUE(blinks());
     ASSERT_TRUE(apptest::waitFor([&] { return text().isEmpty(); }, 3000));
@@ -131,15 +137,24 @@ TEST_F(AlertWidgetTest, ABlinkStepRepaintsTheIndicatorAloneOverASnapshotOfThePan
     }
     EXPECT_EQ(red, 0);
 
-    const int before = panel.paints;
+    // Neither the panel is repainted nor the indicator laid out again by a step.
+    const int before = panel.count;
+    const int layoutsBefore = layouts.count;
+    const QRect place = label->geometry();
     EXPECT_TRUE(blinks());
     EXPECT_TRUE(blinks());
-    EXPECT_EQ(panel.paints, before);
+    EXPECT_EQ(panel.count, before);
+    EXPECT_EQ(layouts.count, layoutsBefore);
+    EXPECT_EQ(label->geometry(), place);
 
     // Steady again: drawn over the panel itself.
     ASSERT_TRUE(feed->update("feed_no_alerts.xml"));
     ASSERT_TRUE(apptest::waitFor([&] { return text() == "No weather alerts"; }));
     EXPECT_FALSE(widget->testAttribute(Qt::WA_OpaquePaintEvent));
+    // And free to take the room its layout gives it.
+    EXPECT_EQ(label->minimumWidth(), 160);
+    EXPECT_EQ(label->maximumWidth(), QWIDGETSIZE_MAX);
+    widget->removeEventFilter(&layouts);
     widget->parentWidget()->removeEventFilter(&panel);
 }
 
