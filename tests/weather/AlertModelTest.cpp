@@ -341,8 +341,13 @@ TEST(AlertTest, CopyingDuplicatesTheDetailsAndMovingHandsThemOver) {
 TEST(AlertTest, DetailsHandedOverWhileAnotherThreadReadsThem) {
     const auto alert = std::make_shared<Alert_t>("http://x/cap/a");
     alert->title = "Flood Warning";
+    std::atomic<bool> reading{false};
     std::atomic<bool> done{false};
     std::thread runner([&] {
+        // On a loaded machine the writer could otherwise be through before the reader starts.
+        while (!reading) {
+            std::this_thread::yield();
+        }
         for (int i = 0; i < 2000; ++i) {
             alert->setDescription(i % 2 == 0 ? std::make_unique<AlertDescription_t>(
                                                    "Rain " + std::to_string(i), "Stay in.", "e")
@@ -352,14 +357,15 @@ TEST(AlertTest, DetailsHandedOverWhileAnotherThreadReadsThem) {
         done = true;
     });
     int seen = 0;
-    while (!done) {
+    reading = true;
+    do {
         const Alert_t copy(*alert);
         if (const auto details = alert->getDescription()) {
             seen += details->description.empty() ? 0 : 1;
         }
         seen += alert->toDisplayString(70, true, true).empty() ? 0 : 1;
         seen += copy.hasDescription() ? 1 : 0;
-    }
+    } while (!done);
     runner.join();
     EXPECT_GT(seen, 0);
     ASSERT_TRUE(alert->hasDescription());
