@@ -43,8 +43,17 @@ struct Window {
     }
 };
 
-// GUI-thread CPU time per blink step, in milliseconds, over the iterations of state.
-void reportPerStep(benchmark::State& state, double cpuMs) {
+// Runs the event loop of the shown window and reports the GUI thread's CPU time per blink
+// step over the iterations of state. The first steps lay the window out and fill the caches.
+void measureBlinkSteps(benchmark::State& state) {
+    double cpuMs = 0.0;
+    double elapsedMs = 0.0;
+    benchsupport::runEventLoop(3 * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID, cpuMs, elapsedMs);
+    cpuMs = 0.0;
+    for (auto _ : state) {
+        benchsupport::runEventLoop(STEPS_PER_ITERATION * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID,
+                                   cpuMs, elapsedMs);
+    }
     const double steps = static_cast<double>(state.iterations()) * STEPS_PER_ITERATION;
     state.counters["cpu_ms_per_step"] = cpuMs / steps;
     state.counters["cpu_percent_of_core"] = cpuMs * 100.0 / (steps * BLINK_INTERVAL_MS);
@@ -61,16 +70,7 @@ void BM_BareLabelBlinkStep(benchmark::State& state) {
         label->setText(label->text().isEmpty() ? QString("New weather alert") : QString());
     });
     blink.start(BLINK_INTERVAL_MS);
-    double cpuMs = 0.0;
-    double elapsedMs = 0.0;
-    // The first steps lay the window out and fill the caches.
-    benchsupport::runEventLoop(3 * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID, cpuMs, elapsedMs);
-    cpuMs = 0.0;
-    for (auto _ : state) {
-        benchsupport::runEventLoop(STEPS_PER_ITERATION * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID,
-                                   cpuMs, elapsedMs);
-    }
-    reportPerStep(state, cpuMs);
+    measureBlinkSteps(state);
 }
 BENCHMARK(BM_BareLabelBlinkStep)->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -79,15 +79,7 @@ void BM_AlertIndicatorBlinkStep(benchmark::State& state) {
     auto* indicator = new AlertWidget(nullptr, nullptr);
     window.show(indicator);
     indicator->onAlertEvent(vpcore::PROP_ALERTS_CHANGED);
-    double cpuMs = 0.0;
-    double elapsedMs = 0.0;
-    benchsupport::runEventLoop(3 * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID, cpuMs, elapsedMs);
-    cpuMs = 0.0;
-    for (auto _ : state) {
-        benchsupport::runEventLoop(STEPS_PER_ITERATION * BLINK_INTERVAL_MS, CLOCK_THREAD_CPUTIME_ID,
-                                   cpuMs, elapsedMs);
-    }
-    reportPerStep(state, cpuMs);
+    measureBlinkSteps(state);
 }
 BENCHMARK(BM_AlertIndicatorBlinkStep)->Iterations(3)->Unit(benchmark::kMillisecond);
 
