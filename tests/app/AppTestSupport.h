@@ -6,9 +6,11 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSettings>
 #include <QString>
 #include <QThread>
+#include <QVariantList>
 #include <functional>
 #include <set>
 #include <vector>
@@ -77,6 +79,39 @@ inline bool readUntil(QProcess& process, QByteArray& seen, const std::function<b
     }
     seen += process.readAll();
     return condition();
+}
+
+// The saved location list of Austin, TX, whose every feed the fixture NWS serves.
+inline QVariantList austinLocation() {
+    return {"78701",     "TXC453", "KATT", "Austin Camp Mabry", "EWX", "Austin/San Antonio",
+            "Austin, TX"};
+}
+
+// Writes the locations (and the current one, unless empty) into a program's settings file, with
+// sounds off, as a user's earlier run would have left them.
+inline void saveProgramSettings(const QString& iniPath, const QVariantList& locations,
+                                const QString& current) {
+    QSettings settings(iniPath, QSettings::IniFormat);
+    settings.setValue("ALL_LOCATIONS", locations);
+    if (!current.isEmpty()) {
+        settings.setValue("CURRENT_LOCATION", current);
+    }
+    settings.setValue("PLAY_SOUNDS", false);
+}
+
+// The environment of the real program on the profile folder, with every feed and the
+// connectivity check on the fixture NWS at host ("127.0.0.1:port"), shown on the display.
+inline QProcessEnvironment programEnvironment(const QString& profile, const QString& host,
+                                              const QString& display) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", profile);
+    for (const char* variable : {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST",
+                                 "OMBRIX_RADAR_HOST", "OMBRIX_HOME_HOST"}) {
+        environment.insert(variable, host);
+    }
+    environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
+    environment.insert("DISPLAY", display);
+    return environment;
 }
 
 // Empties the process's settings but for the installed version, which the program writes once

@@ -26,8 +26,7 @@ namespace {
 
 using apptest::readUntil;
 
-const QVariantList kAustin{
-    "78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX", "Austin/San Antonio", "Austin, TX"};
+const QVariantList kAustin = apptest::austinLocation();
 
 // A port on 127.0.0.1 that nothing listens on now.
 quint16 closedPort() {
@@ -74,16 +73,7 @@ public:
 class Program {
 public:
     Program(const QString& profile, const QString& host, const QString& display) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", profile);
-        for (const char* variable :
-             {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST", "OMBRIX_RADAR_HOST",
-              "OMBRIX_HOME_HOST"}) {
-            environment.insert(variable, host);
-        }
-        environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
-        environment.insert("DISPLAY", display);
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(apptest::programEnvironment(profile, host, display));
         process.setWorkingDirectory(profile);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(OMBRIX_PROGRAM, {});
@@ -118,12 +108,7 @@ protected:
         ASSERT_TRUE(display.isRunning());
     }
     void saveSettings(const QVariantList& locations, const QString& current) {
-        QSettings settings(iniPath(), QSettings::IniFormat);
-        settings.setValue("ALL_LOCATIONS", locations);
-        if (!current.isEmpty()) {
-            settings.setValue("CURRENT_LOCATION", current);
-        }
-        settings.setValue("PLAY_SOUNDS", false);
+        apptest::saveProgramSettings(iniPath(), locations, current);
     }
     QString iniPath() const { return profile.filePath("Ombrix/Ombrix.ini"); }
     QString logPath() const { return profile.filePath("Ombrix/Ombrix.log"); }

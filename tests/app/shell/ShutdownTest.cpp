@@ -50,27 +50,12 @@ TEST(ShutdownTest, SigtermEndsTheProgramWithinSecondsWhileAHostHangs) {
         QTemporaryDir profile;
         ASSERT_TRUE(profile.isValid());
         const QString settingsFile = profile.filePath("Ombrix/Ombrix.ini");
-        {
-            QSettings settings(settingsFile, QSettings::IniFormat);
-            settings.setValue("ALL_LOCATIONS",
-                              QVariantList{"78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX",
-                                           "Austin/San Antonio", "Austin, TX"});
-            settings.setValue("CURRENT_LOCATION", "Austin, TX");
-            settings.setValue("PLAY_SOUNDS", false);
-        }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", profile.path());
-        for (const char* variable :
-             {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST", "OMBRIX_RADAR_HOST",
-              "OMBRIX_HOME_HOST"}) {
-            environment.insert(variable, host);
-        }
-        environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
+        apptest::saveProgramSettings(settingsFile, apptest::austinLocation(), "Austin, TX");
         apptest::PrivateDisplay display(1024, 768);
         ASSERT_TRUE(display.isRunning());
-        environment.insert("DISPLAY", display.name());
         QProcess program;
-        program.setProcessEnvironment(environment);
+        program.setProcessEnvironment(
+            apptest::programEnvironment(profile.path(), host, display.name()));
         program.setWorkingDirectory(profile.path());
         program.start(OMBRIX_PROGRAM, {});
         ASSERT_TRUE(program.waitForStarted(10000));

@@ -67,28 +67,15 @@ TEST_F(SmokeTest, TheProgramStartsFetchesTheCurrentLocationsWeatherAndEndsCleanl
     SKIP_FETCH_TESTS_UNDER_TSAN();
     QTemporaryDir profile;
     ASSERT_TRUE(profile.isValid());
-    {
-        QSettings settings(profile.filePath("Ombrix/Ombrix.ini"), QSettings::IniFormat);
-        settings.setValue("ALL_LOCATIONS",
-                          QVariantList{"78701", "TXC453", "KATT", "Austin Camp Mabry", "EWX",
-                                       "Austin/San Antonio", "Austin, TX"});
-        settings.setValue("CURRENT_LOCATION", "Austin, TX");
-        settings.setValue("PLAY_SOUNDS", false);
-    }
+    apptest::saveProgramSettings(profile.filePath("Ombrix/Ombrix.ini"), apptest::austinLocation(),
+                                 "Austin, TX");
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", profile.path());
-    for (const char* variable : {"OMBRIX_NWS_HOST", "OMBRIX_FORECAST_HOST", "OMBRIX_ALERTS_HOST",
-                                 "OMBRIX_RADAR_HOST", "OMBRIX_HOME_HOST"}) {
-        environment.insert(variable, host);
-    }
-    environment.insert("OMBRIX_CONNECTIVITY_URL", "http://" + host + "/");
     // A screen of its own, so that the screenshot shows the program and nothing else.
     apptest::PrivateDisplay display(1280, 1024);
     ASSERT_TRUE(display.isRunning());
-    environment.insert("DISPLAY", display.name());
     QProcess program;
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(
+        apptest::programEnvironment(profile.path(), host, display.name()));
     program.setWorkingDirectory(profile.path());  // any folder: the program finds its own files
     program.start(OMBRIX_PROGRAM, {});
     ASSERT_TRUE(program.waitForStarted(10000));
