@@ -1,23 +1,34 @@
 // The installed program: `cmake --install` into a temporary prefix, the prefix moved elsewhere,
 // and the program started from there in a working folder of its own, against the fixture NWS,
-// with a fresh profile. Nothing of the build folder is on its way: its libraries come from the
-// prefix's lib/, its data files from the prefix's share/ombrix/.
+// with a fresh profile: it shows a location's weather, finds a zip code in its data files and
+// saves it, and ends cleanly on SIGTERM. Nothing of the build folder is on its way: its
+// libraries come from the prefix's lib/, its data files from the prefix's share/ombrix/.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <csignal>
 
 #include "AppTestSupport.h"
 #include "HttpTestServer.h"
 #include "PrivateDisplay.h"
 #include "TempDir.h"
+
+// Last: Xlib defines macros (Bool, Status, None) that clash with names in Qt's headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 namespace {
 
@@ -40,6 +51,76 @@ int run(const QString& program, const QStringList& arguments, QString& output,
     }
     output = QString::fromUtf8(process.readAll());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Starts the fixture NWS with the arguments; the "127.0.0.1:port" it listens on, or empty.
+QString startFixture(QProcess& fixture, QByteArray& output, const QStringList& arguments) {
+    fixture.setProcessChannelMode(QProcess::SeparateChannels);
+    fixture.start(FIXTURE_NWS_PROGRAM, QStringList{"--port", "0"} + arguments);
+    if (!fixture.waitForStarted(10000)) {
+        return QString();
+    }
+    const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
+    apptest::readUntil(
+        fixture, output, [&] { return listening.match(QString::fromUtf8(output)).hasMatch(); },
+        20000);
+    return listening.match(QString::fromUtf8(output)).captured(1);
+}
+
+// A user's pointer and keyboard on one X display, through the server's XTEST extension.
+class XUser {
+public:
+    explicit XUser(const QString& display) : x(XOpenDisplay(display.toLocal8Bit().constData())) {}
+    ~XUser() {
+        if (x != nullptr) {
+            XCloseDisplay(x);
+        }
+    }
+    XUser(const XUser&) = delete;
+    XUser& operator=(const XUser&) = delete;
+
+    bool isOpen() const { return x != nullptr; }
+    // Moves there first and lets the widget see the pointer enter, as a hand would.
+    void click(int px, int py) {
+        XTestFakeMotionEvent(x, -1, px, py, CurrentTime);
+        XFlush(x);
+        QThread::msleep(300);
+        for (const Bool pressed : {True, False}) {
+            XTestFakeButtonEvent(x, 1, pressed, CurrentTime);
+            XFlush(x);
+            QThread::msleep(50);
+        }
+    }
+    // Digits and letters only: each is its own key symbol.
+    void type(const char* text) {
+        for (const char* c = text; *c != 0; ++c) {
+            const KeyCode code = XKeysymToKeycode(x, static_cast<KeySym>(*c));
+            for (const Bool pressed : {True, False}) {
+                XTestFakeKeyEvent(x, code, pressed, CurrentTime);
+                XFlush(x);
+                QThread::msleep(30);
+            }
+        }
+    }
+
+private:
+    Display* x;
+};
+
+// Waits until the area of the screen differs from what it showed before; false after the
+// time-out.
+bool areaChanges(const apptest::PrivateDisplay& display, const QRect& area, const QImage& before,
+                 int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QImage now = display.grab();
+        if (!now.isNull() && now.copy(area) != before) {
+            return true;
+        }
+        QThread::msleep(100);
+    }
+    return false;
 }
 
 // One prefix for the whole program: installed once, then moved, as a user may move a tree.
@@ -145,17 +226,11 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromAnyFolderOnItsInstalledData) {
     // program looks for the nearest other station: in the station list it reads from its
     // installed data folder.
     QProcess fixture;
-    fixture.setProcessChannelMode(QProcess::SeparateChannels);
-    fixture.start(FIXTURE_NWS_PROGRAM, {"--port", "0", "--hostile", "html", "--hostile-path",
-                                        "/xml/current_obs/KATT.xml", "--hostile-after", "1"});
-    ASSERT_TRUE(fixture.waitForStarted(10000));
     QByteArray fixtureOutput;
-    const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
-    ASSERT_TRUE(apptest::readUntil(
-        fixture, fixtureOutput,
-        [&] { return listening.match(QString::fromUtf8(fixtureOutput)).hasMatch(); }, 20000))
-        << fixtureOutput.toStdString();
-    const QString host = listening.match(QString::fromUtf8(fixtureOutput)).captured(1);
+    const QString host = startFixture(fixture, fixtureOutput,
+                                      {"--hostile", "html", "--hostile-path",
+                                       "/xml/current_obs/KATT.xml", "--hostile-after", "1"});
+    ASSERT_FALSE(host.isEmpty()) << fixtureOutput.toStdString();
 
     testsupport::TempDir profile;
     testsupport::TempDir elsewhere;
@@ -212,6 +287,95 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromAnyFolderOnItsInstalledData) {
               QStringList());
     EXPECT_EQ(QDir(installed("bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"Ombrix"});
+}
+
+// As a user does on a first run: the banner opens the options, "Add Location", the zip code,
+// "Find" (the county comes from the installed data files), "Save Location". The window fills
+// a screen of its size, so the places to click are those of the window.
+TEST_F(InstallTest, AZipCodeIsFoundInTheInstalledDataAndTheLocationIsSaved) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    QProcess fixture;
+    QByteArray fixtureOutput;
+    const QString host = startFixture(fixture, fixtureOutput, {});
+    ASSERT_FALSE(host.isEmpty()) << fixtureOutput.toStdString();
+    testsupport::TempDir profile;
+    testsupport::TempDir elsewhere;
+    const QString profilePath = QString::fromStdString(profile.path());
+    apptest::PrivateDisplay display(800, 650);
+    ASSERT_TRUE(display.isRunning());
+    XUser user(display.name());
+    ASSERT_TRUE(user.isOpen());
+
+    QProcess program;
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.setProcessEnvironment(apptest::programEnvironment(profilePath, host, display.name()));
+    program.setWorkingDirectory(QString::fromStdString(elsewhere.path()));
+    program.start(installed("bin/Ombrix"), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    QByteArray output;
+    ASSERT_TRUE(apptest::readUntil(
+        program, output, [&] { return output.contains("INFO: Ombrix init complete."); }, 60000))
+        << output.toStdString();
+    ASSERT_TRUE(display.waitForWindow("Ombrix", 30000));
+    display.grabWhenStill(1000, 20000);
+
+    // Each step waits for the part of the window it changes: the dialog, the "Find" button
+    // (enabled), the zip code field, the "Save Location" button (enabled).
+    const struct {
+        const char* step;
+        QPoint click;  // or keys
+        const char* keys;
+        QRect changes;
+    } steps[] = {
+        {"the banner opens the options on their Location page",
+         {210, 22},
+         nullptr,
+         {100, 85, 600, 500}},
+        {"Add Location enables the zip code field", {370, 218}, nullptr, {596, 259, 74, 15}},
+        {"the zip code is typed", {}, "78701", {459, 259, 125, 15}},
+        {"Find fills the county box and enables Save Location",
+         {632, 266},
+         nullptr,
+         {584, 335, 85, 15}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        const QImage before = display.grab().copy(step.changes);
+        if (step.keys != nullptr) {
+            user.type(step.keys);
+        } else {
+            user.click(step.click.x(), step.click.y());
+        }
+        ASSERT_TRUE(areaChanges(display, step.changes, before)) << output.toStdString();
+    }
+    user.click(626, 342);  // Save Location: the new location becomes the current one
+    const bool chosen = apptest::readUntil(
+        program, output, [&] { return output.contains("for zip code 78701"); }, 30000);
+    const bool observed = apptest::readUntil(
+        fixture, fixtureOutput,
+        [&] { return fixtureOutput.contains("GET /xml/current_obs/KATT.xml 200"); }, 60000);
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    output += program.readAll();
+    const std::string log = output.toStdString();
+    fixture.terminate();
+    fixture.waitForFinished(10000);
+
+    EXPECT_TRUE(chosen) << log;
+    EXPECT_TRUE(observed) << fixtureOutput.toStdString();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log;
+    EXPECT_EQ(program.exitCode(), 0) << log;
+    EXPECT_FALSE(output.contains("Could not open")) << log;
+    EXPECT_FALSE(output.contains("Sanitizer")) << log;
+    QSettings settings(profilePath + "/Ombrix/Ombrix.ini", QSettings::IniFormat);
+    const QStringList saved = settings.value("ALL_LOCATIONS").toStringList();
+    ASSERT_EQ(saved.size(), 7) << saved.join(", ").toStdString();
+    EXPECT_EQ(saved[0], "78701");
+    EXPECT_EQ(saved[1], "TXC453");  // Travis County, from countyCodes.txt
+    EXPECT_EQ(saved[2], "KATT");    // the nearest station, from the station list
+    EXPECT_EQ(saved[6], "Austin, TX");
+    EXPECT_EQ(settings.value("CURRENT_LOCATION").toString(), "Austin, TX");
 }
 
 // The validators print nothing but their verdict for a sound file; any hint is a failure.
