@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-liberation2 minizip
   qt6-qpa-plugins libgl1-mesa-dri
   x11-utils
+  desktop-file-utils appstream libxtst-dev
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include "InstallFolder.h"
 #include "services/Logger.h"
 
 SoundPlayer& SoundPlayer::instance() {
@@ -54,7 +55,7 @@ void SoundPlayer::playOnGuiThread(const QString& file) {
     }
     QSoundEffect* effect = effects.value(file, nullptr);
     if (effect == nullptr) {
-        const QString path = QCoreApplication::applicationDirPath() + "/" + file;
+        const QString path = installFolder() + "/" + file;
         if (!QFileInfo::exists(path)) {
             vpcore::Logger::Instance().log("WARN", "Sound file not found: " + path.toStdString());
             return;

@@ -15,7 +15,7 @@ class SoundPlayer : public QObject {
 public:
     static SoundPlayer& instance();
 
-    // file: relative to the program's folder, e.g. "resources/gauge_turn.wav".
+    // file: relative to the install folder (installFolder()), e.g. "resources/gauge_turn.wav".
     void play(const QString& file);
 
     // Whether an audio output device exists; asked once. GUI thread.

@@ -1,8 +1,6 @@
 #include "Startup.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <link.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,7 +10,6 @@
 #include <QSettings>
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -144,19 +141,4 @@ int ombrixMain(int argc, char** argv) {
     // tasks use (status service, models) still exist.
     vpcore::TaskScheduler::instance().shutdown();
     return result;
-}
-
-namespace {
-
-int keepDriverLoaded(dl_phdr_info* info, size_t, void*) {
-    if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr) {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-
-}  // namespace
-
-void keepGlDriverLoaded() {
-    dl_iterate_phdr(keepDriverLoaded, nullptr);
 }

@@ -31,8 +31,3 @@ void quitOnTerminationSignals(QApplication& app);
 // one profile, one running program. Null when another running program holds it; a lock left by
 // a program that has ended is taken over. Writes nothing else into the folder.
 std::unique_ptr<QLockFile> lockProfile();
-
-// Keeps the loaded GL driver in the process until it ends. Only for leak-checking builds: the
-// driver keeps per-context memory and is unloaded before the leak checker looks, which could
-// then not tell whose those blocks are; kept loaded, they are known by the driver's name.
-void keepGlDriverLoaded();

@@ -14,6 +14,7 @@
 #include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
 #include "ImageryWidget.h"
+#include "InstallFolder.h"
 #include "LocationWidget.h"
 #include "Settings.h"
 #include "VPDataEvent.h"
@@ -105,8 +106,7 @@ void Vesparo::init() {
     banner->setLabelMinimumSize(350, 22);
     banner->move(184, 12);
 
-    vpcore::NWSCodeService::Instance().setBasePath(
-        (QCoreApplication::applicationDirPath() + "/resources").toStdString());
+    vpcore::NWSCodeService::Instance().setBasePath((installFolder() + "/resources").toStdString());
 
     windFrontModel = new vpcore::WindViewModel(vpcore::WindViewModel::UNITS_MPH);
     windBackModel = new vpcore::WindViewModel(vpcore::WindViewModel::UNITS_KMH);
@@ -285,7 +285,6 @@ std::string Vesparo::userDataDir() {
         CrashHandler::prepare(folder);
     }
     vpcore::FileService::Instance().setApplicationDataPath(folder);
-    vpcore::FileService::Instance().setInstallPath(
-        QCoreApplication::applicationDirPath().toStdString());
+    vpcore::FileService::Instance().setInstallPath(installFolder().toStdString());
     return folder;
 }

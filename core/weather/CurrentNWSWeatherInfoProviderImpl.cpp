@@ -16,11 +16,12 @@ namespace vpcore {
 
 namespace {
 
-const char* const kDefaultHost = "w1.weather.gov";
+// The NWS serves the XML observations from its forecast host (they left w1.weather.gov in 2024).
+const char* const kDefaultHost = "https://forecast.weather.gov";
 const int kTimeoutSeconds = 10;
 
-std::string nwsHost() {
-    return serviceHost("OMBRIX_NWS_HOST", kDefaultHost);
+std::string nwsRoot() {
+    return serviceRoot("OMBRIX_NWS_HOST", kDefaultHost);
 }
 
 // The trimmed text of the root's first child element of that name; absent -> empty.
@@ -61,7 +62,7 @@ std::string CurrentNWSWeatherInfoProviderImpl::buildUrl() const {
     if (location.empty()) {
         return std::string();
     }
-    return "http://" + nwsHost() + "/xml/current_obs/" + location + ".xml";
+    return nwsRoot() + "/xml/current_obs/" + location + ".xml";
 }
 
 std::vector<std::string> CurrentNWSWeatherInfoProviderImpl::getValidationNodeList() const {

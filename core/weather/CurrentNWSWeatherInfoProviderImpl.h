@@ -47,8 +47,9 @@ public:
                                 std::string& refusal);
 
 protected:
-    // "http://" + host + "/xml/current_obs/" + station id + ".xml", the host from
-    // OMBRIX_NWS_HOST ("host" or "host:port") or a default; empty without a station id.
+    // root + "/xml/current_obs/" + station id + ".xml"; the root is
+    // "https://forecast.weather.gov", or OMBRIX_NWS_HOST when set ("host" or "host:port" over
+    // http, or "scheme://host"); empty without a station id.
     std::string buildUrl() const override;
     bool doUpdate(IWeatherModel* const model) override;
     std::vector<std::string> getValidationNodeList() const override;

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "Startup.h"
+#include "GlDriverPin.h"
 
 // See tests/support/TestMain.cpp: races inside uninstrumented Qt and glibc code. Qt and the
 // sound server's client library are not instrumented, so the memory calls they make for
@@ -38,7 +38,7 @@ extern "C" const char* __tsan_default_suppressions() {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-// See app/main.cpp: a buffer the session bus library keeps after the system tray question.
+// See app/LeakCheck.cpp: a buffer the session bus library keeps after the system tray question.
 // Mesa's software renderer: kept loaded at the end of main (keepGlDriverLoaded), so named.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libdbus-1.so\n"

@@ -248,6 +248,41 @@ TEST(CurrentNWSObservationReadTest, OptionalValuesWithoutAReadingReadAsAbsent) {
     }
 }
 
+// --- the observation address ------------------------------------------------------------
+
+namespace {
+
+// Reads the address a provider would fetch, without fetching it.
+class ObservationUrl : public CurrentNWSWeatherInfoProviderImpl {
+public:
+    using CurrentNWSWeatherInfoProviderImpl::CurrentNWSWeatherInfoProviderImpl;
+    std::string url() const { return buildUrl(); }
+};
+
+}  // namespace
+
+TEST(CurrentNWSObservationUrlTest, TheForecastHostOverHttpsUnlessTheVariableNamesAnother) {
+    const struct {
+        const char* variable;  // nullptr: not set
+        const char* url;
+    } cases[] = {
+        {nullptr, "https://forecast.weather.gov/xml/current_obs/KATT.xml"},
+        {"  ", "https://forecast.weather.gov/xml/current_obs/KATT.xml"},
+        {"127.0.0.1:8099", "http://127.0.0.1:8099/xml/current_obs/KATT.xml"},
+        {"https://obs.example.test", "https://obs.example.test/xml/current_obs/KATT.xml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable != nullptr ? c.variable : "(unset)");
+        if (c.variable != nullptr) {
+            qputenv("OMBRIX_NWS_HOST", c.variable);
+        } else {
+            qunsetenv("OMBRIX_NWS_HOST");
+        }
+        EXPECT_EQ(ObservationUrl("KATT").url(), c.url);
+    }
+    qunsetenv("OMBRIX_NWS_HOST");
+}
+
 // --- updates against the loopback server ----------------------------------------------------
 
 namespace {

@@ -18,8 +18,8 @@
 
 #include "AppTestSupport.h"
 #include "DoubleSidedGaugeRendererTestAccess.h"
+#include "GlDriverPin.h"
 #include "LogCapture.h"
-#include "Startup.h"
 #include "Vesparo.h"
 #include "display/AnimationManager.h"
 #include "display/BarometerEngViewModel.h"
