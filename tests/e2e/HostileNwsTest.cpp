@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QUrl>
 #include <chrono>
 #include <set>
 #include <string>
@@ -14,9 +15,12 @@
 #include "LoopbackNws.h"
 #include "TempDir.h"
 #include "display/LabelImageProvider.h"
+#include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/AlertModel.h"
+#include "weather/AlertModelDetailsRetriever.h"
+#include "weather/AlertProviderImpl.h"
 #include "weather/LocationService.h"
 
 #include <sys/stat.h>
@@ -115,6 +119,8 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
          "bytes accepted"},
         {"trickle", "ERROR: Error retrieving document: Timed out."},
         {"stall", "ERROR: Error retrieving document: Timed out."},
+        {"many-elements",
+         "ERROR: Error parsing document: more than 500000 elements and attributes line: "},
     };
     // The station and its alternate both misbehave, so that no retry finds a good one.
     const std::vector<std::string> stations = {AUSTIN.observationTarget(),
@@ -148,6 +154,67 @@ TEST_F(HostileNwsTest, AHugeAlertFeedIsReadWithinTheLimits) {
     updateOnce(kAlertTask);
     EXPECT_EQ(alertCount(),
               static_cast<std::size_t>(testsupport::HostileAnswer::HUGE_FEED_ENTRIES));
+    nws.serve(AUSTIN);
+    EXPECT_TRUE(updateOnce(kAlertTask));
+    EXPECT_EQ(alertCount(), 2u);
+}
+
+TEST_F(HostileNwsTest, ACrowdedDocumentIsRefusedOnEveryFeed) {
+    const std::string refused =
+        "ERROR: Error parsing document: more than 500000 elements and attributes line: ";
+    aim({AUSTIN.forecastTarget(), AUSTIN.alertTarget()}, HttpTestServer::hostile("many-elements"));
+    EXPECT_FALSE(updateOnce("Forecast Update"));
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_FALSE(updateOnce(kAlertTask));
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_EQ(alertCount(), 2u) << "the alerts shown stay";
+
+    // An alert's full text, from the address its entry links to.
+    AlertModel::AlertList alerts;
+    LocationService::Instance().getAlertModel()->getAlertItems(alerts);
+    const QUrl address(QString::fromStdString(alerts[1]->id));
+    aim({address.path(QUrl::FullyEncoded).toStdString() + "?" + address.query().toStdString()},
+        HttpTestServer::hostile("many-elements"));
+    NotificationService& notifications = NotificationService::Instance();
+    const bool registered = notifications.getRegisteredPropertyIds().count(PROP_ALERT_DETAILS) > 0;
+    if (!registered) {
+        notifications.registerPropertyIds({PROP_ALERT_DETAILS});
+    }
+    log.clear();
+    TaskScheduler::instance().queueTask(new AlertModelDetailsRetriever(alerts[1]));
+    EXPECT_TRUE(e2e::waitUntil([&] { return log.contains(completed("Retrieve Alert Details")); }))
+        << log.text();
+    if (!registered) {
+        notifications.unRegisterPropertyIds({PROP_ALERT_DETAILS});
+    }
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_FALSE(alerts[1]->hasDescription());
+
+    nws.serve(AUSTIN);
+    EXPECT_TRUE(updateOnce("Forecast Update"));
+}
+
+TEST_F(HostileNwsTest, AlertFeedsOfManyEntriesAreReadInBoundedTimeAndNumber) {
+    // Thousands of entries of one id: matching a refresh against the list held took a minute
+    // when every entry was compared with every other.
+    aim({AUSTIN.alertTarget()}, HttpTestServer::hostile("alerts-one-id"));
+    for (int refresh = 0; refresh < 2; ++refresh) {
+        SCOPED_TRACE(refresh);
+        EXPECT_TRUE(updateOnce(kAlertTask)) << log.text();
+        EXPECT_EQ(alertCount(),
+                  static_cast<std::size_t>(testsupport::HostileAnswer::HUGE_FEED_ENTRIES));
+    }
+    EXPECT_TRUE(log.contains("INFO: No new weather alerts.")) << "the refresh brought the same";
+
+    aim({AUSTIN.alertTarget()}, HttpTestServer::hostile("too-many-alerts"));
+    EXPECT_TRUE(updateOnce(kAlertTask)) << log.text();
+    EXPECT_EQ(alertCount(), static_cast<std::size_t>(AlertProviderImpl::kMaxFeedEntries));
+    EXPECT_TRUE(
+        log.contains("WARN: The alert feed has 15000 entries, more than the 10000 read: "
+                     "entries 10001 to 15000 are left out, the first of them "
+                     "urn:alert:10000."))
+        << log.text();
+
     nws.serve(AUSTIN);
     EXPECT_TRUE(updateOnce(kAlertTask));
     EXPECT_EQ(alertCount(), 2u);
