@@ -159,6 +159,35 @@ TEST_F(HostileNwsTest, AHugeAlertFeedIsReadWithinTheLimits) {
     EXPECT_EQ(alertCount(), 2u);
 }
 
+TEST_F(HostileNwsTest, AbsurdReadingsArePublishedAsNoReadingsWithOneWarningEach) {
+    aim({AUSTIN.observationTarget(), AUSTIN.alternateTarget()},
+        HttpTestServer::hostile("absurd-readings"));
+    journal.clear();
+    EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+
+    // Nothing absurd is shown, nothing is derived from it, and no conversion of it is left
+    // to chance (the sanitizer build fails on one).
+    for (short id : {PROP_TEMP_F, PROP_TEMP_C, PROP_FEELS_LIKE_F, PROP_FEELS_LIKE_C,
+                     PROP_DEWPOINT_F, PROP_DEWPOINT_C, PROP_PRESSURE_IN, PROP_PRESSURE_MB,
+                     PROP_WIND_MPH, PROP_WIND_KMH, PROP_VISIBILITY_MI, PROP_VISIBILITY_KM}) {
+        EXPECT_EQ(journal.last(id), "nan") << "property " << id;
+    }
+    EXPECT_EQ(journal.last(PROP_RELATIVE_HUMIDITY), "-1");
+    EXPECT_EQ(journal.last(PROP_LOCATION), "Absurd City, TX");
+    for (const char* element :
+         {"temp_f 1e30", "temp_c 1e10", "dewpoint_f -1e39", "dewpoint_c 1e30",
+          "relative_humidity 1e30", "wind_mph 1e10", "pressure_in -1e39", "visibility_mi -5"}) {
+        EXPECT_EQ(log.count(std::string("WARN: ") + element + " is outside the range "), 1)
+            << element << "\n"
+            << log.text();
+    }
+
+    nws.serve(AUSTIN);
+    journal.clear();
+    EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+    EXPECT_NE(journal.last(PROP_TEMP_F), "nan");
+}
+
 TEST_F(HostileNwsTest, ACrowdedDocumentIsRefusedOnEveryFeed) {
     const std::string refused =
         "ERROR: Error parsing document: more than 500000 elements and attributes line: ";
