@@ -27,7 +27,7 @@ public:
     // alert feed) hold some tens of thousands of elements and attributes.
     static const int MAX_DOCUMENT_DEPTH = 256;          // nested elements
     static const qint64 MAX_DOCUMENT_BYTES = 16 << 20;  // 16 MiB
-    static const int MAX_DOCUMENT_NODES = 500000;       // elements and attributes
+    static const int MAX_DOCUMENT_NODES = 250000;       // elements and attributes
 
     // location is the feed's query parameter (a station id, an alert code, a zip code, ...);
     // timeout is the fetch time-out in seconds.

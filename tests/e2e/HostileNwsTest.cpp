@@ -120,7 +120,7 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
         {"trickle", "ERROR: Error retrieving document: Timed out."},
         {"stall", "ERROR: Error retrieving document: Timed out."},
         {"many-elements",
-         "ERROR: Error parsing document: more than 500000 elements and attributes line: "},
+         "ERROR: Error parsing document: more than 250000 elements and attributes line: "},
     };
     // The station and its alternate both misbehave, so that no retry finds a good one.
     const std::vector<std::string> stations = {AUSTIN.observationTarget(),
@@ -190,7 +190,7 @@ TEST_F(HostileNwsTest, AbsurdReadingsArePublishedAsNoReadingsWithOneWarningEach)
 
 TEST_F(HostileNwsTest, ACrowdedDocumentIsRefusedOnEveryFeed) {
     const std::string refused =
-        "ERROR: Error parsing document: more than 500000 elements and attributes line: ";
+        "ERROR: Error parsing document: more than 250000 elements and attributes line: ";
     aim({AUSTIN.forecastTarget(), AUSTIN.alertTarget()}, HttpTestServer::hostile("many-elements"));
     EXPECT_FALSE(updateOnce("Forecast Update"));
     EXPECT_TRUE(log.contains(refused)) << log.text();

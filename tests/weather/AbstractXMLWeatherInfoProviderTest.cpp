@@ -488,12 +488,12 @@ TEST_F(FileProviderTest, DeepLargeOrCrowdedRepliesAreRefusedBeforeADocumentIsBui
          "accepted"},
         {"as many nodes as accepted", manyNodes(nodeLimit, false), nullptr},
         {"one element more", manyNodes(nodeLimit + 1, false),
-         "Error parsing document: more than 500000 elements and attributes line: 1 col: "},
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
         {"one attribute more", manyNodes(nodeLimit + 1, true),
-         "Error parsing document: more than 500000 elements and attributes line: 1 col: "},
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
         // Within the byte limit, but a tree of it took more than a gigabyte.
         {"four million empty elements", manyNodes(4000000, false),
-         "Error parsing document: more than 500000 elements and attributes line: 1 col: "},
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
