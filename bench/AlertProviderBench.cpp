@@ -1,10 +1,14 @@
 // What one alert run costs the runner thread once the feed has arrived: parsing a 40-entry
 // state feed from bytes in memory into alerts, and handing them to the alert model, both for
-// the usual unchanged feed and for a feed whose every alert is new (each one logged).
+// the usual unchanged feed and for a feed whose every alert is new (each one logged). Then
+// one refresh of hostile sizes: 10 000 entries sharing one id and 100 000 distinct entries,
+// handed to the model as the same alerts again in fresh records, and the same 10 000 entries
+// parsed from a feed first.
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 #include <QDomDocument>
+#include <cstdio>
 #include <iostream>
 #include <streambuf>
 #include <string>
@@ -120,6 +124,70 @@ void BM_ParseAndApplyAllNewStateFeed(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ParseAndApplyAllNewStateFeed)->Unit(benchmark::kMillisecond);
+
+// Small entries as a hostile feed writes them: an id, a time stamp and a summary. With
+// sharedId every entry has the same id and its own published time, so that only the time
+// stamps tell them apart.
+AlertModel::AlertList smallAlerts(int count, bool sharedId) {
+    AlertModel::AlertList alerts;
+    alerts.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        auto alert = std::make_shared<vpcore::Alert_t>(
+            "http://alerts.example/cap/x" + (sharedId ? std::string("0") : std::to_string(i)));
+        const int minutes = i % (60 * 24 * 28);
+        char stamp[40];
+        std::snprintf(stamp, sizeof stamp, "2026-12-%02dT%02d:%02d:%02d-06:00",
+                      1 + minutes / (60 * 24), minutes / 60 % 24, minutes % 60,
+                      i / (60 * 24 * 28) % 60);
+        alert->published = stamp;
+        alert->summary = "Entry " + std::to_string(i);
+        alerts.push_back(alert);
+    }
+    return alerts;
+}
+
+QByteArray smallFeed(const AlertModel::AlertList& alerts) {
+    std::string feed = "<?xml version='1.0'?>\n<feed xmlns='http://www.w3.org/2005/Atom'>\n";
+    for (const std::shared_ptr<vpcore::Alert_t>& alert : alerts) {
+        feed += "<entry><id>" + alert->id + "</id><published>" + alert->published +
+                "</published><summary>" + alert->summary + "</summary></entry>\n";
+    }
+    return QByteArray::fromStdString(feed + "</feed>\n");
+}
+
+// One refresh that brings the alerts the model holds again, as fresh records.
+void BM_RefreshSameAlerts(benchmark::State& state, bool sharedId) {
+    QuietLog quiet;
+    const int count = static_cast<int>(state.range(0));
+    AlertModel model;
+    model.assignAlerts(smallAlerts(count, sharedId));
+    for (auto _ : state) {
+        state.PauseTiming();
+        const AlertModel::AlertList fresh = smallAlerts(count, sharedId);
+        state.ResumeTiming();
+        model.assignAlerts(fresh);
+    }
+}
+BENCHMARK_CAPTURE(BM_RefreshSameAlerts, shared_id, true)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RefreshSameAlerts, distinct, false)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The same refresh with the feed parsed first (as far as the entry limit lets it read).
+void BM_ParseAndRefreshSharedIdFeed(benchmark::State& state) {
+    QuietLog quiet;
+    const QByteArray bytes = smallFeed(smallAlerts(static_cast<int>(state.range(0)), true));
+    AlertModel model;
+    model.assignAlerts(parse(bytes));
+    for (auto _ : state) {
+        model.assignAlerts(parse(bytes));
+    }
+}
+BENCHMARK(BM_ParseAndRefreshSharedIdFeed)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "VPLinkLabel.h"
 #include "services/PropIds.h"
 #include "weather/AlertModel.h"
+#include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
 
 const char* const CurrentConditionsPanel::NWS_HOME_PAGE = "https://www.weather.gov/";
@@ -50,6 +51,7 @@ CurrentConditionsPanel::CurrentConditionsPanel(QWidget* parent,
       alertModel(std::move(alertModel)),
       providerLogoProvider(vpcore::PROP_PROVIDER_LOGO) {
     humidityModel.setFrontSuffix("%");
+    humidityModel.setNoReadingValue(vpcore::CurrentWeatherInfoModel::NO_HUMIDITY);
     dewpointModel.setFrontSuffix(kFahrenheit);
     dewpointModel.setBackSuffix(kCelsius);
     feelsLikeModel.setFrontSuffix(kFahrenheit);

@@ -21,7 +21,7 @@ namespace {
 struct UpdateAnswer {
     bool failed = false;
     bool newer = false;
-    float latestVersion = 0.0f;
+    QVersionNumber latestVersion;
 };
 
 // The checks that have not finished yet; touched on the GUI thread only.
@@ -69,8 +69,7 @@ UpdatePage::UpdatePage(QWidget* parent)
         QString error;
         answer->newer = UpdateChecker::instance().checkForUpdate(error, answer->latestVersion);
         // An unreadable version file leaves no error but no usable version either.
-        answer->failed = !error.isEmpty() || !std::isfinite(answer->latestVersion) ||
-                         answer->latestVersion <= 0.0f;
+        answer->failed = !error.isEmpty() || answer->latestVersion.isNull();
         if (!error.isEmpty()) {
             vpcore::Logger::Instance().log("ERROR", error.toStdString());
         }
@@ -90,7 +89,7 @@ QString UpdatePage::title() const {
     return pageName();
 }
 
-void UpdatePage::showUpdate(bool failed, bool newer, float latestVersion) {
+void UpdatePage::showUpdate(bool failed, bool newer, const QVersionNumber& latestVersion) {
     checking = false;
     if (failed) {
         messageLabel->setText("Unable to check for update.");
@@ -100,7 +99,7 @@ void UpdatePage::showUpdate(bool failed, bool newer, float latestVersion) {
         return;
     }
     messageLabel->setText("A new Ombrix version is available!");
-    const QString version = QString::number(latestVersion, 'g', 6);
+    const QString version = latestVersion.toString();
     auto* download = new QLabel("Click the link to download version " + version);
     download->setObjectName("downloadLabel");
     auto* link = new VPLinkLabel(nullptr);

@@ -5,6 +5,8 @@
 // for that check.
 #pragma once
 
+#include <QVersionNumber>
+
 #include "options/OptionsPageBase.h"
 
 class QFormLayout;
@@ -30,7 +32,7 @@ private slots:
 private:
     // Shows the answer of the check: the download label and link when a newer version exists;
     // a failed check (no answer, an error, a version that is not a number) says so.
-    void showUpdate(bool failed, bool newer, float latestVersion);
+    void showUpdate(bool failed, bool newer, const QVersionNumber& latestVersion);
 
     QFormLayout* layout;
     QLabel* messageLabel;

@@ -22,7 +22,16 @@ QString UpdateChecker::homePageUrl() const {
     return "http://" + homeHost() + "/";
 }
 
-bool UpdateChecker::checkForUpdate(QString& error, float& latestVersion) {
+QVersionNumber UpdateChecker::parseVersion(const QString& text) {
+    const QString trimmed = text.trimmed();
+    qsizetype end = 0;
+    const QVersionNumber version = QVersionNumber::fromString(trimmed, &end);
+    // "2.0 beta" or "<html>" is no version, though it starts like one or not at all.
+    return end == trimmed.size() ? version : QVersionNumber();
+}
+
+bool UpdateChecker::checkForUpdate(QString& error, QVersionNumber& latestVersion) {
+    latestVersion = QVersionNumber();
     const QString url = "http://" + homeHost() + "/Ombrix.version";
     const std::unique_ptr<QNetworkReply> reply =
         vpcore::RemoteResourceService::instance().getResource(url, error, 10);
@@ -34,11 +43,12 @@ bool UpdateChecker::checkForUpdate(QString& error, float& latestVersion) {
         error = "Unable to check for update.";
         return false;
     }
-    bool ok = false;
-    latestVersion = QString::fromUtf8(body).toFloat(&ok);
-    if (!ok) {
+    latestVersion = parseVersion(QString::fromUtf8(body));
+    if (latestVersion.isNull()) {
         return false;
     }
-    const float installed = static_cast<float>(QSettings().value("Ombrix", QVariant()).toDouble());
-    return installed < latestVersion;
+    // Trailing zeros say nothing: "2.0" is installed when "2" is published.
+    const QVersionNumber installed =
+        parseVersion(QSettings().value("Ombrix", QVariant()).toString()).normalized();
+    return QVersionNumber::compare(installed, latestVersion.normalized()) < 0;
 }

@@ -7,9 +7,11 @@
 #include <QPainter>
 #include <QTimerEvent>
 #include <QWidget>
+#include <optional>
 #include <set>
 
 #include "VPDataEvent.h"
+#include "services/Converter.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -25,11 +27,8 @@ const std::set<short> kAlertIds = {vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALE
 }  // namespace
 
 std::string formatFloat(float value) {
-    return std::to_string(roundToInt(value));
-}
-
-int roundToInt(float value) {
-    return value > 0 ? static_cast<int>(value + 0.5f) : static_cast<int>(value - 0.5f);
+    const std::optional<int> degrees = vpcore::Converter::roundToInt(value);
+    return degrees ? std::to_string(*degrees) : std::string(vpcore::Converter::NO_READING);
 }
 
 VesparoTray::VesparoTray(QObject* parent, AbstractGaugeViewModelFloat* frontModel,

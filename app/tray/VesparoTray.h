@@ -59,7 +59,6 @@ private:
     QIcon cachedIcons[2];
 };
 
-// The whole degrees the tray shows: "73" for 72.5, "-3" for -2.5, "0" for 0.
+// The whole degrees the tray shows: "73" for 72.5, "-3" for -2.5, "0" for 0; "NA" for no
+// reading (NaN) and for a value no int holds.
 std::string formatFloat(float value);
-// Halves away from zero: 2.5 -> 3, -2.5 -> -3, 0 -> 0.
-int roundToInt(float value);

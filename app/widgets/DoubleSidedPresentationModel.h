@@ -1,13 +1,17 @@
 // The text of a reading shown in one of two units (front and back side, each from its own
 // property id), with the side the user has flipped to. handlePropertyChange runs on the
 // publishing thread (usually the scheduler's runner); the side and the texts are read and
-// flipped on the GUI thread, so they are guarded by a mutex.
+// flipped on the GUI thread, so they are guarded by a mutex. A reading the station did not
+// give (NaN, or the value set as no reading) shows as "NA", without its unit.
 #pragma once
 
+#include <cmath>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "services/FastDelegate.h"
 #include "services/IPropertyChangeListener.h"
@@ -36,13 +40,17 @@ public:
     }
 
     void handlePropertyChange(short propId, const T* const, const T* const newValue) override {
-        std::ostringstream stream;
-        stream << *newValue;
         std::string shown;
         fastdelegate::FastDelegate1<const std::string&> target;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            (propId != frontId ? backText : frontText) = stream.str();
+            std::string text = kNoReading;
+            if (!isNoReading(*newValue)) {
+                std::ostringstream stream;
+                stream << *newValue;
+                text = stream.str();
+            }
+            (propId != frontId ? backText : frontText) = text;
             shown = displayTextLocked(true);
             target = textDelegate;
         }
@@ -78,12 +86,29 @@ public:
         backSuffix = suffix;
     }
 
+    // A value that stands for no reading besides NaN (an int reading has no NaN).
+    void setNoReadingValue(const T& value) {
+        std::lock_guard<std::mutex> lock(mutex);
+        noReading = value;
+    }
+
     void setDisplayTextChangedDelegate(fastdelegate::FastDelegate1<const std::string&> delegate) {
         std::lock_guard<std::mutex> lock(mutex);
         textDelegate = delegate;
     }
 
 private:
+    static constexpr const char* kNoReading = "NA";
+
+    bool isNoReading(const T& value) const {
+        if constexpr (std::is_floating_point_v<T>) {
+            if (std::isnan(value)) {
+                return true;
+            }
+        }
+        return noReading && value == *noReading;
+    }
+
     std::set<short> ids() const {
         std::set<short> result{frontId};
         if (side != 2) {
@@ -96,7 +121,7 @@ private:
         const bool back = side == 1;
         std::string text = back ? backText : frontText;
         const std::string& suffix = back ? backSuffix : frontSuffix;
-        if (withSuffix && !suffix.empty()) {
+        if (withSuffix && !suffix.empty() && text != kNoReading) {
             text += " " + suffix;
         }
         return text;
@@ -109,6 +134,7 @@ private:
     std::string frontSuffix;
     std::string backSuffix;
     unsigned int side;
+    std::optional<T> noReading;
     fastdelegate::FastDelegate1<const std::string&> textDelegate;
     mutable std::mutex mutex;  // guards everything above but the ids
 };

@@ -1,5 +1,7 @@
 #include "display/AbstractBarometerViewModel.h"
 
+#include <cmath>
+
 #include "services/NotificationService.h"
 
 namespace vpcore {
@@ -37,8 +39,9 @@ std::unique_ptr<QImage> AbstractBarometerViewModel::getBackPlateImage() {
 }
 
 std::string AbstractBarometerViewModel::pressureTrend(float oldValue, float newValue) {
-    // The publisher holds 0 before its first reading, which gives no trend.
-    if (oldValue == 0.0f) {
+    // The publisher holds 0 before its first reading, which gives no trend; nor does a
+    // missing reading (NaN) on either side.
+    if (oldValue == 0.0f || std::isnan(oldValue) || std::isnan(newValue)) {
         return std::string();
     }
     if (oldValue == newValue) {

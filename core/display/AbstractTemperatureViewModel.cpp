@@ -1,5 +1,8 @@
 #include "display/AbstractTemperatureViewModel.h"
 
+#include <cmath>
+#include <optional>
+
 #include "display/NumericScaleViewModelHelper.h"
 #include "services/Converter.h"
 #include "services/NotificationService.h"
@@ -70,16 +73,12 @@ std::string AbstractTemperatureViewModel::getToolTip() const {
     return "Air temperature\n" + getDigitalValue() + " \u00B0" + unitLetter;
 }
 
-int AbstractTemperatureViewModel::roundToWholeDegree(float value) {
-    const double v = value;
-    return static_cast<int>(v > 0.0 ? v + 0.5 : v - 0.5);
-}
-
 void AbstractTemperatureViewModel::setValue(float newValue) {
     AbstractGaugeViewModelFloat::setValue(newValue);
     // A value heard before the widget built the view only shows in the read-out.
-    if (gaugeModel) {
-        gaugeModel->setValue(roundToWholeDegree(newValue));
+    const std::optional<int> degrees = Converter::roundToInt(newValue);
+    if (gaugeModel && degrees) {
+        gaugeModel->setValue(*degrees);
     }
 }
 
@@ -89,7 +88,8 @@ void AbstractTemperatureViewModel::handlePropertyChange(short propId, const floa
         return;
     }
     setValue(*newValue);
-    setDigitalValue(Converter::formatDecimalString(*newValue, 1));
+    setDigitalValue(std::isnan(*newValue) ? std::string(Converter::NO_READING)
+                                          : Converter::formatDecimalString(*newValue, 1));
     AbstractGaugeViewModelFloat::handlePropertyChange(propId, oldValue, newValue);
 }
 

@@ -34,13 +34,11 @@ public:
     // "Air temperature\n72.4 °F"
     std::string getToolTip() const override;
     // Stores the value and moves the needle to the whole degree nearest it (halves away
-    // from zero).
+    // from zero, Converter::roundToInt); no reading (NaN) leaves the needle where it is.
     void setValue(float value) override;
+    // The read-out is "NA" for no reading.
     void handlePropertyChange(short propId, const float* const oldValue,
                               const float* const newValue) override;
-
-    // Whole degrees as the needle takes them: 72.5 -> 73, -3.5 -> -4, -0.4 -> 0.
-    static int roundToWholeDegree(float value);
 
 protected:
     AbstractTemperatureViewModel(PropId heardProperty, std::vector<std::string> majorLabels,

@@ -1,5 +1,7 @@
 #include "display/BarometerEngViewModel.h"
 
+#include <cmath>
+
 #include <sstream>
 
 #include "services/Converter.h"
@@ -40,14 +42,15 @@ std::vector<std::string> BarometerEngViewModel::getMajorTickDisplayValues() cons
 
 void BarometerEngViewModel::setValue(float newValue) {
     AbstractGaugeViewModelFloat::setValue(newValue);
-    if (gaugeModel) {
+    if (gaugeModel && std::isfinite(newValue)) {
         const double tenths = Converter::toDouble(Converter::formatDecimalString(newValue, 1));
         gaugeModel->setValue(static_cast<float>(tenths));
     }
 }
 
 std::string BarometerEngViewModel::readout(float newValue) const {
-    return Converter::formatDecimalString(newValue, 2);
+    return std::isnan(newValue) ? std::string(Converter::NO_READING)
+                                : Converter::formatDecimalString(newValue, 2);
 }
 
 }  // namespace vpcore

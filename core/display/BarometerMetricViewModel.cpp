@@ -1,7 +1,9 @@
 #include "display/BarometerMetricViewModel.h"
 
+#include <climits>
+
 #include "display/NumericScaleViewModelHelper.h"
-#include "weather/WeatherFormulas.h"
+#include "services/Converter.h"
 
 namespace vpcore {
 
@@ -39,24 +41,26 @@ std::vector<std::string> BarometerMetricViewModel::getMajorTickDisplayValues() c
             "1010", "1020", "1030", "1040", "1050", "1060"};
 }
 
-int BarometerMetricViewModel::needleMillibars(float value) {
-    const double v = value;
-    int n = static_cast<int>(v > 0.0 ? v + 0.5 : v - 0.5);
-    if (n % 2 != 0) {
-        n += 1;
+std::optional<int> BarometerMetricViewModel::needleMillibars(float value) {
+    std::optional<int> millibars = Converter::roundToInt(value);
+    if (millibars && *millibars % 2 != 0) {
+        // INT_MAX is odd: there the even neighbour lies below.
+        *millibars += *millibars < INT_MAX ? 1 : -1;
     }
-    return n;
+    return millibars;
 }
 
 void BarometerMetricViewModel::setValue(float newValue) {
     AbstractGaugeViewModelFloat::setValue(newValue);
-    if (gaugeModel) {
-        gaugeModel->setValue(needleMillibars(newValue));
+    const std::optional<int> millibars = needleMillibars(newValue);
+    if (gaugeModel && millibars) {
+        gaugeModel->setValue(*millibars);
     }
 }
 
 std::string BarometerMetricViewModel::readout(float newValue) const {
-    return toRoundedString(newValue);
+    const std::optional<int> millibars = Converter::roundToInt(newValue);
+    return millibars ? std::to_string(*millibars) : std::string(Converter::NO_READING);
 }
 
 }  // namespace vpcore

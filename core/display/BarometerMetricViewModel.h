@@ -2,6 +2,8 @@
 // readings from 940 to 1060. Created by the main window, owned by the pressure gauge widget.
 #pragma once
 
+#include <optional>
+
 #include <memory>
 
 #include "display/AbstractBarometerViewModel.h"
@@ -25,10 +27,11 @@ public:
     // upwards (1013 -> 1014).
     void setValue(float value) override;
 
-    static int needleMillibars(float value);
+    // The needle's millibars for a value; none for no reading (NaN) or one beyond int.
+    static std::optional<int> needleMillibars(float value);
 
 protected:
-    // The nearest whole number: "1013".
+    // The nearest whole number: "1013"; "NA" for no reading.
     std::string readout(float value) const override;
 
 private:

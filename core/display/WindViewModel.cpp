@@ -1,7 +1,9 @@
 #include "display/WindViewModel.h"
 
+#include <cmath>
 #include <sstream>
 
+#include "services/Converter.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 
@@ -22,6 +24,10 @@ short WindSpeedUpdater::heardProperty() const {
 void WindSpeedUpdater::handlePropertyChange(short propId, const float* const,
                                             const float* const newValue) {
     if (propId != PROP_WIND_MPH && propId != PROP_WIND_KMH) {
+        return;
+    }
+    if (std::isnan(*newValue)) {
+        owner->setDigitalValue(Converter::NO_READING);
         return;
     }
     std::ostringstream speed;

@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <stdlib.h>
 
+#include <climits>
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -81,6 +83,39 @@ double Converter::toDouble(const std::string& text) {
     // would turn "29.92" into 29.
     static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
     return strtod_l(text.c_str(), nullptr, cLocale);
+}
+
+std::optional<double> Converter::toNumber(const std::string& text) {
+    const std::string trimmed = StringUtils::trim(text);
+    if (trimmed.empty()) {
+        return std::nullopt;
+    }
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    char* end = nullptr;
+    const double value = strtod_l(trimmed.c_str(), &end, cLocale);
+    if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> Converter::leadingNumber(const std::string& text) {
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    char* end = nullptr;
+    const double value = strtod_l(text.c_str(), &end, cLocale);
+    if (end == text.c_str() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> Converter::roundToInt(double value) {
+    const double rounded = std::round(value);
+    // Both bounds are exact in a double; NaN fails every comparison.
+    if (!(rounded >= static_cast<double>(INT_MIN) && rounded <= static_cast<double>(INT_MAX))) {
+        return std::nullopt;
+    }
+    return static_cast<int>(rounded);
 }
 
 }  // namespace vpcore

@@ -32,6 +32,12 @@ bool SchedulerRules::isIntervalDue(qint64 elapsedMs, unsigned short intervalSeco
     return elapsedMs / 1000 >= intervalSeconds;
 }
 
+bool SchedulerRules::isIntervalRetryDue(qint64 elapsedMs, unsigned short intervalSeconds,
+                                        int retrySeconds) {
+    return retrySeconds >= 0 && elapsedMs + static_cast<qint64>(retrySeconds) * 1000 <
+                                    static_cast<qint64>(intervalSeconds) * 1000;
+}
+
 bool SchedulerRules::isSteppedBack(const QDateTime& lastPass, const QDateTime& now) {
     return lastPass.isValid() && now.isValid() && wallClockMsecs(now) < wallClockMsecs(lastPass);
 }

@@ -29,6 +29,13 @@ public:
     // Whether an interval record whose timer shows elapsedMs is due.
     static bool isIntervalDue(qint64 elapsedMs, unsigned short intervalSeconds);
 
+    // Whether a failed run of an interval task, ended when its timer shows elapsedMs, is
+    // tried again after retrySeconds: when that comes before the record's next regular run
+    // (a failed alert round of 120 s is retried after 15 s, again and again until one
+    // succeeds; a task run every 10 s just waits for its next run).
+    static bool isIntervalRetryDue(qint64 elapsedMs, unsigned short intervalSeconds,
+                                   int retrySeconds);
+
     // Whether the wall clock went back since the last pass (the end of daylight saving time,
     // a time correction). Wall-clock readings are compared, not instants: at the end of
     // daylight saving time the instant goes on while the time of day goes back an hour.

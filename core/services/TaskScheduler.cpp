@@ -371,6 +371,9 @@ void TaskScheduler::performScheduling() {
         if (auto* interval = dynamic_cast<SecondTask_t*>(record.get())) {
             if (SchedulerRules::isIntervalDue(interval->timer.elapsed(), interval->interval)) {
                 interval->timer.restart();
+                // The regular run takes the place of a retry still waiting.
+                std::lock_guard<std::mutex> retry(retryLock);
+                retryMap.erase(interval->task);
                 enqueue(interval->task);
             }
         } else if (auto* hourly = dynamic_cast<HourTask_t*>(record.get())) {
@@ -441,7 +444,14 @@ void TaskScheduler::executeTask(IScheduledTask* task) {
         scheduled = record != nullptr;
         std::lock_guard<std::mutex> retry(retryLock);
         retryMap.erase(task);
-        if (scheduled && !result && dynamic_cast<const SecondTask_t*>(record) == nullptr) {
+        // A failed hourly task is tried again after the retry time, and so is an interval
+        // task whose next run is further away: after an offline start the alerts would
+        // otherwise wait a whole interval while the other feeds are back within seconds.
+        const auto* interval = dynamic_cast<const SecondTask_t*>(record);
+        if (scheduled && !result &&
+            (interval == nullptr ||
+             SchedulerRules::isIntervalRetryDue(interval->timer.elapsed(), interval->interval,
+                                                retryTime))) {
             retryAt = now().time().addSecs(retryTime);
             retryMap[task] = retryAt;
             retrying = true;

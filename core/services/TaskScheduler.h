@@ -1,5 +1,5 @@
 // The process-wide scheduler of all periodic and background work: keeps the schedule (hourly
-// and interval records), the ready queue, the retry map of failed hourly tasks and optional
+// and interval records), the ready queue, the retry map of failed scheduled tasks and optional
 // statistics. Its scheduling thread queues due tasks once a second; its runner thread executes
 // them one at a time. startScheduler and shutdown are called on the GUI thread; the other
 // members may be called from any thread, tasks included.
@@ -59,7 +59,8 @@ public:
     // minute in the first hour ahead (SchedulerRules holds these rules).
     void scheduleHourly(IScheduledTask* task, int minute, int second);
     // Due every intervalInSec seconds (at least 2), queued at once when runNow is true; the
-    // task stays the caller's, who cancels and removes it before deleting it.
+    // task stays the caller's, who cancels and removes it before deleting it. A failed run is
+    // tried again after the retry time when that comes before the next regular run.
     void scheduleAtInterval(IScheduledTask* task, unsigned short intervalInSec, bool runNow);
     // Runs the task once; the scheduler owns it from now on and deletes it after its run.
     // Queued again while it runs (by itself or another thread), it runs once more and is

@@ -76,7 +76,7 @@ std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() c
     }
 
     const QByteArray body = reply->readAll();
-    checkNesting(body);
+    checkShape(body);
 
     QString message;
     int line = 0;
@@ -97,18 +97,30 @@ std::unique_ptr<QDomDocument> AbstractXMLWeatherInfoProvider::getXMLDocument() c
     return document;
 }
 
-void AbstractXMLWeatherInfoProvider::checkNesting(const QByteArray& body) {
-    // A stream reader keeps no tree: it walks any depth in linear time and little memory.
+void AbstractXMLWeatherInfoProvider::checkShape(const QByteArray& body) {
+    // A stream reader keeps no tree: it walks any depth and any number of nodes in linear
+    // time and little memory.
     QXmlStreamReader reader(body);
     int depth = 0;
+    long long nodes = 0;
+    const auto where = [&reader] {
+        return " line: " + std::to_string(reader.lineNumber()) +
+               " col: " + std::to_string(reader.columnNumber());
+    };
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (++depth > MAX_DOCUMENT_DEPTH) {
                 throw VpUpdateException("Error parsing document: elements nested deeper than " +
-                                            std::to_string(MAX_DOCUMENT_DEPTH) +
-                                            " levels line: " + std::to_string(reader.lineNumber()) +
-                                            " col: " + std::to_string(reader.columnNumber()),
+                                            std::to_string(MAX_DOCUMENT_DEPTH) + " levels" +
+                                            where(),
+                                        VP_PARSE_ERROR);
+            }
+            nodes += 1 + reader.attributes().size();
+            if (nodes > MAX_DOCUMENT_NODES) {
+                throw VpUpdateException("Error parsing document: more than " +
+                                            std::to_string(MAX_DOCUMENT_NODES) +
+                                            " elements and attributes" + where(),
                                         VP_PARSE_ERROR);
             }
         } else if (token == QXmlStreamReader::EndElement) {

@@ -22,8 +22,12 @@ public:
     // nests a few levels and weighs up to a few megabytes, while a captive portal or a broken
     // proxy may send anything, and building, searching and freeing a document of tens of
     // thousands of levels recurses once per level.
+    // The node limit bounds the tree built from a document within the byte limit: 16 MiB of
+    // empty elements would make a tree of more than a gigabyte. The largest feeds (a national
+    // alert feed) hold some tens of thousands of elements and attributes.
     static const int MAX_DOCUMENT_DEPTH = 256;          // nested elements
     static const qint64 MAX_DOCUMENT_BYTES = 16 << 20;  // 16 MiB
+    static const int MAX_DOCUMENT_NODES = 250000;       // elements and attributes
 
     // location is the feed's query parameter (a station id, an alert code, a zip code, ...);
     // timeout is the fetch time-out in seconds.
@@ -41,10 +45,11 @@ public:
     // required elements, as such a test would prove nothing.
     bool test();
 
-    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH; a body that
-    // is not well-formed is left to the parser, which reports where. Also for documents that
-    // arrive by other roads (an unpacked archive).
-    static void checkNesting(const QByteArray& body);
+    // Throws a VP_PARSE_ERROR when body is nested deeper than MAX_DOCUMENT_DEPTH or holds more
+    // than MAX_DOCUMENT_NODES elements and attributes; a body that is not well-formed is left
+    // to the parser, which reports where. Also for documents that arrive by other roads (an
+    // unpacked archive).
+    static void checkShape(const QByteArray& body);
 
     std::string getUrl() const { return url; }
     void setTimeout(int seconds) { timeout = seconds; }
@@ -58,7 +63,8 @@ protected:
 
     // Fetches getUrl(), parses it without namespace processing and validates it. The caller
     // owns the document. Throws VpUpdateException; a reply larger than MAX_DOCUMENT_BYTES (not
-    // read past the limit) or nested deeper than MAX_DOCUMENT_DEPTH is a VP_PARSE_ERROR.
+    // read past the limit), nested deeper than MAX_DOCUMENT_DEPTH or of more than
+    // MAX_DOCUMENT_NODES nodes is a VP_PARSE_ERROR.
     std::unique_ptr<QDomDocument> getXMLDocument() const;
     // Status bar message and ERROR line for a failed update.
     void handleException(const VpUpdateException& e);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "services/Logger.h"
 #include "services/NotificationService.h"
@@ -21,10 +24,14 @@ std::int64_t systemSeconds() {
         .count();
 }
 
-bool holdsEqual(const AlertModel::AlertList& list, const std::shared_ptr<Alert_t>& alert) {
-    return std::any_of(list.begin(), list.end(), [&alert](const std::shared_ptr<Alert_t>& other) {
-        return isEqual(alert, other);
-    });
+// The identity keys of a list, in its order.
+std::vector<std::string> identityKeys(const AlertModel::AlertList& list) {
+    std::vector<std::string> keys;
+    keys.reserve(list.size());
+    for (const std::shared_ptr<Alert_t>& alert : list) {
+        keys.push_back(alert->identityKey());
+    }
+    return keys;
 }
 
 }  // namespace
@@ -63,11 +70,15 @@ void AlertModel::assignAlerts(const AlertList& givenAlerts) {
     std::copy_if(givenAlerts.begin(), givenAlerts.end(), std::back_inserter(newAlerts),
                  [](const std::shared_ptr<Alert_t>& alert) { return alert != nullptr; });
 
+    // Each time stamp is read once, here; the keys are kept beside the alerts for the next list.
+    std::vector<std::string> newKeys = identityKeys(newAlerts);
+
     std::lock_guard<std::recursive_mutex> lock(mutex);
     alertsExpired = !alerts.empty() && newAlerts.empty();
-    alertsChanged = haveAlertsChanged(newAlerts);
-    keepWhatTheUserHasSeen(newAlerts);
+    alertsChanged = haveAlertsChanged(newAlerts, newKeys);
+    keepWhatTheUserHasSeen(newAlerts, newKeys);
     alerts = newAlerts;
+    alertKeys = std::move(newKeys);
     // Forget first: after a long pause (a suspended machine) the first run must not count an
     // alert as known whose time ran out while nothing ran.
     cleanAlertCache(kAlertCacheMaxAge);
@@ -77,6 +88,12 @@ void AlertModel::assignAlerts(const AlertList& givenAlerts) {
     for (const std::shared_ptr<Alert_t>& alert : newAlerts) {
         alertCache[makeAlertCacheKey(alert)] = now;
     }
+    boundAlertCache(kAlertCacheMaxEntries);
+}
+
+std::size_t AlertModel::alertCacheSize() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return alertCache.size();
 }
 
 void AlertModel::getAlertItems(AlertList& out) const {
@@ -88,21 +105,15 @@ bool AlertModel::isCacheEntryStale(std::int64_t lastSeen, std::int64_t now, long
     return now - lastSeen > maxAge;
 }
 
-bool AlertModel::haveAlertsChanged(const AlertList& newAlerts) const {
+bool AlertModel::haveAlertsChanged(const AlertList& newAlerts,
+                                   const std::vector<std::string>& newKeys) const {
     if (newAlerts.size() != alerts.size()) {
         return true;
     }
-    for (const std::shared_ptr<Alert_t>& alert : newAlerts) {
-        if (!holdsEqual(alerts, alert)) {
-            return true;
-        }
-    }
-    for (const std::shared_ptr<Alert_t>& alert : alerts) {
-        if (!holdsEqual(newAlerts, alert)) {
-            return true;
-        }
-    }
-    return false;
+    // Every alert of each list has an equal one in the other: the same sets of keys.
+    const std::unordered_set<std::string> held(alertKeys.begin(), alertKeys.end());
+    const std::unordered_set<std::string> fresh(newKeys.begin(), newKeys.end());
+    return held != fresh;
 }
 
 bool AlertModel::areNewAlerts() const {
@@ -155,22 +166,71 @@ void AlertModel::cleanAlertCache(long maxAge) {
     }
 }
 
+void AlertModel::boundAlertCache(std::size_t maxEntries) {
+    if (alertCache.size() <= maxEntries) {
+        return;
+    }
+    // The last-seen time below which entries go: the one of the entry that fits no more.
+    std::vector<std::int64_t> seen;
+    seen.reserve(alertCache.size());
+    for (const auto& entry : alertCache) {
+        seen.push_back(entry.second);
+    }
+    const std::size_t excess = alertCache.size() - maxEntries;
+    std::nth_element(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(excess - 1),
+                     seen.end());
+    const std::int64_t cut = seen[excess - 1];
+    std::size_t forgotten = 0;
+    for (auto entry = alertCache.begin(); entry != alertCache.end() && forgotten < excess;) {
+        if (entry->second <= cut) {
+            entry = alertCache.erase(entry);
+            ++forgotten;
+        } else {
+            ++entry;
+        }
+    }
+    Logger::Instance().log("WARN", "The alert cache holds at most " + std::to_string(maxEntries) +
+                                       " alerts: the " + std::to_string(forgotten) +
+                                       " seen longest ago are forgotten and count as new if "
+                                       "they come back.");
+}
+
 // Every run brings fresh records; without this the panel's viewed flags and fetched details
 // would vanish each time the feed is read again, and a sound that repeats until the alerts
 // are viewed would never stop for a user who reads longer than one refresh.
-void AlertModel::keepWhatTheUserHasSeen(const AlertList& newAlerts) const {
-    for (const std::shared_ptr<Alert_t>& fresh : newAlerts) {
-        for (const std::shared_ptr<Alert_t>& held : alerts) {
-            if (fresh == held || !isEqual(fresh, held)) {
-                continue;
-            }
-            if (held->viewed) {
-                fresh->viewed = true;
-            }
-            if (!fresh->hasDescription()) {
-                fresh->setDescription(held->getDescription());
-            }
-            break;
+void AlertModel::keepWhatTheUserHasSeen(const AlertList& newAlerts,
+                                        const std::vector<std::string>& newKeys) const {
+    // Per key the first two distinct held records: a fresh record that is itself held takes
+    // its state from the other one, as a search in list order would.
+    std::unordered_map<std::string, std::pair<Alert_t*, Alert_t*>> heldByKey;
+    heldByKey.reserve(alerts.size());
+    for (std::size_t i = 0; i < alerts.size(); ++i) {
+        Alert_t* const held = alerts[i].get();
+        auto& slot =
+            heldByKey.emplace(alertKeys[i], std::pair<Alert_t*, Alert_t*>(nullptr, nullptr))
+                .first->second;
+        if (slot.first == nullptr) {
+            slot.first = held;
+        } else if (slot.second == nullptr && slot.first != held) {
+            slot.second = held;
+        }
+    }
+    for (std::size_t i = 0; i < newAlerts.size(); ++i) {
+        const std::shared_ptr<Alert_t>& fresh = newAlerts[i];
+        const auto found = heldByKey.find(newKeys[i]);
+        if (found == heldByKey.end()) {
+            continue;
+        }
+        Alert_t* const held =
+            found->second.first != fresh.get() ? found->second.first : found->second.second;
+        if (held == nullptr) {
+            continue;
+        }
+        if (held->viewed) {
+            fresh->viewed = true;
+        }
+        if (!fresh->hasDescription()) {
+            fresh->setDescription(held->getDescription());
         }
     }
 }

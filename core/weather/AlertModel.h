@@ -27,6 +27,10 @@ public:
     // How long an alert stays known after the last list that held it: one that comes back
     // within this time is not new again.
     static constexpr long kAlertCacheMaxAge = 172800;  // 48 hours, in seconds
+    // The most alerts the cache remembers, far above what real feeds bring in two days; past
+    // it the longest unseen are forgotten (a WARN says how many), so that a feed whose ids
+    // change every round cannot grow it for two days.
+    static constexpr std::size_t kAlertCacheMaxEntries = 20000;
 
     // Both register the property ids 22, 23 and 24 (std::invalid_argument when one of them is
     // registered already); the destructor unregisters them. The clock dates the seen alerts;
@@ -50,18 +54,24 @@ public:
 
     // The cache rule: an entry last seen at lastSeen is dropped at now when older than maxAge.
     static bool isCacheEntryStale(std::int64_t lastSeen, std::int64_t now, long maxAge);
+    // How many alerts the cache remembers now.
+    std::size_t alertCacheSize() const;
 
 private:
-    bool haveAlertsChanged(const AlertList& newAlerts) const;
+    bool haveAlertsChanged(const AlertList& newAlerts,
+                           const std::vector<std::string>& newKeys) const;
     bool areNewAlerts() const;
     void notifyAlertAvailable();
     static std::string makeAlertCacheKey(const std::shared_ptr<Alert_t>& alert);
     void cleanAlertCache(long maxAge);
-    void keepWhatTheUserHasSeen(const AlertList& newAlerts) const;
+    void boundAlertCache(std::size_t maxEntries);
+    void keepWhatTheUserHasSeen(const AlertList& newAlerts,
+                                const std::vector<std::string>& newKeys) const;
 
     AlertList alerts;
+    std::vector<std::string> alertKeys;  // Alert_t::identityKey of each of alerts, read once
     std::map<std::string, std::int64_t> alertCache;  // key -> last seen, seconds since epoch
-    mutable std::recursive_mutex mutex;              // guards alerts, alertCache and the two flags
+    mutable std::recursive_mutex mutex;  // guards alerts, alertKeys, alertCache and the two flags
     bool alertsExpired = false;
     bool alertsChanged = false;
     Clock clock;

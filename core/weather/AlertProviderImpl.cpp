@@ -3,9 +3,11 @@
 #include <QDomElement>
 #include <QDomNodeList>
 #include <QString>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
+#include "services/Logger.h"
 #include "services/ServiceHost.h"
 
 namespace vpcore {
@@ -46,7 +48,16 @@ AlertModel::AlertList AlertProviderImpl::parseAlerts(const QDomDocument& feed) {
 
     AlertModel::AlertList alerts;
     const QDomNodeList entries = root.elementsByTagName(QStringLiteral("entry"));
-    for (int i = 0; i < entries.count(); ++i) {
+    const int count = entries.count();
+    if (count > kMaxFeedEntries) {
+        Logger::Instance().log(
+            "WARN", "The alert feed has " + std::to_string(count) + " entries, more than the " +
+                        std::to_string(kMaxFeedEntries) + " read: entries " +
+                        std::to_string(kMaxFeedEntries + 1) + " to " + std::to_string(count) +
+                        " are left out, the first of them " +
+                        childText(entries.at(kMaxFeedEntries).toElement(), "id") + ".");
+    }
+    for (int i = 0; i < std::min(count, kMaxFeedEntries); ++i) {
         const QDomElement entry = entries.at(i).toElement();
         auto alert = std::make_shared<Alert_t>(childText(entry, "id"));
         alert->updated = childText(entry, "updated");

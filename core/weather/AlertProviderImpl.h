@@ -14,13 +14,18 @@ namespace vpcore {
 
 class VPCORE_EXPORT AlertProviderImpl : public AbstractXMLWeatherInfoProvider {
 public:
+    // The most entries read from one feed, far above any real one (a county has a handful, a
+    // whole state some dozens); the rest are left out with a WARN naming them.
+    static constexpr int kMaxFeedEntries = 10000;
+
     // alertCode: the county or zone alert code, e.g. "TXC453".
     explicit AlertProviderImpl(const std::string& alertCode);
 
     // The alerts of a parsed feed, in feed order: every "entry" element below the root that
     // carries a published, effective or expiry time. The entry that stands for the feed itself
     // ("no active alerts") is none. Texts are trimmed and their white space runs folded into
-    // one blank. Throws VpUpdateException (unsupported document) when the root is not a feed.
+    // one blank. Only the first kMaxFeedEntries entries are read. Throws VpUpdateException
+    // (unsupported document) when the root is not a feed.
     static AlertModel::AlertList parseAlerts(const QDomDocument& feed);
 
     // "https://alerts.weather.gov", or "http://" + OMBRIX_ALERTS_HOST when that is set

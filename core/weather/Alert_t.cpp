@@ -26,6 +26,13 @@ bool sameTimeStamp(const std::string& a, const std::string& b) {
     return first.isValid() && second.isValid() && first.toUTC() == second.toUTC();
 }
 
+// One spelling per instant: the milliseconds since the epoch, or the text itself when it is
+// no time. The prefixes keep the two kinds apart.
+std::string canonicalTimeStamp(const std::string& stamp) {
+    const QDateTime time = QDateTime::fromString(QString::fromStdString(stamp), Qt::ISODate);
+    return time.isValid() ? "t" + std::to_string(time.toMSecsSinceEpoch()) : "s" + stamp;
+}
+
 }  // namespace
 
 Alert_t::Alert_t(const std::string& id) : id(id), viewed(false) {}
@@ -93,6 +100,11 @@ Alert_t::~Alert_t() = default;
 
 bool Alert_t::operator==(const Alert_t& other) const {
     return id == other.id && sameTimeStamp(published, other.published);
+}
+
+std::string Alert_t::identityKey() const {
+    // The id is a URL and holds no NUL.
+    return id + '\0' + canonicalTimeStamp(published);
 }
 
 std::string Alert_t::toString() const {

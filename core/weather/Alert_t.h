@@ -30,6 +30,11 @@ struct VPCORE_EXPORT Alert_t {
     bool operator==(const Alert_t& other) const;
     bool operator!=(const Alert_t& other) const { return !(*this == other); }
 
+    // What makes two alerts equal in one text: the id and the published instant (the time
+    // stamp as written when it is no time). Equal keys, equal alerts; a list is matched
+    // against another through these in one pass, each time stamp read once.
+    std::string identityKey() const;
+
     // Every field on a line of its own, for the log.
     std::string toString() const;
     // Title, times and optionally the summary wrapped to width columns, then optionally the

@@ -3,6 +3,8 @@
 #include <QDomElement>
 #include <QString>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "services/Converter.h"
 #include "services/Logger.h"
@@ -41,6 +43,22 @@ bool isNumber(const std::string& text) {
 
 float toFloat(const std::string& text) {
     return static_cast<float>(Converter::toDouble(text));
+}
+
+// The feels-like temperature of checked readings ("" for none): none without the air
+// temperature, nor without the humidity in the heat (the heat index needs it) or the wind in
+// the cold (the wind chill does); between the two it is the air temperature.
+std::optional<float> feelsLikeFrom(const std::string& tempF, const std::string& windMph,
+                                   const std::string& humidity) {
+    if (tempF.empty()) {
+        return std::nullopt;
+    }
+    const float air = toFloat(tempF);
+    if ((air >= 80.0f && humidity.empty()) || (air <= 50.0f && windMph.empty())) {
+        return std::nullopt;
+    }
+    return feelsLikeTemperature(air, windMph.empty() ? 0.0f : toFloat(windMph),
+                                humidity.empty() ? 0.0f : toFloat(humidity));
 }
 
 }  // namespace
@@ -144,43 +162,44 @@ bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& docu
         }
     }
 
-    // Wind and visibility are optional: without a reading they count as absent.
-    auto optionalNumber = [&root](const char* name) {
-        std::string text = childText(root, name);
-        if (!text.empty() && !isNumber(text)) {
-            Logger::Instance().log(
-                "WARN", std::string(name) + " is not a number: \"" + text + "\"; read as absent.");
-            text.clear();
-        }
-        return text;
+    // A number out of its range (1e30 degrees, -1e39 inHg) is no reading either; wind and
+    // visibility are optional, and without a number they count as absent too. A value
+    // derived from an absent one is absent: never computed from 0.
+    const auto reading = [&root](Reading quantity, const char* name) {
+        return plausibleReading(quantity, name, childText(root, name));
     };
-
-    const std::string tempF = childText(root, "temp_f");
-    const std::string windMph = optionalNumber("wind_mph");
-    const std::string humidity = childText(root, "relative_humidity");
-    const std::string pressureIn = childText(root, "pressure_in");
-    const std::string visibilityMi = optionalNumber("visibility_mi");
+    const std::string tempF = reading(Reading::TemperatureF, "temp_f");
+    const std::string windMph = reading(Reading::WindMph, "wind_mph");
+    const std::string humidity = reading(Reading::RelativeHumidity, "relative_humidity");
+    const std::string pressureIn = reading(Reading::PressureIn, "pressure_in");
+    const std::string visibilityMi = reading(Reading::VisibilityMi, "visibility_mi");
     bool hasWeather = false;
     const std::string weather = childText(root, "weather", &hasWeather);
+    const auto derived = [](const std::string& from, const std::function<std::string(float)>& f) {
+        return from.empty() ? std::string() : f(toFloat(from));
+    };
+    const auto kph = [](float miles) { return Converter::formatDecimalString(mphToKph(miles), 1); };
 
     values[PROP_TEMP_F] = tempF;
-    values[PROP_TEMP_C] = childText(root, "temp_c");
+    values[PROP_TEMP_C] = reading(Reading::TemperatureC, "temp_c");
     values[PROP_WIND_DIR] = Converter::windDirectionToAbbrev(childText(root, "wind_dir"));
     values[PROP_WIND_MPH] = windMph;
-    values[PROP_WIND_KMH] = Converter::formatDecimalString(mphToKph(toFloat(windMph)), 1);
+    values[PROP_WIND_KMH] = derived(windMph, kph);
     values[PROP_WEATHER] = hasWeather ? weather : std::string("Unknown");
-    values[PROP_DEWPOINT_F] = childText(root, "dewpoint_f");
-    values[PROP_DEWPOINT_C] = childText(root, "dewpoint_c");
+    values[PROP_DEWPOINT_F] = reading(Reading::TemperatureF, "dewpoint_f");
+    values[PROP_DEWPOINT_C] = reading(Reading::TemperatureC, "dewpoint_c");
     values[PROP_RELATIVE_HUMIDITY] = humidity;
     values[PROP_PRESSURE_IN] = pressureIn;
-    values[PROP_PRESSURE_MB] = toRoundedString(inHgToMillibars(toFloat(pressureIn)));
-    const float feelsLikeF =
-        feelsLikeTemperature(toFloat(tempF), toFloat(windMph), toFloat(humidity));
-    values[PROP_FEELS_LIKE_F] = Converter::formatDecimalString(feelsLikeF, 1);
+    values[PROP_PRESSURE_MB] =
+        derived(pressureIn, [](float inHg) { return toRoundedString(inHgToMillibars(inHg)); });
+    const std::optional<float> feelsLikeF = feelsLikeFrom(tempF, windMph, humidity);
+    values[PROP_FEELS_LIKE_F] =
+        feelsLikeF ? Converter::formatDecimalString(*feelsLikeF, 1) : std::string();
     values[PROP_FEELS_LIKE_C] =
-        Converter::formatDecimalString(Converter::fahrenheitToCelsius(feelsLikeF), 1);
+        feelsLikeF ? Converter::formatDecimalString(Converter::fahrenheitToCelsius(*feelsLikeF), 1)
+                   : std::string();
     values[PROP_VISIBILITY_MI] = visibilityMi;
-    values[PROP_VISIBILITY_KM] = Converter::formatDecimalString(mphToKph(toFloat(visibilityMi)), 1);
+    values[PROP_VISIBILITY_KM] = derived(visibilityMi, kph);
     values[PROP_OBSERVATION_TIME] = childText(root, "observation_time");
     values[PROP_LOCATION] = childText(root, "location");
 

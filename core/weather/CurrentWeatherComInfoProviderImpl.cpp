@@ -29,14 +29,25 @@ std::string childText(const QDomNode& parent, const char* name) {
     return parent.namedItem(QString::fromLatin1(name)).toElement().text().toStdString();
 }
 
+// The derived texts of a checked reading; "" (no reading) stays "".
 std::string celsiusText(const std::string& fahrenheit) {
-    return Converter::formatDecimalString(
-        Converter::fahrenheitToCelsius(static_cast<float>(Converter::toDouble(fahrenheit))), 1);
+    return fahrenheit.empty()
+               ? std::string()
+               : Converter::formatDecimalString(Converter::fahrenheitToCelsius(static_cast<float>(
+                                                    Converter::toDouble(fahrenheit))),
+                                                1);
 }
 
 std::string kphText(const std::string& mph) {
-    return Converter::formatDecimalString(mphToKph(static_cast<float>(Converter::toDouble(mph))),
-                                          1);
+    return mph.empty() ? std::string()
+                       : Converter::formatDecimalString(
+                             mphToKph(static_cast<float>(Converter::toDouble(mph))), 1);
+}
+
+std::string millibarsText(const std::string& inHg) {
+    return inHg.empty()
+               ? std::string()
+               : toRoundedString(inHgToMillibars(static_cast<float>(Converter::toDouble(inHg))));
 }
 
 }  // namespace
@@ -81,12 +92,19 @@ bool CurrentWeatherComInfoProviderImpl::doUpdate(IWeatherModel* const model) {
     const QDomNode wind = cc.namedItem("wind");
     const QDomNode bar = cc.namedItem("bar");
 
-    const std::string tmp = childText(cc, "tmp");
-    const std::string speed = childText(wind, "s");
-    const std::string dewpoint = childText(cc, "dewp");
-    const std::string pressure = childText(bar, "r");
-    const std::string feelsLike = childText(cc, "flik");
-    const std::string visibility = childText(cc, "vis");
+    // Every number is checked before it is used: "nan", "1e39" or an absurd reading is no
+    // reading (WARN), as is a missing one, and nothing is derived from it.
+    const std::string tmp = plausibleReading(Reading::TemperatureF, "tmp", childText(cc, "tmp"));
+    const std::string speed = plausibleReading(Reading::WindMph, "s", childText(wind, "s"));
+    const std::string dewpoint =
+        plausibleReading(Reading::TemperatureF, "dewp", childText(cc, "dewp"));
+    const std::string humidity =
+        plausibleReading(Reading::RelativeHumidity, "hmid", childText(cc, "hmid"));
+    const std::string pressure = plausibleReading(Reading::PressureIn, "r", childText(bar, "r"));
+    const std::string feelsLike =
+        plausibleReading(Reading::TemperatureF, "flik", childText(cc, "flik"));
+    const std::string visibility =
+        plausibleReading(Reading::VisibilityMi, "vis", childText(cc, "vis"));
     const std::string observationTime = childText(cc, "lsup");
 
     std::map<short, std::string> values;
@@ -98,9 +116,9 @@ bool CurrentWeatherComInfoProviderImpl::doUpdate(IWeatherModel* const model) {
     values[13] = cc.namedItem("t").isNull() ? std::string("Unknown") : childText(cc, "t");
     values[4] = dewpoint;
     values[5] = celsiusText(dewpoint);
-    values[8] = childText(cc, "hmid");
+    values[8] = humidity;
     values[7] = pressure;
-    values[6] = toRoundedString(inHgToMillibars(static_cast<float>(Converter::toDouble(pressure))));
+    values[6] = millibarsText(pressure);
     values[2] = feelsLike;  // the feed's own value: no formula
     values[3] = celsiusText(feelsLike);
     values[14] = visibility;

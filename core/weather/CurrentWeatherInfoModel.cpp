@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 #include "services/Converter.h"
@@ -92,6 +93,12 @@ void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
         case PROP_VISIBILITY_KM:
             return setFloat(id, visibilityKm, text);
         case PROP_RELATIVE_HUMIDITY: {
+            if (!Converter::leadingNumber(text)) {
+                const int old = relativeHumidity;
+                relativeHumidity = NO_HUMIDITY;
+                NotificationService::Instance().notify<int>(id, &old, &relativeHumidity);
+                return;
+            }
             const double value = std::trunc(Converter::toDouble(text));
             // A value no int can hold (or not a number) would make the conversion undefined.
             if (!(value >= std::numeric_limits<int>::min() &&
@@ -127,7 +134,8 @@ void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
 
 void CurrentWeatherInfoModel::setFloat(short id, float& field, const std::string& text) {
     const float old = field;
-    field = static_cast<float>(Converter::toDouble(text));
+    const std::optional<double> value = Converter::leadingNumber(text);
+    field = value ? static_cast<float>(*value) : std::numeric_limits<float>::quiet_NaN();
     NotificationService::Instance().notify<float>(id, &old, &field);
 }
 

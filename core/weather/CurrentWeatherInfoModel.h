@@ -18,6 +18,10 @@ class VPCORE_EXPORT CurrentWeatherInfoModel : public IScheduledTask, public IWea
 public:
     typedef std::vector<std::pair<std::string, std::string> > ProviderLinks;  // (name, URL)
 
+    // The relative humidity published when the station gave none; a float reading without a
+    // value is published as NaN. Shown as no reading, never as 0.
+    static constexpr int NO_HUMIDITY = -1;
+
     // Registers the property ids 0-16, 18-21 and 28; throws std::invalid_argument when one of
     // them is registered already.
     CurrentWeatherInfoModel();
@@ -32,7 +36,8 @@ public:
     // Applies values by property id, in ascending id order, notifying each change. A new
     // location name first clears the observation values. An entry that cannot be applied is
     // logged (WARN) and skipped; the others still apply. A listener of the reset that throws
-    // is logged (WARN) too, and the values still apply.
+    // is logged (WARN) too, and the values still apply. A reading whose text starts with no
+    // number ("" for absent, "NA") is published as no reading: NaN, or NO_HUMIDITY.
     void setProperties(const std::map<short, std::string>& values);
     void setProviderLinks(const ProviderLinks& links);
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cmath>
+#include <cstdio>
 
 #include "services/Converter.h"
 #include "services/FileService.h"
@@ -36,6 +37,28 @@ bool parseLatLon(const std::string& latLon, float& latitude, float& longitude) {
     latitude = QString::fromStdString(parts[0]).trimmed().toFloat(&latitudeOk);
     longitude = QString::fromStdString(parts[1]).trimmed().toFloat(&longitudeOk);
     return latitudeOk && longitudeOk;
+}
+
+// The text as the body of a quoted JavaScript string inside the page's script element. The
+// links come from a downloaded archive: a quote, a backslash, a line break or "</script>"
+// in one would end the string or the script and run whatever follows. Everything but the
+// characters of an ordinary address is written as a \u escape.
+std::string scriptStringBody(const std::string& text) {
+    static const QString plain = QStringLiteral("-._~:/?#[]@!$&()*+,;=%");
+    const QString unicode = QString::fromStdString(text);
+    std::string out;
+    out.reserve(text.size());
+    for (const QChar c : unicode) {
+        const char16_t unit = c.unicode();
+        if ((unit < 0x80 && c.isLetterOrNumber()) || plain.contains(c)) {
+            out += static_cast<char>(unit);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(unit));
+            out += escaped;
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -142,7 +165,7 @@ std::unique_ptr<QDomDocument> GoogleMapFromKmlGenerator::getIndexKml(std::string
         return nullptr;
     }
     try {
-        AbstractXMLWeatherInfoProvider::checkNesting(kmlBytes);
+        AbstractXMLWeatherInfoProvider::checkShape(kmlBytes);
     } catch (const VpUpdateException& e) {
         error = e.what();
         return nullptr;
@@ -204,7 +227,7 @@ bool GoogleMapFromKmlGenerator::generateHTMLFile(const std::vector<std::string>&
     std::string script;
     for (std::size_t i = 1; i <= links.size(); ++i) {
         script += "    var layer" + std::to_string(i) + " = new google.maps.KmlLayer('" +
-                  links[i - 1] +
+                  scriptStringBody(links[i - 1]) +
                   "', { map: map, preserveViewport: true, suppressInfoWindows: true});\n";
     }
     for (std::size_t i = 1; i <= links.size(); ++i) {

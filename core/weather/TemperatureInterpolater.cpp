@@ -1,5 +1,6 @@
 #include "weather/TemperatureInterpolater.h"
 
+#include <cmath>
 #include <set>
 
 #include "services/Converter.h"
@@ -106,6 +107,10 @@ TemperatureInterpolater::~TemperatureInterpolater() {
 
 void TemperatureInterpolater::handlePropertyChange(short propId, const float* const,
                                                    const float* const newValue) {
+    // No reading (NaN) teaches nothing: it would carry into every interpolated value.
+    if (std::isnan(*newValue)) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(mutex);
     if (propId == PROP_PRESSURE_MB) {
         pressures.push_back(*newValue);

@@ -1,9 +1,11 @@
 #include "weather/WeatherFormulas.h"
 
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
+#include "services/Converter.h"
 #include "services/Logger.h"
 
 namespace vpcore {
@@ -65,16 +67,72 @@ float windChill(float tempF, float windMph) {
     return static_cast<float>(wc);
 }
 
-std::string toRoundedString(float value) {
-    std::ostringstream text;
-    // Converting a value outside the integer range is undefined; such a value is written as
-    // the stream writes it ("inf", "nan", or in exponent form).
-    const float rounded = std::round(value);
-    if (std::isfinite(rounded) && std::fabs(rounded) < 9.0e18f) {
-        text << static_cast<long long>(rounded);
-    } else {
-        text << rounded;
+namespace {
+
+struct Range {
+    double low;
+    double high;
+};
+
+Range rangeOf(Reading reading) {
+    switch (reading) {
+        case Reading::TemperatureF:
+            return {-100.0, 150.0};
+        case Reading::TemperatureC:
+            return {-75.0, 65.0};
+        case Reading::PressureIn:
+            return {25.0, 35.0};
+        case Reading::WindMph:
+            return {0.0, 300.0};
+        case Reading::RelativeHumidity:
+            return {0.0, 100.0};
+        case Reading::VisibilityMi:
+            return {0.0, 100.0};
     }
+    return {0.0, 0.0};
+}
+
+std::string numberText(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+}  // namespace
+
+bool isPlausible(Reading reading, double value) {
+    const Range range = rangeOf(reading);
+    return value >= range.low && value <= range.high;
+}
+
+std::string plausibleReading(Reading reading, const std::string& element, const std::string& text) {
+    if (text.empty()) {
+        return text;
+    }
+    const std::optional<double> value = Converter::toNumber(text);
+    if (!value) {
+        Logger::Instance().log("WARN",
+                               element + " is not a number: \"" + text + "\"; read as absent.");
+        return std::string();
+    }
+    if (!isPlausible(reading, *value)) {
+        const Range range = rangeOf(reading);
+        Logger::Instance().log("WARN", element + " " + text + " is outside the range " +
+                                           numberText(range.low) + " to " + numberText(range.high) +
+                                           "; read as absent.");
+        return std::string();
+    }
+    return text;
+}
+
+std::string toRoundedString(float value) {
+    const std::optional<int> whole = Converter::roundToInt(value);
+    if (whole) {
+        return std::to_string(*whole);
+    }
+    // A value no int holds is written as the stream writes it ("inf", "nan", "1e+30").
+    std::ostringstream text;
+    text << std::round(value);
     return text.str();
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "GaugeTestSupport.h"
@@ -13,6 +15,8 @@ using gaugetest::pointOf;
 using namespace vpcore;
 
 namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 class BarometerViewModelTest : public ::testing::Test {
 protected:
@@ -97,6 +101,14 @@ TEST_F(BarometerViewModelTest, NeedleMillibarsAreTheNearestEvenWholeNumberUpward
         SCOPED_TRACE(c.first);
         EXPECT_EQ(BarometerMetricViewModel::needleMillibars(c.first), c.second);
     }
+    // What no int holds gives no needle position: the conversion would be undefined.
+    for (float value : {std::numeric_limits<float>::quiet_NaN(), 1e30f, -1e30f,
+                        -std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(value);
+        EXPECT_FALSE(BarometerMetricViewModel::needleMillibars(value).has_value());
+    }
+    EXPECT_EQ(BarometerMetricViewModel::needleMillibars(2147483647.0f), std::nullopt)
+        << "2^31 as a float";
 }
 
 TEST_F(BarometerViewModelTest, TrendComparesThePreviousReading) {
@@ -104,14 +116,34 @@ TEST_F(BarometerViewModelTest, TrendComparesThePreviousReading) {
         float oldValue, newValue;
         const char* trend;
     };
-    const Case cases[] = {{0.0f, 29.9f, ""},
-                          {29.9f, 29.9f, "Steady"},
-                          {29.8f, 29.9f, "Rising"},
-                          {1013.0f, 1009.0f, "Falling"}};
+    const Case cases[] = {{0.0f, 29.9f, ""},        {29.9f, 29.9f, "Steady"},
+                          {29.8f, 29.9f, "Rising"}, {1013.0f, 1009.0f, "Falling"},
+                          {29.9f, kNaN, ""},  // no reading gives no trend, either way
+                          {kNaN, 29.9f, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.trend);
         EXPECT_EQ(AbstractBarometerViewModel::pressureTrend(c.oldValue, c.newValue), c.trend);
     }
+}
+
+TEST_F(BarometerViewModelTest, NoReadingReadsNAAndLeavesTheNeedle) {
+    BarometerEngViewModel inches;
+    BarometerMetricViewModel millibars;
+    inches.constructView();
+    millibars.constructView();
+    publish(PROP_PRESSURE_IN, 0.0f, 29.92f);
+    publish(PROP_PRESSURE_MB, 0.0f, 1013.2f);
+    const Vector3D inchesAt = *inches.getNeedleEndpoint();
+    const Vector3D millibarsAt = *millibars.getNeedleEndpoint();
+
+    publish(PROP_PRESSURE_IN, 29.92f, kNaN);
+    publish(PROP_PRESSURE_MB, 1013.2f, kNaN);
+
+    EXPECT_EQ(inches.getDigitalValue(), "NA");
+    EXPECT_EQ(millibars.getDigitalValue(), "NA");
+    EXPECT_EQ(inches.getTrend(), "");
+    EXPECT_EQ(*inches.getNeedleEndpoint(), inchesAt);
+    EXPECT_EQ(*millibars.getNeedleEndpoint(), millibarsAt);
 }
 
 TEST_F(BarometerViewModelTest, EachFaceIgnoresTheOtherUnit) {

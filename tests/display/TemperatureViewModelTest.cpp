@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -58,17 +59,28 @@ TEST_F(TemperatureViewModelTest, AReadingMovesTheNeedleToTheNearestDegreeAndReac
 }
 
 TEST_F(TemperatureViewModelTest, WholeDegreesRoundHalvesAwayFromZero) {
-    const std::pair<float, int> cases[] = {{72.5f, 73}, {72.49f, 72},  {-3.5f, -4},
-                                           {-0.4f, 0},  {0.0f, 0},     {0.5f, 1},
-                                           {-0.5f, -1}, {-59.6f, -60}, {119.4f, 119}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        EXPECT_EQ(AbstractTemperatureViewModel::roundToWholeDegree(c.first), c.second);
-    }
     TempMetricViewModel model;
     model.constructView();
     model.setValue(-3.5f);
     EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "-4"));
+}
+
+TEST_F(TemperatureViewModelTest, NoReadingOrAValueNoIntHoldsLeavesTheNeedleAndReadsNA) {
+    TempEngViewModel model;
+    model.constructView();
+    publish(PROP_TEMP_F, 0.0f, 68.26f);
+    const Vector3D at68 = *model.getNeedleEndpoint();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    // Published by no provider (they check the range), but the conversion to the needle's
+    // whole degrees must stay defined whatever arrives.
+    for (float value : {nan, 1e30f, -std::numeric_limits<float>::infinity(), 3e9f}) {
+        SCOPED_TRACE(value);
+        publish(PROP_TEMP_F, 68.26f, value);
+        EXPECT_EQ(*model.getNeedleEndpoint(), at68);
+    }
+    publish(PROP_TEMP_F, 0.0f, nan);
+    EXPECT_EQ(model.getDigitalValue(), "NA");
+    EXPECT_EQ(model.getToolTip(), "Air temperature\nNA \u00B0F");
 }
 
 TEST_F(TemperatureViewModelTest, EachFaceHearsOnlyItsOwnUnit) {

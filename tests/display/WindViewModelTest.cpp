@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -47,6 +48,10 @@ TEST_F(WindViewModelTest, DirectionAndSpeedMakeNeedleReadoutAndToolTip) {
 
     publishDirection("NNW");  // not a label: the needle stays
     EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "SW"));
+
+    // No reading of the speed is no speed, not "nan" and not calm.
+    publishSpeed(PROP_WIND_MPH, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(model.getDigitalValue(), "NA");
 }
 
 TEST_F(WindViewModelTest, CalmVariableAndResetSendTheNeedleHome) {

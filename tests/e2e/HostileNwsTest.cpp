@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QUrl>
 #include <chrono>
 #include <set>
 #include <string>
@@ -14,9 +15,12 @@
 #include "LoopbackNws.h"
 #include "TempDir.h"
 #include "display/LabelImageProvider.h"
+#include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/AlertModel.h"
+#include "weather/AlertModelDetailsRetriever.h"
+#include "weather/AlertProviderImpl.h"
 #include "weather/LocationService.h"
 
 #include <sys/stat.h>
@@ -115,6 +119,8 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
          "bytes accepted"},
         {"trickle", "ERROR: Error retrieving document: Timed out."},
         {"stall", "ERROR: Error retrieving document: Timed out."},
+        {"many-elements",
+         "ERROR: Error parsing document: more than 250000 elements and attributes line: "},
     };
     // The station and its alternate both misbehave, so that no retry finds a good one.
     const std::vector<std::string> stations = {AUSTIN.observationTarget(),
@@ -148,6 +154,96 @@ TEST_F(HostileNwsTest, AHugeAlertFeedIsReadWithinTheLimits) {
     updateOnce(kAlertTask);
     EXPECT_EQ(alertCount(),
               static_cast<std::size_t>(testsupport::HostileAnswer::HUGE_FEED_ENTRIES));
+    nws.serve(AUSTIN);
+    EXPECT_TRUE(updateOnce(kAlertTask));
+    EXPECT_EQ(alertCount(), 2u);
+}
+
+TEST_F(HostileNwsTest, AbsurdReadingsArePublishedAsNoReadingsWithOneWarningEach) {
+    aim({AUSTIN.observationTarget(), AUSTIN.alternateTarget()},
+        HttpTestServer::hostile("absurd-readings"));
+    journal.clear();
+    EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+
+    // Nothing absurd is shown, nothing is derived from it, and no conversion of it is left
+    // to chance (the sanitizer build fails on one).
+    for (short id : {PROP_TEMP_F, PROP_TEMP_C, PROP_FEELS_LIKE_F, PROP_FEELS_LIKE_C,
+                     PROP_DEWPOINT_F, PROP_DEWPOINT_C, PROP_PRESSURE_IN, PROP_PRESSURE_MB,
+                     PROP_WIND_MPH, PROP_WIND_KMH, PROP_VISIBILITY_MI, PROP_VISIBILITY_KM}) {
+        EXPECT_EQ(journal.last(id), "nan") << "property " << id;
+    }
+    EXPECT_EQ(journal.last(PROP_RELATIVE_HUMIDITY), "-1");
+    EXPECT_EQ(journal.last(PROP_LOCATION), "Absurd City, TX");
+    for (const char* element :
+         {"temp_f 1e30", "temp_c 1e10", "dewpoint_f -1e39", "dewpoint_c 1e30",
+          "relative_humidity 1e30", "wind_mph 1e10", "pressure_in -1e39", "visibility_mi -5"}) {
+        EXPECT_EQ(log.count(std::string("WARN: ") + element + " is outside the range "), 1)
+            << element << "\n"
+            << log.text();
+    }
+
+    nws.serve(AUSTIN);
+    journal.clear();
+    EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+    EXPECT_NE(journal.last(PROP_TEMP_F), "nan");
+}
+
+TEST_F(HostileNwsTest, ACrowdedDocumentIsRefusedOnEveryFeed) {
+    const std::string refused =
+        "ERROR: Error parsing document: more than 250000 elements and attributes line: ";
+    aim({AUSTIN.forecastTarget(), AUSTIN.alertTarget()}, HttpTestServer::hostile("many-elements"));
+    EXPECT_FALSE(updateOnce("Forecast Update"));
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_FALSE(updateOnce(kAlertTask));
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_EQ(alertCount(), 2u) << "the alerts shown stay";
+
+    // An alert's full text, from the address its entry links to.
+    AlertModel::AlertList alerts;
+    LocationService::Instance().getAlertModel()->getAlertItems(alerts);
+    const QUrl address(QString::fromStdString(alerts[1]->id));
+    aim({address.path(QUrl::FullyEncoded).toStdString() + "?" + address.query().toStdString()},
+        HttpTestServer::hostile("many-elements"));
+    NotificationService& notifications = NotificationService::Instance();
+    const bool registered = notifications.getRegisteredPropertyIds().count(PROP_ALERT_DETAILS) > 0;
+    if (!registered) {
+        notifications.registerPropertyIds({PROP_ALERT_DETAILS});
+    }
+    log.clear();
+    TaskScheduler::instance().queueTask(new AlertModelDetailsRetriever(alerts[1]));
+    EXPECT_TRUE(e2e::waitUntil([&] { return log.contains(completed("Retrieve Alert Details")); }))
+        << log.text();
+    if (!registered) {
+        notifications.unRegisterPropertyIds({PROP_ALERT_DETAILS});
+    }
+    EXPECT_TRUE(log.contains(refused)) << log.text();
+    EXPECT_FALSE(alerts[1]->hasDescription());
+
+    nws.serve(AUSTIN);
+    EXPECT_TRUE(updateOnce("Forecast Update"));
+}
+
+TEST_F(HostileNwsTest, AlertFeedsOfManyEntriesAreReadInBoundedTimeAndNumber) {
+    // Thousands of entries of one id: matching a refresh against the list held took a minute
+    // when every entry was compared with every other.
+    aim({AUSTIN.alertTarget()}, HttpTestServer::hostile("alerts-one-id"));
+    for (int refresh = 0; refresh < 2; ++refresh) {
+        SCOPED_TRACE(refresh);
+        EXPECT_TRUE(updateOnce(kAlertTask)) << log.text();
+        EXPECT_EQ(alertCount(),
+                  static_cast<std::size_t>(testsupport::HostileAnswer::HUGE_FEED_ENTRIES));
+    }
+    EXPECT_TRUE(log.contains("INFO: No new weather alerts.")) << "the refresh brought the same";
+
+    aim({AUSTIN.alertTarget()}, HttpTestServer::hostile("too-many-alerts"));
+    EXPECT_TRUE(updateOnce(kAlertTask)) << log.text();
+    EXPECT_EQ(alertCount(), static_cast<std::size_t>(AlertProviderImpl::kMaxFeedEntries));
+    EXPECT_TRUE(
+        log.contains("WARN: The alert feed has 15000 entries, more than the 10000 read: "
+                     "entries 10001 to 15000 are left out, the first of them "
+                     "urn:alert:10000."))
+        << log.text();
+
     nws.serve(AUSTIN);
     EXPECT_TRUE(updateOnce(kAlertTask));
     EXPECT_EQ(alertCount(), 2u);

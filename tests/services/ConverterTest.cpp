@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "LogCapture.h"
 #include "services/Converter.h"
@@ -109,6 +113,68 @@ TEST(ConverterTest, ToDoubleReadsTheLeadingNumberWithADecimalPoint) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("text '") + c.text + "'");
         EXPECT_DOUBLE_EQ(Converter::toDouble(c.text), c.value);
+    }
+}
+
+TEST(ConverterTest, ToNumberTakesOnlyAWholeFiniteNumber) {
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"29.92", 29.92},         {" -12.5 ", -12.5},
+        {"1e3", 1000.0},          {"0", 0.0},
+        {"", std::nullopt},       {"NA", std::nullopt},
+        {"61.0 F", std::nullopt}, {"nan", std::nullopt},
+        {"NaN", std::nullopt},    {"inf", std::nullopt},
+        {"-inf", std::nullopt},   {"1e309", std::nullopt},
+        {"29,92", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("text '") + c.first + "'");
+        EXPECT_EQ(Converter::toNumber(c.first), c.second);
+    }
+}
+
+TEST(ConverterTest, LeadingNumberIsToDoubleThatKnowsWhenThereIsNone) {
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"29.92", 29.92},        {" 61.0 F", 61.0},    {"0", 0.0},
+        {"", std::nullopt},      {"NA", std::nullopt}, {"nan", std::nullopt},
+        {"1e309", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("text '") + c.first + "'");
+        EXPECT_EQ(Converter::leadingNumber(c.first), c.second);
+    }
+}
+
+TEST(ConverterTest, RoundToIntTakesHalvesAwayFromZeroAndRefusesWhatNoIntHolds) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, std::optional<int>> cases[] = {
+        {72.5, 73},
+        {72.49, 72},
+        {-3.5, -4},
+        {-0.4, 0},
+        {0.0, 0},
+        {0.5, 1},
+        {-0.5, -1},
+        {-59.6, -60},
+        {119.4, 119},
+        {0.49999997f, 0},
+        {2147483647.0, INT_MAX},
+        {2147483647.4, INT_MAX},
+        {-2147483648.0, INT_MIN},
+        // Beyond int, the conversion would be undefined: none.
+        {2147483647.5, std::nullopt},
+        {-2147483648.5, std::nullopt},
+        {1e10, std::nullopt},
+        {1e30, std::nullopt},
+        {-1e39, std::nullopt},
+        {static_cast<double>(static_cast<float>(-1e39)), std::nullopt},  // -inf as a float
+        {nan, std::nullopt},
+        {inf, std::nullopt},
+        {-inf, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        EXPECT_EQ(Converter::roundToInt(c.first), c.second);
     }
 }
 

@@ -105,6 +105,28 @@ TEST(SchedulerRulesTest, IntervalsForcedRunsAndStepsBack) {
     EXPECT_TRUE(SchedulerRules::isIntervalDue(2000, 2));
     EXPECT_TRUE(SchedulerRules::isIntervalDue(3500, 2));
 
+    // A failed interval run is retried when the retry comes before the next regular run.
+    struct RetryCase {
+        qint64 elapsedMs;
+        unsigned short interval;
+        int retry;
+        bool retried;
+    };
+    const RetryCase retries[] = {
+        {0, 120, 15, true},        // an alert round that failed at once
+        {10000, 120, 15, true},    // one that failed after its 10 s time-out
+        {104999, 120, 15, true},   // the retry just before the next round
+        {105000, 120, 15, false},  // at the same time as the next round: that one runs
+        {130000, 120, 15, false},  // the run took longer than the interval
+        {0, 10, 15, false},        // the next run comes before any retry
+        {0, 15, 15, false},       {0, 16, 15, true}, {0, 120, -1, false},
+    };
+    for (const RetryCase& c : retries) {
+        SCOPED_TRACE(std::to_string(c.elapsedMs) + " ms of " + std::to_string(c.interval) +
+                     " s, retry " + std::to_string(c.retry) + " s");
+        EXPECT_EQ(SchedulerRules::isIntervalRetryDue(c.elapsedMs, c.interval, c.retry), c.retried);
+    }
+
     // The minute has come this hour: the next hour's minute, also for a record already moved.
     EXPECT_EQ(SchedulerRules::forcedHourlyTime(QTime(10, 30, 0), QTime(10, 17, 5)),
               QTime(11, 17, 5));

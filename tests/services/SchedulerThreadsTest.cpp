@@ -384,6 +384,39 @@ TEST_F(SchedulerThreadsTest, FailingHourlyTaskIsRetriedAfterTheRetryTimeUntilItS
     EXPECT_EQ(capture.count("will be attempted again at"), 2);
 }
 
+TEST_F(SchedulerThreadsTest, FailingIntervalTaskIsRetriedAfterTheRetryTimeUntilItSucceeds) {
+    // An alert round after an offline start: every 120 s, failing until the network is back.
+    FakeClock clock(QTime(10, 20, 0));
+    RecordingTask* task = makeTask("Alert Round");
+    std::atomic<bool> succeed{false};
+    const ShutdownAtScopeExit stopFirst;
+    task->setBody([&] { return succeed.load(); });
+    scheduler().scheduleAtInterval(task, 120, true);
+    scheduler().startScheduler();
+
+    ASSERT_TRUE(waitUntil([&] {
+        return capture.contains(
+            "INFO: TaskScheduler - task <Alert Round> will be attempted again at 10:20:15");
+    }));
+    clock.set(QTime(10, 20, 14, 999));
+    ASSERT_TRUE(clock.waitForPasses(1));
+    EXPECT_EQ(task->runs(), 1);
+
+    clock.set(QTime(10, 20, 15));
+    ASSERT_TRUE(waitUntil([&] { return capture.contains("will be attempted again at 10:20:30"); }));
+    EXPECT_EQ(task->runs(), 2);
+
+    // The network is back: the next retry succeeds and no other follows it.
+    succeed = true;
+    clock.set(QTime(10, 20, 30));
+    ASSERT_TRUE(waitUntil([&] { return task->runs() == 3; }));
+    clock.set(QTime(10, 21, 0));
+    ASSERT_TRUE(clock.waitForPasses(2));
+    EXPECT_EQ(task->runs(), 3);
+    EXPECT_EQ(capture.count("will be attempted again at"), 2);
+    EXPECT_EQ(task->getState(), IScheduledTask::STATE_EXECUTED);
+}
+
 TEST_F(SchedulerThreadsTest, RetryAndHourlyTimesWrapPastMidnight) {
     FakeClock clock(QTime(23, 59, 50));
     RecordingTask* task = makeTask("Midnight Update");
@@ -456,8 +489,9 @@ TEST_F(SchedulerThreadsTest, FailuresAreLoggedAndNeverEscapeTheRunner) {
         }
     }
     EXPECT_TRUE(capture.contains("TaskScheduler - task <Failing Interval> completed and failed"));
-    // Only hourly tasks are retried.
-    EXPECT_FALSE(capture.contains("will be attempted again"));
+    // One-shot tasks are not retried; the interval task, whose next run is far, is.
+    EXPECT_EQ(capture.count("will be attempted again"), 1);
+    EXPECT_TRUE(capture.contains("task <Failing Interval> will be attempted again"));
 
     // The runner is still alive.
     RecordingTask* after = makeTask("After Failures");

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -82,6 +83,64 @@ std::string hugeAlertFeed(const std::string& base) {
 
 }  // namespace
 
+// The modes within every limit of size that a reader must still bound: many nodes, absurd
+// numbers, many alerts.
+namespace {
+
+std::string smallAlertFeed(int entries, bool sharedId) {
+    std::string feed =
+        "<?xml version='1.0' encoding='UTF-8'?>\n<feed xmlns='http://www.w3.org/2005/Atom'>\n";
+    for (int i = 0; i < entries; ++i) {
+        // Each entry its own minute (and second past 28 days), so that only the time
+        // stamps tell entries of one id apart.
+        const int minutes = i % (60 * 24 * 28);
+        char stamp[40];
+        std::snprintf(stamp, sizeof stamp, "2026-12-%02dT%02d:%02d:%02d-06:00",
+                      1 + minutes / (60 * 24), minutes / 60 % 24, minutes % 60,
+                      i / (60 * 24 * 28) % 60);
+        feed += "<entry><id>urn:alert:" + (sharedId ? std::string("0") : std::to_string(i)) +
+                "</id><published>" + stamp + "</published><summary>Entry " + std::to_string(i) +
+                "</summary></entry>\n";
+    }
+    return feed + "</feed>\n";
+}
+
+// True when mode is one of these; response is then filled.
+bool answerSizeAndNumberMode(const std::string& mode, httplib::Response& response) {
+    if (mode == "many-elements") {
+        std::string crowd;
+        crowd.reserve(static_cast<std::size_t>(HostileAnswer::MANY_ELEMENTS) * 4);
+        for (int i = 0; i < HostileAnswer::MANY_ELEMENTS; ++i) {
+            crowd += "<a/>";
+        }
+        response.set_content(observation("Crowded City, TX" + crowd, "50.0", "10.0"), "text/xml");
+    } else if (mode == "absurd-readings") {
+        std::string document = observation("Absurd City, TX", "1e30", "1e10");
+        const std::pair<const char*, const char*> replaced[] = {
+            {"<relative_humidity>50</relative_humidity>",
+             "<relative_humidity>1e30</relative_humidity>"},
+            {"<wind_mph>5.0</wind_mph>", "<wind_mph>1e10</wind_mph>"},
+            {"<pressure_in>29.98</pressure_in>", "<pressure_in>-1e39</pressure_in>"},
+            {"<dewpoint_f>40.0</dewpoint_f>", "<dewpoint_f>-1e39</dewpoint_f>"},
+            {"<dewpoint_c>4.4</dewpoint_c>", "<dewpoint_c>1e30</dewpoint_c>"},
+            {"<visibility_mi>10.00</visibility_mi>", "<visibility_mi>-5</visibility_mi>"},
+        };
+        for (const auto& [from, to] : replaced) {
+            document.replace(document.find(from), std::string(from).size(), to);
+        }
+        response.set_content(document, "text/xml");
+    } else if (mode == "alerts-one-id") {
+        response.set_content(smallAlertFeed(HostileAnswer::HUGE_FEED_ENTRIES, true), "text/xml");
+    } else if (mode == "too-many-alerts") {
+        response.set_content(smallAlertFeed(HostileAnswer::TOO_MANY_ALERTS, false), "text/xml");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 const std::vector<HostileAnswer::Mode>& HostileAnswer::modes() {
     static const std::vector<Mode> all = {
         {"bad-utf8", "an observation declared UTF-8 with bytes that are not UTF-8"},
@@ -100,6 +159,11 @@ const std::vector<HostileAnswer::Mode>& HostileAnswer::modes() {
         {"endless", "an observation that never ends, as fast as it is read"},
         {"trickle", "an observation at one byte a second"},
         {"stall", "the headers, then nothing"},
+        // Within the byte limit, but absurd in number or in value.
+        {"many-elements", "an observation of 4 million empty elements (16 MB)"},
+        {"absurd-readings", "an observation reading 1e30, -1e39 and 1e10"},
+        {"alerts-one-id", "an alert feed of 10 000 entries sharing one id"},
+        {"too-many-alerts", "an alert feed of 15 000 small entries"},
     };
     return all;
 }
@@ -117,6 +181,9 @@ void HostileAnswer::answer(const std::string& mode, const httplib::Request& requ
                            httplib::Response& response, const Options& options) {
     const Clock::time_point end = Clock::now() + std::chrono::seconds(STREAM_SECONDS);
     response.status = 200;
+    if (answerSizeAndNumberMode(mode, response)) {
+        return;
+    }
     if (mode == "bad-utf8") {
         response.set_content(observation("Bad \xC3\x28 Bytes \xFF\xFE City, TX", "50.0", "10.0"),
                              "text/xml");

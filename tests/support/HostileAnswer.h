@@ -42,6 +42,9 @@ public:
     // The limits the modes pass: just over the body limit, the size of the huge feed.
     static constexpr long long OVERSIZE_BYTES = (16LL << 20) + (1 << 20);
     static constexpr int HUGE_FEED_ENTRIES = 10000;
+    // many-elements and too-many-alerts.
+    static constexpr int MANY_ELEMENTS = 4000000;
+    static constexpr int TOO_MANY_ALERTS = 15000;
     // trickle, stall and endless end by themselves after this long.
     static constexpr int STREAM_SECONDS = 120;
 

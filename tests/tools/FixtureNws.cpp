@@ -26,10 +26,10 @@
 //
 // With --hostile MODE the requests whose path starts with PREFIX get one of the misbehaviours
 // of tests/support/HostileAnswer (the usage lists them) instead; the default PREFIX is the
-// alert feed for huge-alerts and the observations (/xml/current_obs/) for every other mode,
-// "/" takes every request. The first COUNT of those requests (default 0) are answered as
-// usual, so that a host can turn hostile once the program runs. redirect-fifo creates its
-// FIFO, /tmp/ombrix-hostile.fifo.
+// alert feed for huge-alerts, alerts-one-id and too-many-alerts and the observations
+// (/xml/current_obs/) for every other mode, "/" takes every request. The first COUNT of those
+// requests (default 0) are answered as usual, so that a host can turn hostile once the program
+// runs. redirect-fifo creates its FIFO, /tmp/ombrix-hostile.fifo.
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
@@ -337,8 +337,10 @@ int main(int argc, char** argv) {
     FixtureNws fixture(root);
     if (!hostileMode.empty()) {
         if (hostilePrefix.empty()) {
-            hostilePrefix =
-                hostileMode == "huge-alerts" ? "/cap/wwaatmget.php" : "/xml/current_obs/";
+            hostilePrefix = hostileMode == "huge-alerts" || hostileMode == "alerts-one-id" ||
+                                    hostileMode == "too-many-alerts"
+                                ? "/cap/wwaatmget.php"
+                                : "/xml/current_obs/";
         }
         fixture.setHostile(hostileMode, hostilePrefix, std::max(0L, hostileAfter));
         if (hostileMode == "redirect-fifo" && !fs::exists(fixture.hostile().fifo, error) &&

@@ -445,8 +445,25 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
 
 }  // namespace
 
-TEST_F(FileProviderTest, DeepOrOversizedRepliesAreRefusedBeforeADocumentIsBuilt) {
+// An observation of `nodes` elements and attributes on one line: the root, its location and
+// empty elements, the last of them with an attribute when withAttribute.
+std::string manyNodes(int nodes, bool withAttribute) {
+    std::string body = "<current_observation><location>Denton, TX</location>";
+    int left = nodes - 2;
+    if (withAttribute) {
+        body += "<a b=\"1\"/>";
+        left -= 2;
+    }
+    body.reserve(body.size() + static_cast<std::size_t>(left) * 4 + 32);
+    for (int i = 0; i < left; ++i) {
+        body += "<a/>";
+    }
+    return body + "</current_observation>";
+}
+
+TEST_F(FileProviderTest, DeepLargeOrCrowdedRepliesAreRefusedBeforeADocumentIsBuilt) {
     const int limit = AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_DEPTH;
+    const int nodeLimit = AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_NODES;
     const std::string tooLarge = std::to_string(AbstractXMLWeatherInfoProvider::MAX_DOCUMENT_BYTES);
     std::string oversized = "<current_observation><location>Denton, TX</location><pad>";
     const std::string closing = "</pad></current_observation>";
@@ -469,6 +486,14 @@ TEST_F(FileProviderTest, DeepOrOversizedRepliesAreRefusedBeforeADocumentIsBuilt)
         {"one byte over the size cap", oversized,
          "Error parsing document: the document has 16777217 bytes, more than the 16777216 "
          "accepted"},
+        {"as many nodes as accepted", manyNodes(nodeLimit, false), nullptr},
+        {"one element more", manyNodes(nodeLimit + 1, false),
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
+        {"one attribute more", manyNodes(nodeLimit + 1, true),
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
+        // Within the byte limit, but a tree of it took more than a gigabyte.
+        {"four million empty elements", manyNodes(4000000, false),
+         "Error parsing document: more than 250000 elements and attributes line: 1 col: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

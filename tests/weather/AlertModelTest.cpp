@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
@@ -133,6 +134,68 @@ TEST_F(AlertModelTest, ListsCompareAsSetsOfIdAndPublishedTime) {
         << "one gone and one new is a change, not an expiry";
     EXPECT_EQ(assign({retitled}), Events{PROP_ALERTS_CHANGED}) << "fewer, but not none";
     EXPECT_EQ(assign({retitled, retitled}), Events{PROP_ALERTS_CHANGED}) << "sizes differ";
+}
+
+TEST_F(AlertModelTest, ManyEntriesOfOneIdAreMatchedByTheirPublishedTimes) {
+    // A feed of thousands of entries under one id: only the time stamps tell them apart, in
+    // whatever spelling the next list writes them.
+    const int count = 10000;
+    const auto stamp = [](int minute, const char* zone) {
+        char text[40];
+        std::snprintf(text, sizeof text, "2026-12-%02dT%02d:%02d:00%s", 1 + minute / 1440,
+                      minute / 60 % 24, minute % 60, zone);
+        return std::string(text);
+    };
+    AlertModel::AlertList first;
+    AlertModel::AlertList again;
+    for (int i = 0; i < count; ++i) {
+        first.push_back(makeAlert("urn:one", stamp(i, "Z")));
+        again.push_back(makeAlert("urn:one", stamp(i, "+00:00")));
+    }
+    first[count - 1]->viewed = true;
+    EXPECT_EQ(assign(first), (Events{PROP_ALERT_NEW, PROP_ALERTS_CHANGED}));
+
+    EXPECT_EQ(assign(again), Events{}) << "the same instants, spelled otherwise";
+    EXPECT_TRUE(again[count - 1]->viewed);
+    EXPECT_FALSE(again[0]->viewed);
+
+    AlertModel::AlertList shifted(again.begin() + 1, again.end());
+    shifted.push_back(makeAlert("urn:one", stamp(count, "Z"), "ANOTHER SUMMARY"));
+    EXPECT_EQ(assign(shifted), (Events{PROP_ALERT_NEW, PROP_ALERTS_CHANGED}));
+    EXPECT_TRUE(shifted[count - 2]->viewed);
+}
+
+TEST_F(AlertModelTest, TheCacheForgetsTheAlertsSeenLongestAgoPastItsBound) {
+    const std::size_t bound = AlertModel::kAlertCacheMaxEntries;
+    const std::size_t round = bound / 4;
+    // Ids that change every round, as a feed of ever new alerts writes them.
+    const auto roundOf = [round](int number) {
+        AlertModel::AlertList list;
+        for (std::size_t i = 0; i < round; ++i) {
+            list.push_back(makeAlert("urn:" + std::to_string(number) + ":" + std::to_string(i),
+                                     "2026-12-10T09:00:00-06:00"));
+        }
+        return list;
+    };
+    LogCapture log;
+    for (int number = 0; number < 4; ++number) {
+        now = kStart + number * 120;
+        assign(roundOf(number));
+        EXPECT_EQ(model->alertCacheSize(), (number + 1) * round);
+    }
+    EXPECT_FALSE(log.contains("WARN:"));
+
+    now = kStart + 4 * 120;
+    assign(roundOf(4));
+    EXPECT_EQ(model->alertCacheSize(), bound);
+    EXPECT_TRUE(log.contains("WARN: The alert cache holds at most " + std::to_string(bound) +
+                             " alerts: the " + std::to_string(5 * round - bound) +
+                             " seen longest ago are forgotten"))
+        << log.text();
+    // The rounds seen last are still known; the first is forgotten.
+    EXPECT_EQ(assign(roundOf(3)), Events{PROP_ALERTS_CHANGED});
+    EXPECT_EQ(assign(roundOf(0)), (Events{PROP_ALERT_NEW, PROP_ALERTS_CHANGED}));
+    EXPECT_LE(model->alertCacheSize(), bound);
 }
 
 TEST_F(AlertModelTest, AnAlertIsNewUntilSeenAndStaysKnownFor48HoursAfterItsLastList) {
@@ -297,12 +360,18 @@ TEST(AlertTest, EqualWhenIdAndPublishedTimeNameTheSameAlert) {
         other.published = c.published;
         EXPECT_EQ(reference == other, c.equal);
         EXPECT_EQ(reference != other, !c.equal);
+        // The model matches lists by the key: it must judge exactly as the comparison does.
+        EXPECT_EQ(reference.identityKey() == other.identityKey(), c.equal);
     }
     Alert_t unparsable("a");
     unparsable.published = "yesterday";
     Alert_t same("a");
     same.published = "yesterday";
     EXPECT_TRUE(unparsable == same) << "texts that are not times compare as texts";
+    EXPECT_EQ(unparsable.identityKey(), same.identityKey());
+    Alert_t other("a");
+    other.published = "today";
+    EXPECT_NE(unparsable.identityKey(), other.identityKey());
 
     const auto shared = std::make_shared<Alert_t>(reference);
     EXPECT_TRUE(vpcore::isEqual(shared, std::make_shared<Alert_t>(reference)));

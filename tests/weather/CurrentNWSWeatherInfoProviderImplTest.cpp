@@ -127,7 +127,7 @@ TEST(CurrentNWSObservationReadTest, RealShapesGiveTheFullPropertyMap) {
           {PROP_OBSERVATION_TIME, "Last Updated on Jun 24 2012, 3:53 pm EDT"},
           {PROP_WEATHER, "Mostly Cloudy"},
           {PROP_VISIBILITY_MI, ""},
-          {PROP_VISIBILITY_KM, "0.0"},
+          {PROP_VISIBILITY_KM, ""},  // no reading in miles, none in kilometres
           {PROP_LOCATION, "Tampa International Airport, FL"},
           {PROP_ICON_URL, "http://forecast.weather.gov/images/wtf/small/bkn.png"},
           {PROP_PROVIDER_LOGO, ""},
@@ -144,12 +144,12 @@ TEST(CurrentNWSObservationReadTest, RealShapesGiveTheFullPropertyMap) {
           {PROP_PRESSURE_IN, "30.12"},
           {PROP_RELATIVE_HUMIDITY, "40"},
           {PROP_WIND_MPH, ""},
-          {PROP_WIND_KMH, "0.0"},
+          {PROP_WIND_KMH, ""},
           {PROP_WIND_DIR, ""},
           {PROP_OBSERVATION_TIME, "Last Updated on Mar 3 2017, 6:53 am CST"},
           {PROP_WEATHER, "Unknown"},
           {PROP_VISIBILITY_MI, ""},
-          {PROP_VISIBILITY_KM, "0.0"},
+          {PROP_VISIBILITY_KM, ""},
           {PROP_LOCATION, "Ardmore Municipal Airport, OK"},
           {PROP_ICON_URL, ""},
           {PROP_PROVIDER_LOGO, ""},
@@ -214,9 +214,13 @@ TEST(CurrentNWSObservationReadTest, OptionalValuesWithoutAReadingReadAsAbsent) {
     };
     const std::vector<Case> cases = {
         {"empty weather stays empty", "<weather></weather>", {{PROP_WEATHER, ""}}, 0},
-        {"wind NA: no speed, wind chill from no wind",
+        {"wind NA: no speed, and no wind chill from a wind of 0",
          "<wind_dir>North</wind_dir><wind_mph>NA</wind_mph>",
-         {{PROP_WIND_MPH, ""}, {PROP_WIND_KMH, "0.0"}, {PROP_WIND_DIR, "N"}},
+         {{PROP_WIND_MPH, ""},
+          {PROP_WIND_KMH, ""},
+          {PROP_WIND_DIR, "N"},
+          {PROP_FEELS_LIKE_F, ""},
+          {PROP_FEELS_LIKE_C, ""}},
          1},
         {"values with blanks around them",
          "<wind_dir> Southeast </wind_dir><wind_mph>\n 12.7 </wind_mph><weather> Fog </weather>",
@@ -281,6 +285,92 @@ TEST(CurrentNWSObservationUrlTest, TheForecastHostOverHttpsUnlessTheVariableName
         EXPECT_EQ(ObservationUrl("KATT").url(), c.url);
     }
     qunsetenv("OMBRIX_NWS_HOST");
+}
+
+TEST(CurrentNWSObservationReadTest, AReadingOutsideItsRangeIsNoReadingAndNothingComesOfIt) {
+    struct Case {
+        const char* name;
+        std::string tempF;
+        std::string extra;
+        PropertyMap expected;  // the entries checked
+        const char* warning;   // the one WARN line
+    };
+    const std::vector<Case> cases = {
+        {"temperature 1e30: no reading, no feels-like",
+         "1e30",
+         "",
+         {{PROP_TEMP_F, ""},
+          {PROP_TEMP_C, "21.1"},
+          {PROP_FEELS_LIKE_F, ""},
+          {PROP_FEELS_LIKE_C, ""}},
+         "WARN: temp_f 1e30 is outside the range -100 to 150; read as absent."},
+        {"temperature 1e10", "1e10", "", {{PROP_TEMP_F, ""}}, "temp_f 1e10 is outside"},
+        {"temperature just below the range", "-100.1", "", {{PROP_TEMP_F, ""}}, "temp_f -100.1"},
+        {"pressure -1e39 (-inf as a float): no millibars",
+         "70.0",
+         "<pressure_in>-1e39</pressure_in>",
+         {{PROP_PRESSURE_IN, ""}, {PROP_PRESSURE_MB, ""}},
+         "WARN: pressure_in -1e39 is outside the range 25 to 35; read as absent."},
+        {"wind 1e10: no speed in either unit, no wind chill",
+         "40.0",
+         "<wind_mph>1e10</wind_mph>",
+         {{PROP_WIND_MPH, ""}, {PROP_WIND_KMH, ""}, {PROP_FEELS_LIKE_F, ""}},
+         "WARN: wind_mph 1e10 is outside the range 0 to 300; read as absent."},
+        {"negative wind", "70.0", "<wind_mph>-3</wind_mph>", {{PROP_WIND_MPH, ""}}, "wind_mph -3"},
+        {"visibility -5",
+         "70.0",
+         "<visibility_mi>-5</visibility_mi>",
+         {{PROP_VISIBILITY_MI, ""}, {PROP_VISIBILITY_KM, ""}},
+         "WARN: visibility_mi -5 is outside the range 0 to 100; read as absent."},
+        {"visibility NA",
+         "70.0",
+         "<visibility_mi>NA</visibility_mi>",
+         {{PROP_VISIBILITY_MI, ""}, {PROP_VISIBILITY_KM, ""}},
+         "WARN: visibility_mi is not a number: \"NA\"; read as absent."},
+        {"humidity 1e30 in the heat: no heat index",
+         "95.0",
+         "<relative_humidity>1e30</relative_humidity>",
+         {{PROP_RELATIVE_HUMIDITY, ""}, {PROP_FEELS_LIKE_F, ""}, {PROP_TEMP_F, "95.0"}},
+         "WARN: relative_humidity 1e30 is outside the range 0 to 100; read as absent."},
+        {"humidity absurd in the mild: feels like the air",
+         "70.0",
+         "<relative_humidity>101</relative_humidity>",
+         {{PROP_RELATIVE_HUMIDITY, ""}, {PROP_FEELS_LIKE_F, "70.0"}},
+         "relative_humidity 101"},
+        {"dew point -1e39",
+         "70.0",
+         "<dewpoint_f>-1e39</dewpoint_f><dewpoint_c>1e30</dewpoint_c>",
+         {{PROP_DEWPOINT_F, ""}, {PROP_DEWPOINT_C, ""}},
+         "dewpoint_f -1e39"},
+        {"the edges of the ranges are readings",
+         "150",
+         "<wind_mph>0</wind_mph><visibility_mi>100</visibility_mi>",
+         {{PROP_TEMP_F, "150"}, {PROP_WIND_KMH, "0.0"}, {PROP_VISIBILITY_KM, "160.9"}},
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The element given in extra comes first, so that it is the one read.
+        std::string document = observation("A, OK", "t", c.tempF);
+        document.insert(document.find("<current_observation>") + 21, c.extra);
+        PropertyMap values;
+        std::string refusal;
+        LogCapture log;
+
+        ASSERT_TRUE(
+            CurrentNWSWeatherInfoProviderImpl::readObservation(*parse(document), values, refusal))
+            << refusal;
+
+        for (const auto& entry : c.expected) {
+            EXPECT_EQ(values[entry.first], entry.second) << "property " << entry.first;
+        }
+        const int expectedWarnings =
+            c.warning == nullptr ? 0 : (std::string(c.name).rfind("dew point", 0) == 0 ? 2 : 1);
+        EXPECT_EQ(log.count("WARN"), expectedWarnings) << log.text();
+        if (c.warning != nullptr) {
+            EXPECT_TRUE(log.contains(c.warning)) << log.text();
+        }
+    }
 }
 
 // --- updates against the loopback server ----------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "HttpTestServer.h"
 #include "LogCapture.h"
+#include "TempDir.h"
 #include "services/FileService.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
@@ -129,6 +130,48 @@ TEST_F(CurrentWeatherComInfoProviderImplTest, PublishesTheConvertedFeedWithLogoL
     EXPECT_TRUE(
         log.contains("INFO: Begin current conditions update from " + server.url(route) + " ..."));
     EXPECT_TRUE(log.contains("INFO: Current conditions update complete."));
+}
+
+TEST_F(CurrentWeatherComInfoProviderImplTest, NanHugeOrMissingNumbersAreNoReadings) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    std::string feed =
+        testsupport::readFile(std::string(OMBRIX_FIXTURE_DIR) + "/xoap/cc_austin.xml");
+    const std::pair<const char*, const char*> replaced[] = {
+        {"<tmp>54</tmp>", "<tmp>nan</tmp>"},
+        {"<flik>52</flik>", "<flik>1e39</flik>"},
+        {"<r>30.12</r>", "<r>-1e39</r>"},
+        {"<s>8</s>", "<s>1e10</s>"},
+        {"<hmid>62</hmid>", "<hmid>1e30</hmid>"},
+        {"<vis>10.0</vis>", "<vis>N/A</vis>"},
+        {"<dewp>41</dewp>", ""},
+    };
+    for (const auto& [from, to] : replaced) {
+        feed.replace(feed.find(from), std::string(from).size(), to);
+    }
+    server.addRoute(route, HttpTestServer::ok(feed, "text/xml"));
+    LogCapture log;
+
+    ASSERT_TRUE(update());
+
+    // Published as no reading (NaN, or no humidity), and nothing derived from them.
+    for (short id : {PROP_TEMP_F, PROP_TEMP_C, PROP_FEELS_LIKE_F, PROP_FEELS_LIKE_C,
+                     PROP_DEWPOINT_F, PROP_DEWPOINT_C, PROP_PRESSURE_MB, PROP_PRESSURE_IN,
+                     PROP_WIND_MPH, PROP_WIND_KMH, PROP_VISIBILITY_MI, PROP_VISIBILITY_KM}) {
+        SCOPED_TRACE("id " + std::to_string(id));
+        EXPECT_EQ(recorder->values[id], "nan");
+    }
+    EXPECT_EQ(recorder->values[PROP_RELATIVE_HUMIDITY],
+              std::to_string(CurrentWeatherInfoModel::NO_HUMIDITY));
+    EXPECT_EQ(recorder->values[PROP_LOCATION], "Austin, TX (78701)");
+    for (const char* warning : {"WARN: tmp is not a number: \"nan\"; read as absent.",
+                                "WARN: flik 1e39 is outside the range -100 to 150; read as absent.",
+                                "WARN: r -1e39 is outside the range 25 to 35; read as absent.",
+                                "WARN: s 1e10 is outside the range 0 to 300; read as absent.",
+                                "WARN: hmid 1e30 is outside the range 0 to 100; read as absent.",
+                                "WARN: vis is not a number: \"N/A\"; read as absent."}) {
+        EXPECT_TRUE(log.contains(warning)) << warning << "\n" << log.text();
+    }
+    EXPECT_EQ(log.count("WARN"), 6) << log.text();
 }
 
 TEST_F(CurrentWeatherComInfoProviderImplTest, AnUnchangedObservationStopsBeforeNameIconAndLinks) {

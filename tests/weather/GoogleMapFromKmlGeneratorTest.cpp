@@ -176,6 +176,39 @@ TEST_F(GoogleMapFromKmlGeneratorTest, NoLinkNearbyStillWritesThePage) {
     EXPECT_EQ(html.find("${KML_LAYERS}"), std::string::npos);
 }
 
+TEST_F(GoogleMapFromKmlGeneratorTest, ALinkCannotLeaveItsStringInThePagesScript) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    struct Case {
+        const char* kmlText;  // the href as written in the KML (XML-escaped)
+        const char* inPage;   // how the page's script must hold it
+    };
+    // A quote, a backslash, a line break (also U+2028, a line end to JavaScript) or the end
+    // of the script element would let the rest of the link run as script.
+    const Case cases[] = {
+        {"http://overlays.test/a.kml?x=1&amp;y=2", "http://overlays.test/a.kml?x=1&y=2"},
+        {"http://x.test/');alert(1);//", "http://x.test/\\u0027);alert(1);//"},
+        {"http://x.test/&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt;",
+         "http://x.test/\\u003C/script\\u003E\\u003Cscript\\u003Ealert(1)\\u003C/script\\u003E"},
+        {"http://x.test/\\'+alert(1)+'", "http://x.test/\\u005C\\u0027+alert(1)+\\u0027"},
+        {"http://x.test/a&#10;alert(1)&#x2028;\"b\"",
+         "http://x.test/a\\u000Aalert(1)\\u2028\\u0022b\\u0022"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kmlText);
+        std::string error;
+        ASSERT_TRUE(generate(
+            zipArchive({{"index.kml", indexKml(networkLink(c.kmlText, 43, 39, -73, -77))}}),
+            "40.0,-75.0", error))
+            << error;
+        const std::string html = page();
+        EXPECT_NE(html.find("new google.maps.KmlLayer('" + std::string(c.inPage) + "', {"),
+                  std::string::npos)
+            << html;
+        EXPECT_EQ(html.find("alert(1)</script>"), std::string::npos);
+        EXPECT_EQ(html.find("');alert"), std::string::npos);
+    }
+}
+
 TEST_F(GoogleMapFromKmlGeneratorTest, EntriesNamingPathsOutsideTheWorkFolderStayInside) {
     SKIP_FETCH_TESTS_UNDER_TSAN();
     // The work folder sits inside another temporary folder, whose content must not change.

@@ -3,6 +3,7 @@
 #include <QTime>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <string>
@@ -195,6 +196,18 @@ TEST_F(TemperatureInterpolaterTest, PublishesCelsiusBesideFahrenheitFromTheLastO
     EXPECT_EQ(changes[1].id, PROP_TEMP_C);
     EXPECT_EQ(changes[1].oldValue, Converter::fahrenheitToCelsius(62.5f));
     EXPECT_EQ(changes[1].newValue, Converter::fahrenheitToCelsius(64.5f));
+}
+
+TEST_F(TemperatureInterpolaterTest, AnObservationWithoutATemperatureTeachesNothing) {
+    TempRecorder recorder;
+    TemperatureInterpolater interpolater;
+    observe(60.0f);
+    observe(62.5f);
+    observe(std::numeric_limits<float>::quiet_NaN());
+    pressure(std::numeric_limits<float>::quiet_NaN());
+    forecast({70, "Hi"});
+    // The step starts from the last reading, not from the missing one.
+    EXPECT_EQ(runAt(interpolater, recorder, 47), std::vector<float>{64.5f});
 }
 
 TEST_F(TemperatureInterpolaterTest, OtherMinutesAreHonoured) {

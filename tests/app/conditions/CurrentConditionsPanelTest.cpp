@@ -406,6 +406,48 @@ TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
         apptest::waitFor([&] { return shownText(panel, "dewpointValue") == "12.5 \u00B0C"; }));
 }
 
+TEST_F(CurrentConditionsRoadTest, ReadingsTheStationDidNotGiveShowAsNAInBothUnits) {
+    using testsupport::HttpTestServer;
+    // No visibility, an absurd humidity, and heat, where the feels-like would need the
+    // humidity: before, the panel showed 0 mi, 0 km and a heat index of a humidity of 0.
+    std::string body = observation();
+    const std::pair<const char*, const char*> replaced[] = {
+        {"<temp_f>75.0</temp_f>", "<temp_f>95.0</temp_f>"},
+        {"<relative_humidity>52</relative_humidity>",
+         "<relative_humidity>1e30</relative_humidity>"},
+        {"<visibility_mi>10.00</visibility_mi>", "<visibility_mi>NA</visibility_mi>"},
+    };
+    for (const auto& [from, to] : replaced) {
+        body.replace(body.find(from), std::string(from).size(), to);
+    }
+    server.addRoute("/xml/current_obs/KPNL.xml", HttpTestServer::ok(body));
+    model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
+    apptest::TestPanel panel;
+    panel.show();
+
+    bool updated = false;
+    onWorker([&] { updated = model->performTask(); });
+    ASSERT_TRUE(updated);
+
+    const std::pair<const char*, QString> expected[] = {
+        {"humidityValue", "NA"},
+        {"feelsLikeValue", "NA"},
+        {"visibilityValue", "NA"},
+        {"dewpointValue", "54.5 \u00B0F"},
+    };
+    for (const auto& [value, text] : expected) {
+        SCOPED_TRACE(value);
+        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
+            << shownText(panel, value).toStdString();
+    }
+    for (const char* value : {"visibilityValue", "feelsLikeValue"}) {
+        SCOPED_TRACE(value);
+        QTest::mouseClick(panel.findChild<QWidget*>(value), Qt::LeftButton);
+        apptest::drainEvents();
+        EXPECT_EQ(shownText(panel, value), "NA") << "the other unit has no reading either";
+    }
+}
+
 // --- in the main window ---------------------------------------------------------------------
 
 class CurrentConditionsInMainWindowTest : public ::testing::Test {

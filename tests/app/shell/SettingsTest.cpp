@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QVersionNumber>
+#include <iterator>
 #include <stdexcept>
+#include <string>
 
 #include "AppTestSupport.h"
 #include "HttpTestServer.h"
@@ -116,27 +119,38 @@ protected:
 TEST_F(UpdateCheckerTest, ComparesThePublishedVersionWithTheInstalledOne) {
     SKIP_FETCH_TESTS_UNDER_TSAN();
     struct Case {
+        const char* installed;
         const char* body;
         bool newer;
-        float latest;
+        const char* latest;  // "" for none
         const char* error;
     };
-    const Case cases[] = {{"2.0", false, 2.0f, ""},
-                          {"2.1", true, 2.1f, ""},
-                          {"2.1\r\n", true, 2.1f, ""},
-                          {"1.9", false, 1.9f, ""},
-                          {"", false, -1.0f, "Unable to check for update."},
-                          {"<html>moved</html>", false, 0.0f, ""}};
+    // Dotted versions compare part by part: as numbers "2.10" would be older than "2.9", and
+    // "2.0.1" would be no number at all.
+    const Case cases[] = {{"2.0", "2.0", false, "2.0", ""},
+                          {"2.0", "2.1", true, "2.1", ""},
+                          {"2.0", "2.1\r\n", true, "2.1", ""},
+                          {"2.0", "1.9", false, "1.9", ""},
+                          {"2.0", "2.0.1", true, "2.0.1", ""},
+                          {"2.0", "2", false, "2", ""},
+                          {"2.0", "2.0.0", false, "2.0.0", ""},
+                          {"2.9", "2.10", true, "2.10", ""},
+                          {"2.10", "2.9", false, "2.9", ""},
+                          {"2.0.1", "2.0", false, "2.0", ""},
+                          {"2.0", "", false, "", "Unable to check for update."},
+                          {"2.0", "<html>moved</html>", false, "", ""},
+                          {"2.0", "2.1 beta", false, "", ""}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.body);
+        SCOPED_TRACE(std::string(c.installed) + " -> " + c.body);
+        QSettings().setValue("Ombrix", c.installed);
         server.addRoute("/Ombrix.version", HttpTestServer::ok(c.body, "text/plain"));
         QString error;
-        float latest = -1.0f;
+        QVersionNumber latest(9, 9);
         EXPECT_EQ(UpdateChecker::instance().checkForUpdate(error, latest), c.newer);
-        EXPECT_FLOAT_EQ(latest, c.latest);
+        EXPECT_EQ(latest.toString().toStdString(), c.latest);
         EXPECT_EQ(error, c.error);
     }
-    EXPECT_EQ(server.requestCount("/Ombrix.version"), 6);
+    EXPECT_EQ(server.requestCount("/Ombrix.version"), static_cast<int>(std::size(cases)));
     EXPECT_EQ(UpdateChecker::instance().homePageUrl(), QString::fromStdString(server.url("/")));
 }
 
@@ -144,10 +158,10 @@ TEST_F(UpdateCheckerTest, AFailedFetchKeepsTheServicesError) {
     SKIP_FETCH_TESTS_UNDER_TSAN();
     server.addRoute("/Ombrix.version", HttpTestServer::status(404, "gone"));
     QString error;
-    float latest = -1.0f;
+    QVersionNumber latest;
     EXPECT_FALSE(UpdateChecker::instance().checkForUpdate(error, latest));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FLOAT_EQ(latest, -1.0f);
+    EXPECT_TRUE(latest.isNull()) << "none read";
 }
 
 TEST_F(UpdateCheckerTest, NoInstalledVersionMeansAnyPublishedVersionIsNewer) {
@@ -155,9 +169,9 @@ TEST_F(UpdateCheckerTest, NoInstalledVersionMeansAnyPublishedVersionIsNewer) {
     QSettings().remove("Ombrix");
     server.addRoute("/Ombrix.version", HttpTestServer::ok("0.5", "text/plain"));
     QString error;
-    float latest = 0.0f;
+    QVersionNumber latest;
     EXPECT_TRUE(UpdateChecker::instance().checkForUpdate(error, latest));
-    EXPECT_FLOAT_EQ(latest, 0.5f);
+    EXPECT_EQ(latest, QVersionNumber(0, 5));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QAction>
 #include <QImage>
 #include <QMenu>
@@ -120,8 +122,20 @@ TEST(VesparoTrayIconTest, FontIsBoldCourierNewAndSmallerFromThreeCharacters) {
 
 TEST(VesparoTrayTest, RoundsHalvesAwayFromZero) {
     const std::pair<float, const char*> cases[] = {
-        {72.5f, "73"}, {72.4f, "72"}, {2.5f, "3"}, {-2.5f, "-3"},  {-2.4f, "-2"},
-        {0.0f, "0"},   {-0.4f, "0"},  {0.4f, "0"}, {99.6f, "100"}, {-11.5f, "-12"}};
+        {72.5f, "73"},
+        {72.4f, "72"},
+        {2.5f, "3"},
+        {-2.5f, "-3"},
+        {-2.4f, "-2"},
+        {0.0f, "0"},
+        {-0.4f, "0"},
+        {0.4f, "0"},
+        {99.6f, "100"},
+        {-11.5f, "-12"},
+        // No reading, and what no int holds (the conversion would be undefined).
+        {std::numeric_limits<float>::quiet_NaN(), "NA"},
+        {1e30f, "NA"},
+        {-std::numeric_limits<float>::infinity(), "NA"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         EXPECT_EQ(formatFloat(c.first), c.second);
@@ -187,6 +201,13 @@ TEST_F(VesparoTrayModelsTest, FollowsTheUnitOfTheFaceThatShows) {
     back.setActive(false);
     front.setActive(true);
     EXPECT_TRUE(shows("-40", Qt::white));
+}
+
+TEST_F(VesparoTrayModelsTest, NoReadingShowsNAAgain) {
+    notifyTemperature(vpcore::PROP_TEMP_F, 72.5f);
+    ASSERT_TRUE(apptest::waitFor([&] { return shows("73", Qt::white); }));
+    notifyTemperature(vpcore::PROP_TEMP_F, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_TRUE(apptest::waitFor([&] { return shows("NA", Qt::white); }));
 }
 
 TEST_F(VesparoTrayModelsTest, AlertEventsSetTheBackground) {
