@@ -683,7 +683,6 @@ TEST_F(RemoteResourceServiceTest, EndlessHeadersEndAtTheDeadlineAndAreNotReadAft
     const auto workerLife = std::chrono::steady_clock::now() - started;
     std::lock_guard<std::mutex> lock(results);
 
-    std::cerr << "TIMES " << std::chrono::duration_cast<std::chrono::milliseconds>(here.took).count() << " " << std::chrono::duration_cast<std::chrono::milliseconds>(there.took).count() << " " << std::chrono::duration_cast<std::chrono::milliseconds>(workerLife).count() << std::endl;
     for (const Outcome* outcome : {&here, &there}) {
         EXPECT_EQ(outcome->error.toStdString(), "Timed out.");
         EXPECT_EQ(outcome->code, QNetworkReply::TimeoutError);
