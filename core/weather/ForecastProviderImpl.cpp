@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <QUrl>
+#include <algorithm>
 #include <locale>
 #include <map>
 #include <set>
@@ -347,7 +348,7 @@ void ForecastProviderImpl::fetchIcons(std::vector<std::unique_ptr<ForecastItem_t
     // Feeds repeat the same few icons; relative links are taken on the forecast's own site.
     const QUrl base(QString::fromStdString(getUrl()));
     std::map<std::string, QImage> fetched;
-    std::set<QString> hostsTimedOut;
+    std::set<QString> serversTimedOut;  // "host:port"
     size_t notFetched = 0;
     for (size_t i = 0; i < items.size(); ++i) {
         items[i]->icon = std::make_unique<QImage>();
@@ -357,6 +358,9 @@ void ForecastProviderImpl::fetchIcons(std::vector<std::unique_ptr<ForecastItem_t
         }
         const QUrl resolved = base.resolved(QUrl(QString::fromStdString(link)));
         const std::string address = resolved.toString().toStdString();
+        const QString server =
+            resolved.host() + ':' +
+            QString::number(resolved.port(resolved.scheme() == QLatin1String("https") ? 443 : 80));
         auto image = fetched.find(address);
         if (image == fetched.end()) {
             // The document comes over plain http: a link in it is followed to the web only.
@@ -364,15 +368,19 @@ void ForecastProviderImpl::fetchIcons(std::vector<std::unique_ptr<ForecastItem_t
                 logger.log("WARN", "The forecast icon \"" + address +
                                        "\" is not a web address; it is not fetched.");
                 image = fetched.emplace(address, QImage()).first;
-            } else if (deadline.hasExpired() || hostsTimedOut.count(resolved.host()) != 0) {
+            } else if (deadline.hasExpired() || serversTimedOut.count(server) != 0) {
                 ++notFetched;
                 continue;
             } else {
+                // One hanging server leaves time for the icons of the others.
+                const QDeadlineTimer own(
+                    std::min<qint64>(deadline.remainingTime(), ICON_SECONDS_EACH * 1000LL),
+                    Qt::PreciseTimer);
                 QNetworkReply::NetworkError outcome = QNetworkReply::NoError;
-                std::unique_ptr<QImage> icon = LabelImageProvider::getRemoteImageAutoPtr(
-                    address, deadline, iconBound, &outcome);
+                std::unique_ptr<QImage> icon =
+                    LabelImageProvider::getRemoteImageAutoPtr(address, own, iconBound, &outcome);
                 if (outcome == QNetworkReply::TimeoutError) {
-                    hostsTimedOut.insert(resolved.host());
+                    serversTimedOut.insert(server);
                 }
                 image = fetched.emplace(address, std::move(*icon)).first;
             }

@@ -21,10 +21,12 @@ class VPCORE_EXPORT ForecastProviderImpl : public AbstractXMLWeatherInfoProvider
 public:
     // A real document has some fourteen periods; past this many the rest is left out (WARN).
     static constexpr size_t MAX_PERIODS = 100;
-    // All the icon fetches of one update share this deadline; an icon host that timed out is
-    // not asked again in that update, and the icons not fetched by then stay empty (WARN).
-    // With the document's own 10 s, an update holds the runner thread about 20 s at most.
+    // All the icon fetches of one update share this deadline, each one of them waiting at most
+    // ICON_SECONDS_EACH; an icon server that timed out is not asked again in that update, and
+    // the icons not fetched by then stay empty (WARN). With the document's own 10 s, an update
+    // holds the runner thread about 20 s at most.
     static constexpr int ICON_FETCH_SECONDS = 10;
+    static constexpr int ICON_SECONDS_EACH = 5;
 
     // Temperature in degrees Fahrenheit and its label, "Hi" or "Lo".
     typedef std::vector<std::pair<int, std::string>> TempList;
