@@ -119,6 +119,7 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
          "bytes accepted"},
         {"trickle", "ERROR: Error retrieving document: Timed out."},
         {"stall", "ERROR: Error retrieving document: Timed out."},
+        {"endless-headers", "ERROR: Error retrieving document: Timed out."},
     };
     // The station and its alternate both misbehave, so that no retry finds a good one.
     const std::vector<std::string> stations = {AUSTIN.observationTarget(),
