@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkRequest>
@@ -15,6 +14,7 @@
 #include <climits>
 
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace vpcore {
@@ -108,19 +108,14 @@ QNetworkAccessManager& managerOfThisThread() {
 // bytes wait on the socket: a host that sends header lines faster than that keeps the thread
 // in its read loop, where neither an abort nor the manager's end reaches it (the manager's end
 // then waits 5 s for it and abandons it still reading). A fetch ended without headers
-// therefore also shuts down this process's connections to that host (the thread then sees the
-// end of the stream, leaves the loop and drops the connection). Only connections to a host
-// that gave no headers within a whole time-out are cut.
+// therefore also shuts down this process's connections to that host that have bytes waiting
+// unread (the thread then sees the end of the stream, leaves the loop and drops the
+// connection). A host named by its address is known by address and port; a host named by
+// name by its port alone, as a name lookup here could itself hang past the deadline.
 void cutConnectionsTo(const QUrl& url) {
     const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
-    QList<QHostAddress> addresses;
     const QHostAddress literal(url.host());
-    if (!literal.isNull()) {
-        addresses.append(literal);
-    } else if (!url.host().isEmpty()) {
-        addresses = QHostInfo::fromName(url.host()).addresses();
-    }
-    if (addresses.isEmpty() || port <= 0) {
+    if (port <= 0) {
         return;
     }
     const QStringList descriptors =
@@ -149,15 +144,13 @@ void cutConnectionsTo(const QUrl& url) {
         } else {
             continue;
         }
-        if (peerPort != port) {
+        int waiting = 0;
+        if (peerPort != port || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) {
             continue;
         }
-        for (const QHostAddress& wanted : addresses) {
-            if (address.isEqual(wanted, QHostAddress::TolerantConversion)) {
-                // Shut down, not closed: the descriptor stays Qt's, to close in its own time.
-                ::shutdown(fd, SHUT_RDWR);
-                break;
-            }
+        if (literal.isNull() || address.isEqual(literal, QHostAddress::TolerantConversion)) {
+            // Shut down, not closed: the descriptor stays Qt's, to close in its own time.
+            ::shutdown(fd, SHUT_RDWR);
         }
     }
 }
