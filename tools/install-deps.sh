@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev
   libgl-dev libglu1-mesa-dev freeglut3-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev zlib1g-dev
   xvfb xauth fonts-liberation2 minizip
   qt6-qpa-plugins libgl1-mesa-dri
   x11-utils

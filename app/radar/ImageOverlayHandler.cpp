@@ -62,7 +62,9 @@ std::shared_ptr<QImage> ImageOverlayHandler::loadImage(const Layer& layer) {
         logInfo("Loaded image " + url + " from memory cache");
         return std::make_shared<QImage>(*cached->second);
     }
-    std::shared_ptr<QImage> image(vpcore::LabelImageProvider::getRemoteImageAutoPtr(url));
+    std::shared_ptr<QImage> image(vpcore::LabelImageProvider::getRemoteImageAutoPtr(
+        url, QDeadlineTimer(vpcore::LabelImageProvider::FETCH_SECONDS * 1000LL, Qt::PreciseTimer),
+        QSize(MAX_LAYER_SIDE, MAX_LAYER_SIDE)));
     // A failed fetch is not kept, so the layer is tried again on the next load.
     if (layer.second && !image->isNull() && imageCache().count(url) == 0) {
         logInfo("Storing image " + url + " in memory cache");

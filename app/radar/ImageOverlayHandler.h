@@ -30,6 +30,10 @@ public:
     // The page the radar link shows, and the handler's name there.
     static constexpr int RADAR_PAGE = 2;  // PageSwitcher::RADAR_PAGE
     static constexpr int RADAR_REFRESH_SECONDS = 300;
+    // A radar layer is some 600 pixels a side; a larger one (a few kilobytes of PNG may declare
+    // thousands of pixels a side, a hundred megabytes decoded, kept for the run when cacheable)
+    // is not decoded and the layer is left out.
+    static constexpr int MAX_LAYER_SIDE = 2048;
     static const char* const LOCAL_RADAR;  // "Local radar"
 
     // Takes over the widget's show and hide handlers (reload once, stop the timer).
@@ -40,7 +44,8 @@ public:
     // page reads "No images available.") and, with refreshSeconds > 0, reloads them every
     // refreshSeconds from now on.
     void loadImages(const LayerList& layers, int refreshSeconds);
-    // One layer, through the memory cache; a null image when it cannot be fetched. The caller
+    // One layer, through the memory cache; a null image when it cannot be fetched or decoded
+    // or is larger than MAX_LAYER_SIDE a side (a null image is never cached). The caller
     // gets its own copy, never the cached image.
     static std::shared_ptr<QImage> loadImage(const Layer& layer);
 

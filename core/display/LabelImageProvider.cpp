@@ -1,6 +1,8 @@
 #include "display/LabelImageProvider.h"
 
 #include <QImageReader>
+#include <algorithm>
+#include <string>
 
 #include "services/Logger.h"
 #include "services/NotificationService.h"
@@ -65,11 +67,24 @@ QImage* LabelImageProvider::getRemoteImage(const std::string& url) {
 }
 
 std::unique_ptr<QImage> LabelImageProvider::getRemoteImageAutoPtr(const std::string& url) {
+    return getRemoteImageAutoPtr(url, QDeadlineTimer(FETCH_SECONDS * 1000LL, Qt::PreciseTimer),
+                                 QSize(MAX_ICON_SIDE, MAX_ICON_SIDE));
+}
+
+std::unique_ptr<QImage> LabelImageProvider::getRemoteImageAutoPtr(
+    const std::string& url, const QDeadlineTimer& deadline, const QSize& maxSize,
+    QNetworkReply::NetworkError* fetchError) {
     auto image = std::make_unique<QImage>();
     Logger& logger = Logger::Instance();
     QString error;
     const std::unique_ptr<QNetworkReply> reply = RemoteResourceService::instance().getResource(
-        QString::fromStdString(url), error, 10, MAX_IMAGE_BYTES);
+        QString::fromStdString(url), error, deadline, MAX_IMAGE_BYTES);
+    if (fetchError != nullptr) {
+        // Read from the reply, not the service: another thread may have fetched since.
+        *fetchError = RemoteResourceService::timedOut(*reply) ? QNetworkReply::TimeoutError
+                      : error.isEmpty()                       ? QNetworkReply::NoError
+                                                              : reply->error();
+    }
     if (!error.isEmpty()) {
         logger.log("ERROR", "Unable to retrieve image from URL " + url + " " + error.toStdString());
         return image;
@@ -86,9 +101,26 @@ std::unique_ptr<QImage> LabelImageProvider::getRemoteImageAutoPtr(const std::str
         reply->readAll();
         return image;
     }
+    // Read from the header, before a pixel is decoded.
+    const QSize declared = reader.size();
+    if (declared.isValid() &&
+        (declared.width() > maxSize.width() || declared.height() > maxSize.height())) {
+        logger.log("ERROR", "Unable to read image from URL " + url + ": it has " +
+                                std::to_string(declared.width()) + "x" +
+                                std::to_string(declared.height()) + " pixels, more than the " +
+                                std::to_string(maxSize.width()) + "x" +
+                                std::to_string(maxSize.height()) + " accepted.");
+        return image;
+    }
+    // For a format that declares no size: the decoder allocates no more than such an image
+    // takes (32 bits a pixel), in whole megabytes.
+    const qint64 boundBytes = 4LL * maxSize.width() * maxSize.height();
+    reader.setAllocationLimit(static_cast<int>(std::max<qint64>(1, (boundBytes >> 20) + 1)));
     if (!reader.read(image.get())) {
         logger.log("ERROR",
                    "Unable to read image retrieved from URL " + reader.errorString().toStdString());
+        // A truncated file leaves a partly decoded picture, black where the data ended.
+        *image = QImage();
     }
     return image;
 }

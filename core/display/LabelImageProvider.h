@@ -4,7 +4,10 @@
 // listener that is the notifying (runner) thread, so receivers post the image to the GUI.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QImage>
+#include <QNetworkReply>
+#include <QSize>
 #include <memory>
 #include <string>
 
@@ -19,6 +22,11 @@ public:
     // A condition icon weighs a few kilobytes and a radar layer a few hundred: a larger reply
     // is not read further and gives a null image.
     static constexpr qint64 MAX_IMAGE_BYTES = 4 << 20;  // 4 MiB
+    // A few kilobytes of PNG may declare a picture of a hundred megabytes once decoded: an
+    // image is decoded only when its declared size is within the caller's bound, which for an
+    // icon (some 86 pixels a side) is this one.
+    static constexpr int MAX_ICON_SIDE = 512;
+    static constexpr int FETCH_SECONDS = 10;
 
     explicit LabelImageProvider(short propId);
     // The copy follows the same id with the same delegate but is not registered.
@@ -33,9 +41,16 @@ public:
                               const std::string* const newValue) override;
 
     // Never null; the caller owns the image, which is null (isNull()) after a failed
-    // download or decode. Waits at most 10 s for the reply, reads at most MAX_IMAGE_BYTES.
+    // download or decode, an image larger than MAX_ICON_SIDE a side, or one that is only partly
+    // read (a truncated file). Waits at most 10 s for the reply, reads at most MAX_IMAGE_BYTES.
     static QImage* getRemoteImage(const std::string& url);
     static std::unique_ptr<QImage> getRemoteImageAutoPtr(const std::string& url);
+    // The same, ended at the caller's deadline and bounded by its largest size (width and
+    // height each). fetchError, when given, receives the fetch's outcome (TimeoutError after
+    // the deadline, NoError when the image was fetched, whether or not it could be decoded).
+    static std::unique_ptr<QImage> getRemoteImageAutoPtr(
+        const std::string& url, const QDeadlineTimer& deadline, const QSize& maxSize,
+        QNetworkReply::NetworkError* fetchError = nullptr);
 
 private:
     void registerWithService();

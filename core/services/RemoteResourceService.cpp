@@ -1,12 +1,21 @@
 #include "services/RemoteResourceService.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
 #include <QNetworkRequest>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 namespace vpcore {
 
@@ -25,6 +34,8 @@ const qint64 kReadChunkBytes = 64 << 10;
 
 // Kept on a reply refused for its size, read by refusedSize().
 const char* const kRefusedSizeProperty = "ombrixRefusedSize";
+// Kept on a reply ended by the deadline, read by timedOut().
+const char* const kTimedOutProperty = "ombrixTimedOut";
 
 // A reply that never went to the network: finished at once with an error and no body.
 class RefusedReply : public QNetworkReply {
@@ -41,6 +52,112 @@ public:
 protected:
     qint64 readData(char*, qint64) override { return -1; }
 };
+
+// Feeds have no use for cookies, and a host must not fill a jar that lives for the run.
+class NoCookieJar : public QNetworkCookieJar {
+public:
+    bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+};
+
+// The manager of one thread. A manager lives on the thread that made it, and its replies with
+// it; made anew for every fetch, each one's end waited for its HTTP thread, up to 5 s. Kept per
+// thread, it is made once and its connections are reused.
+struct ThreadManager {
+    QNetworkAccessManager* manager = nullptr;
+    // A thread that is not a QThread (a test's std::thread) ends here.
+    ~ThreadManager() { delete manager; }
+};
+thread_local ThreadManager threadManager;
+
+void releaseThreadManager() {
+    delete threadManager.manager;
+    threadManager.manager = nullptr;
+}
+
+// Called while the QThread ends: deleted in the deferred deletions that follow at once, not in
+// the middle of the signal that the manager itself receives.
+void releaseEndingThreadManager() {
+    QNetworkAccessManager* const manager = threadManager.manager;
+    threadManager.manager = nullptr;
+    if (manager != nullptr) {
+        manager->deleteLater();
+    }
+}
+
+QNetworkAccessManager& managerOfThisThread() {
+    if (threadManager.manager != nullptr) {
+        return *threadManager.manager;
+    }
+    auto* manager = new QNetworkAccessManager;
+    manager->setCookieJar(new NoCookieJar);
+    threadManager.manager = manager;
+    QCoreApplication* const application = QCoreApplication::instance();
+    if (application != nullptr && application->thread() == QThread::currentThread()) {
+        // The GUI thread outlives the application object; its manager must not.
+        qAddPostRoutine(releaseThreadManager);
+    } else {
+        // Emitted on the ending thread itself, while its event dispatcher still runs the
+        // deferred deletions; the connection goes with the manager.
+        QObject::connect(QThread::currentThread(), &QThread::finished, manager,
+                         releaseEndingThreadManager, Qt::DirectConnection);
+    }
+    return *manager;
+}
+
+// Qt's HTTP thread reads response headers a byte at a time, without a bound, for as long as
+// bytes wait on the socket: a host that sends header lines faster than that keeps the thread
+// in its read loop, where neither an abort nor the manager's end reaches it (the manager's end
+// then waits 5 s for it and abandons it still reading). A fetch ended without headers
+// therefore also shuts down this process's connections to that host that have bytes waiting
+// unread (the thread then sees the end of the stream, leaves the loop and drops the
+// connection). A host named by its address is known by address and port; a host named by
+// name by its port alone, as a name lookup here could itself hang past the deadline.
+void cutConnectionsTo(const QUrl& url) {
+    const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+    const QHostAddress literal(url.host());
+    if (port <= 0) {
+        return;
+    }
+    const QStringList descriptors =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& name : descriptors) {
+        bool isNumber = false;
+        const int fd = name.toInt(&isNumber);
+        if (!isNumber) {
+            continue;
+        }
+        sockaddr_storage peer{};
+        socklen_t size = sizeof(peer);
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) {
+            continue;
+        }
+        QHostAddress address;
+        int peerPort = 0;
+        if (peer.ss_family == AF_INET) {
+            const auto* in = reinterpret_cast<const sockaddr_in*>(&peer);
+            address.setAddress(ntohl(in->sin_addr.s_addr));
+            peerPort = ntohs(in->sin_port);
+        } else if (peer.ss_family == AF_INET6) {
+            const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&peer);
+            address.setAddress(in6->sin6_addr.s6_addr);
+            peerPort = ntohs(in6->sin6_port);
+        } else {
+            continue;
+        }
+        int waiting = 0;
+        if (peerPort != port || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) {
+            continue;
+        }
+        if (literal.isNull() || address.isEqual(literal, QHostAddress::TolerantConversion)) {
+            // Shut down, not closed: the descriptor stays Qt's, to close in its own time.
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+}
+
+bool isRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 }  // namespace
 
@@ -70,8 +187,21 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::getResource(const QString&
                                                                   QString& error,
                                                                   int timeoutInSeconds,
                                                                   qint64 maxBytes) {
+    return getResource(url, error,
+                       QDeadlineTimer(std::max(0, timeoutInSeconds) * 1000LL, Qt::PreciseTimer),
+                       maxBytes);
+}
+
+bool RemoteResourceService::isWebAddress(const QUrl& url) {
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+std::unique_ptr<QNetworkReply> RemoteResourceService::getResource(const QString& url,
+                                                                  QString& error,
+                                                                  const QDeadlineTimer& deadline,
+                                                                  qint64 maxBytes) {
     // One deadline for everything below: a server must not win more time by redirecting.
-    const QDeadlineTimer deadline(std::max(0, timeoutInSeconds) * 1000LL, Qt::PreciseTimer);
     std::unique_ptr<QNetworkReply> reply = doGetResource(QUrl(url), error, deadline, maxBytes);
     networkConnected = true;
 
@@ -102,9 +232,19 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::getResource(const QString&
             const QUrl resolved = reply->url().resolved(QUrl(target));
             // Anyone on the path of a plain http feed can answer it: a redirect must not lead
             // to a local file or to another kind of address.
-            if (resolved.scheme() == QLatin1String("http") ||
-                resolved.scheme() == QLatin1String("https")) {
+            if (isWebAddress(resolved)) {
                 reply = doGetResource(resolved, error, deadline, maxBytes);
+                const int again =
+                    reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                if (error.isEmpty() && isRedirectStatus(again)) {
+                    // Handed over as it is, the empty body of the second redirect would read
+                    // as a document that ends before it starts.
+                    error = QStringLiteral(
+                                "Too many redirects: %1 redirects again; only one redirect "
+                                "is followed.")
+                                .arg(resolved.toString());
+                    lastError = QNetworkReply::TooManyRedirectsError;
+                }
             } else {
                 error = QStringLiteral(
                             "Redirect to %1 refused: only http and https addresses "
@@ -142,7 +282,6 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    auto manager = std::make_unique<QNetworkAccessManager>();
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
 
     QNetworkRequest request{url};
@@ -154,11 +293,9 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     // Qt's decompression of a large body costs more than the transfer it saves.
     request.setRawHeader("Accept-Encoding", "identity");
 
-    std::unique_ptr<QNetworkReply> reply(manager->get(request));
-    // The manager must outlive its reply: hand it to the reply, which frees it when the
-    // caller deletes the reply (the reply's own destructor runs first).
+    std::unique_ptr<QNetworkReply> reply(managerOfThisThread().get(request));
+    // The caller owns the reply; the manager outlives it, as it lives as long as this thread.
     reply->setParent(nullptr);
-    manager.release()->setParent(reply.get());
     QNetworkReply* const raw = reply.get();
     // Without a read buffer limit Qt's network thread reads as fast as the server sends,
     // whatever this thread has seen; with it, reading stops once the limit and some more wait
@@ -171,7 +308,9 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
         raw->setProperty(kRefusedSizeProperty, size);
         raw->abort();
     };
-    connect(raw, &QNetworkReply::metaDataChanged, &loop, [raw, maxBytes, refuseSize] {
+    bool headersSeen = false;
+    connect(raw, &QNetworkReply::metaDataChanged, &loop, [raw, maxBytes, refuseSize, &headersSeen] {
+        headersSeen = true;
         bool known = false;
         const qint64 announced =
             raw->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
@@ -193,7 +332,19 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     }
     unregisterFetch(&loop);
 
-    if (!timer.isActive() && !raw->isFinished()) {
+    const bool timedOutHere = !timer.isActive() && !raw->isFinished();
+    if (timedOutHere) {
+        // Ended here, or the manager's HTTP thread would go on reading for a reply nobody
+        // waits for (a body that trickles).
+        raw->setProperty(kTimedOutProperty, true);
+        raw->abort();
+    }
+    if (!headersSeen && url.scheme().startsWith(QLatin1String("http")) &&
+        (timedOutHere ||
+         (raw->error() == QNetworkReply::OperationCanceledError && refusedSize(*raw) == 0))) {
+        cutConnectionsTo(url);
+    }
+    if (timedOutHere) {
         error = QStringLiteral("Timed out.");
         lastError = QNetworkReply::TimeoutError;
         return reply;
@@ -230,6 +381,10 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::refuse(const QUrl& url,
 
 qint64 RemoteResourceService::refusedSize(const QNetworkReply& reply) {
     return reply.property(kRefusedSizeProperty).toLongLong();
+}
+
+bool RemoteResourceService::timedOut(const QNetworkReply& reply) {
+    return reply.property(kTimedOutProperty).toBool();
 }
 
 bool RemoteResourceService::registerFetch(QEventLoop* loop, QNetworkReply* reply) {

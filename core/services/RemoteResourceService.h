@@ -6,9 +6,14 @@
 // feeds while the runner thread fetches.
 //
 // A fetch is bounded whatever the server does: the time-out covers the whole fetch (redirect
-// and connectivity test included), a body is cut off once it passes the caller's byte limit,
-// a redirect is followed only to an http or https address, and a fetch in flight on any
+// and connectivity test included) and ends it there (nothing reads on for it afterwards), a
+// body is cut off once it passes the caller's byte limit, a redirect is followed only to an
+// http or https address and only once (a second one is an error), and a fetch in flight on any
 // thread can be ended from another (the scheduler's shutdown).
+//
+// Each thread that fetches has one network manager of its own, made at its first fetch and
+// freed when the thread ends (the GUI thread's with the application object), so that the
+// connections to a host are reused and no fetch waits for a manager to wind down.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -41,10 +46,10 @@ public:
     static RemoteResourceService& instance();
 
     // Fetches url, waiting at most timeoutInSeconds for the whole fetch. The caller owns the
-    // reply, never null (also after a time-out, when it is unfinished); deleting it also frees
-    // the network manager that made it. error receives an error text, or stays empty on
-    // success. Never throws for network errors: the reply, error, getLastError() and
-    // isNetworkConnected() carry the outcome. The body may have DEFAULT_MAX_BYTES.
+    // reply, never null (after a time-out it is aborted, with nothing to read) and deletes it
+    // on the calling thread. error receives an error text, or stays empty on success. Never throws
+    // for network errors: the reply, error, getLastError() and isNetworkConnected() carry the
+    // outcome. The body may have DEFAULT_MAX_BYTES.
     std::unique_ptr<QNetworkReply> getResource(const QString& url, QString& error,
                                                int timeoutInSeconds);
     // The same with the caller's limit: a body of more than maxBytes is not read further; the
@@ -53,10 +58,19 @@ public:
     // refused without being opened.
     std::unique_ptr<QNetworkReply> getResource(const QString& url, QString& error,
                                                int timeoutInSeconds, qint64 maxBytes);
+    // The same, ended at a deadline the caller shares between several fetches.
+    std::unique_ptr<QNetworkReply> getResource(const QString& url, QString& error,
+                                               const QDeadlineTimer& deadline, qint64 maxBytes);
+
+    // An http or https address with a host: all that an address read from a feed may lead to.
+    // The program's own addresses (local files among them) are fetched as they are.
+    static bool isWebAddress(const QUrl& url);
 
     // For a reply refused for its size: the size it announced (or the file's size), or -1 when
     // it announced none and was cut off past the limit. 0 for every other reply.
     static qint64 refusedSize(const QNetworkReply& reply);
+    // Whether the fetch of this reply was ended by its deadline ("Timed out.").
+    static bool timedOut(const QNetworkReply& reply);
 
     // Ends every fetch in flight, on whatever thread it runs (each returns at once with the
     // error OperationCanceledError), and refuses new ones the same way until acceptFetches().

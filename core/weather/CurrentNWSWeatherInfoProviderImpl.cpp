@@ -2,6 +2,7 @@
 
 #include <QDomElement>
 #include <QString>
+#include <QUrl>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "services/Converter.h"
 #include "services/Logger.h"
 #include "services/PropIds.h"
+#include "services/RemoteResourceService.h"
 #include "services/ServiceHost.h"
 #include "services/StringUtils.h"
 #include "weather/CurrentWeatherInfoModel.h"
@@ -203,11 +205,20 @@ bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& docu
     values[PROP_OBSERVATION_TIME] = childText(root, "observation_time");
     values[PROP_LOCATION] = childText(root, "location");
 
-    // A base without a name (or the reverse) is no image.
+    // A base without a name (or the reverse) is no image. The feed comes over plain http, so
+    // anyone on the way may write it: its icon is fetched only from a web address, never from
+    // a local file.
     const std::string iconBase = childText(root, "icon_url_base");
     const std::string iconName = childText(root, "icon_url_name");
-    values[PROP_ICON_URL] =
+    std::string iconUrl =
         iconBase.empty() || iconName.empty() ? std::string() : iconBase + iconName;
+    if (!iconUrl.empty() &&
+        !RemoteResourceService::isWebAddress(QUrl(QString::fromStdString(iconUrl)))) {
+        Logger::Instance().log("WARN", "The condition icon \"" + iconUrl +
+                                           "\" is not a web address; it is not fetched.");
+        iconUrl.clear();
+    }
+    values[PROP_ICON_URL] = iconUrl;
     // This feed has no logo and no home-page link.
     values[PROP_PROVIDER_LOGO] = std::string();
     values[PROP_PROVIDER_LINK] = std::string();

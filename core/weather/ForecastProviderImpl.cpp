@@ -2,12 +2,16 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDomElement>
 #include <QDomNodeList>
+#include <QSize>
 #include <QString>
 #include <QUrl>
+#include <algorithm>
 #include <locale>
 #include <map>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -15,6 +19,7 @@
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "services/RemoteResourceService.h"
 #include "services/ServiceHost.h"
 #include "services/XMLHelper.h"
 #include "weather/ForecastModel.h"
@@ -240,9 +245,17 @@ bool ForecastProviderImpl::readForecast(const QDomDocument& document,
     }
     const std::vector<QDomElement> links = elementsBelow(icons, "icon-link");
 
+    // Each period costs memory and possibly an icon fetch on the runner thread.
+    size_t kept = periods;
+    if (periods > MAX_PERIODS) {
+        logger.log("WARN", "The forecast has " + std::to_string(periods) +
+                               " periods; only the first " + std::to_string(MAX_PERIODS) +
+                               " are kept.");
+        kept = MAX_PERIODS;
+    }
     std::vector<std::unique_ptr<ForecastItem_t>> read;
     std::vector<std::string> readLinks;
-    for (size_t i = 0; i < periods; ++i) {
+    for (size_t i = 0; i < kept; ++i) {
         auto item = std::make_unique<ForecastItem_t>();
         item->periodName = times[i].attribute("period-name").trimmed().toStdString();
         if (missing[i]) {
@@ -327,23 +340,57 @@ ForecastProviderImpl::TempList ForecastProviderImpl::buildTemps(const QDomNode& 
 
 void ForecastProviderImpl::fetchIcons(std::vector<std::unique_ptr<ForecastItem_t>>& items,
                                       const std::vector<std::string>& iconLinks) const {
+    Logger& logger = Logger::Instance();
+    // The icons are fetched on the runner thread, ahead of the alerts and the observations:
+    // however many links and however slow their hosts, they share one deadline.
+    const QDeadlineTimer deadline(ICON_FETCH_SECONDS * 1000LL, Qt::PreciseTimer);
+    const QSize iconBound(LabelImageProvider::MAX_ICON_SIDE, LabelImageProvider::MAX_ICON_SIDE);
     // Feeds repeat the same few icons; relative links are taken on the forecast's own site.
     const QUrl base(QString::fromStdString(getUrl()));
     std::map<std::string, QImage> fetched;
+    std::set<QString> serversTimedOut;  // "host:port"
+    size_t notFetched = 0;
     for (size_t i = 0; i < items.size(); ++i) {
+        items[i]->icon = std::make_unique<QImage>();
         const std::string link = i < iconLinks.size() ? iconLinks[i] : std::string();
         if (link.empty()) {
-            items[i]->icon = std::make_unique<QImage>();
             continue;
         }
-        const std::string address =
-            base.resolved(QUrl(QString::fromStdString(link))).toString().toStdString();
+        const QUrl resolved = base.resolved(QUrl(QString::fromStdString(link)));
+        const std::string address = resolved.toString().toStdString();
+        const QString server =
+            resolved.host() + ':' +
+            QString::number(resolved.port(resolved.scheme() == QLatin1String("https") ? 443 : 80));
         auto image = fetched.find(address);
         if (image == fetched.end()) {
-            image =
-                fetched.emplace(address, *LabelImageProvider::getRemoteImageAutoPtr(address)).first;
+            // The document comes over plain http: a link in it is followed to the web only.
+            if (!RemoteResourceService::isWebAddress(resolved)) {
+                logger.log("WARN", "The forecast icon \"" + address +
+                                       "\" is not a web address; it is not fetched.");
+                image = fetched.emplace(address, QImage()).first;
+            } else if (deadline.hasExpired() || serversTimedOut.count(server) != 0) {
+                ++notFetched;
+                continue;
+            } else {
+                // One hanging server leaves time for the icons of the others.
+                const QDeadlineTimer own(
+                    std::min<qint64>(deadline.remainingTime(), ICON_SECONDS_EACH * 1000LL),
+                    Qt::PreciseTimer);
+                QNetworkReply::NetworkError outcome = QNetworkReply::NoError;
+                std::unique_ptr<QImage> icon =
+                    LabelImageProvider::getRemoteImageAutoPtr(address, own, iconBound, &outcome);
+                if (outcome == QNetworkReply::TimeoutError) {
+                    serversTimedOut.insert(server);
+                }
+                image = fetched.emplace(address, std::move(*icon)).first;
+            }
         }
-        items[i]->icon = std::make_unique<QImage>(image->second);
+        *items[i]->icon = image->second;
+    }
+    if (notFetched > 0) {
+        logger.log("WARN", std::to_string(notFetched) +
+                               " forecast icons were not fetched: their host timed out or the " +
+                               std::to_string(ICON_FETCH_SECONDS) + " s for the icons had passed.");
     }
 }
 

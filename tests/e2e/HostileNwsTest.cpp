@@ -21,6 +21,9 @@
 #include "weather/AlertModel.h"
 #include "weather/AlertModelDetailsRetriever.h"
 #include "weather/AlertProviderImpl.h"
+#include "weather/ForecastItem_t.h"
+#include "weather/ForecastModel.h"
+#include "weather/ForecastProviderImpl.h"
 #include "weather/LocationService.h"
 
 #include <sys/stat.h>
@@ -35,6 +38,7 @@ const std::set<short> kObservationIds = {0, 1,  2,  3,  4,  5,  6,  7,  8,
                                          9, 10, 11, 12, 13, 14, 15, 16, 18};
 
 const std::string kObservationTask = "Current Conditions Update";
+const std::string kForecastTask = "Forecast Update";
 const std::string kAlertTask = "Alert Update";
 
 std::string completed(const std::string& task) {
@@ -104,7 +108,7 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
         {"entity-expansion", "ERROR: Error parsing document: "},
         {"deep-nesting", "ERROR: Error parsing document: elements nested deeper than 256"},
         {"nan-readings", "ERROR: Document unsupported.\ntemp_f is not a number: \"NaN\""},
-        {"redirect-loop", "ERROR: Error parsing document: "},
+        {"redirect-loop", "ERROR: Error retrieving document: Too many redirects: "},
         {"redirect-file", "ERROR: Error retrieving document: Redirect to file://"},
         {"redirect-fifo", "ERROR: Error retrieving document: Redirect to file://"},
         {"redirect-scheme", "ERROR: Error retrieving document: Redirect to ftp://"},
@@ -121,6 +125,7 @@ TEST_F(HostileNwsTest, EveryMisbehaviourOfTheObservationHostFailsOneUpdate) {
         {"stall", "ERROR: Error retrieving document: Timed out."},
         {"many-elements",
          "ERROR: Error parsing document: more than 250000 elements and attributes line: "},
+        {"endless-headers", "ERROR: Error retrieving document: Timed out."},
     };
     // The station and its alternate both misbehave, so that no retry finds a good one.
     const std::vector<std::string> stations = {AUSTIN.observationTarget(),
@@ -249,6 +254,77 @@ TEST_F(HostileNwsTest, AlertFeedsOfManyEntriesAreReadInBoundedTimeAndNumber) {
     EXPECT_EQ(alertCount(), 2u);
 }
 
+// The forecast's items, owned by the caller.
+std::vector<std::unique_ptr<ForecastItem_t>> forecastItems() {
+    std::vector<ForecastItem_t*> raw;
+    LocationService::Instance().getForecastModel()->getForecastItems(raw);
+    std::vector<std::unique_ptr<ForecastItem_t>> owned;
+    for (ForecastItem_t* item : raw) {
+        owned.emplace_back(item);
+    }
+    return owned;
+}
+
+TEST_F(HostileNwsTest, ImageLinksOfTheFeedsThatNameLocalFilesAreNeverOpened) {
+    // A picture of its own: were a link followed, it would be the icon.
+    nws.server.setHostileIconFile(dir.writeFile("local.png", testsupport::HostileAnswer::png(8)));
+    aim({AUSTIN.observationTarget(), AUSTIN.alternateTarget()},
+        HttpTestServer::hostile("file-icon"));
+    aim({AUSTIN.forecastTarget()}, HttpTestServer::hostile("file-icon-forecast"));
+    journal.clear();
+
+    EXPECT_TRUE(updateOnce(kObservationTask)) << log.text();
+    ASSERT_TRUE(e2e::waitUntil([&] { return log.contains(completed(kForecastTask)); }, 60000));
+
+    EXPECT_EQ(journal.last(PROP_ICON_URL), "");
+    EXPECT_EQ(log.count("WARN: The condition icon \"file://" + dir.filePath("local.png") +
+                        "\" is not a web address; it is not fetched."),
+              1)
+        << log.text();
+    EXPECT_EQ(log.count("WARN: The forecast icon \"file://" + dir.filePath("local.png") +
+                        "\" is not a web address; it is not fetched."),
+              1)
+        << log.text();
+    const auto items = forecastItems();
+    ASSERT_EQ(items.size(), 14u);
+    for (const auto& item : items) {
+        ASSERT_TRUE(item->icon);
+        EXPECT_TRUE(item->icon->isNull()) << item->periodName;
+    }
+}
+
+TEST_F(HostileNwsTest, AForecastWithAHangingIconHostHoldsTheRunnerAboutTwentySecondsAtMost) {
+    aim({AUSTIN.forecastTarget()}, HttpTestServer::hostile("many-periods"));
+    const std::string icons = testsupport::HostileAnswer::MANY_PERIODS_ICONS;
+    for (std::size_t i = 0; i < ForecastProviderImpl::MAX_PERIODS; ++i) {
+        nws.server.addRoute(icons + "p" + std::to_string(i) + ".png",
+                            HttpTestServer::hostile("stall"));
+    }
+    log.clear();
+    TaskScheduler::instance().forceRun();
+    const std::string started = "TaskScheduler - executing task <" + kForecastTask + ">";
+    ASSERT_TRUE(e2e::waitUntil([&] { return log.contains(started); }, 60000)) << log.text();
+    const auto forecastStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(e2e::waitUntil([&] { return log.contains(completed(kForecastTask)); }, 120000))
+        << log.text();
+    const auto held = std::chrono::steady_clock::now() - forecastStart;
+
+    // One icon fetch of at most 5 s, the host then not asked again; 2000 of 10 s each would be
+    // 5.6 hours.
+    EXPECT_LT(held, std::chrono::seconds(30));
+    EXPECT_EQ(nws.server.requestCount(icons + "p0.png"), 1);
+    EXPECT_EQ(nws.server.requestCount(icons + "p1.png"), 0);
+    EXPECT_EQ(log.count("WARN: The forecast has 2000 periods; only the first 100 are kept."), 1)
+        << log.text();
+    EXPECT_EQ(log.count("WARN: 99 forecast icons were not fetched: their host timed out"), 1)
+        << log.text();
+    EXPECT_EQ(forecastItems().size(), ForecastProviderImpl::MAX_PERIODS);
+    // The alerts and the observations run as usual after it.
+    EXPECT_TRUE(e2e::waitUntil([&] {
+        return log.contains(completed(kAlertTask)) && log.contains(completed(kObservationTask));
+    })) << log.text();
+}
+
 TEST(HostileImageHostTest, AnImageHostThatMisbehavesGivesNoImage) {
     SKIP_FETCH_TESTS_UNDER_TSAN();
     testsupport::LogCapture log;
@@ -256,16 +332,26 @@ TEST(HostileImageHostTest, AnImageHostThatMisbehavesGivesNoImage) {
     HttpTestServer server;
     server.setHostileTargets(dir.writeFile("icon.png", "local text"), dir.filePath("none"));
     const std::string big(static_cast<std::size_t>(LabelImageProvider::MAX_IMAGE_BYTES) + 1, 'x');
+    const std::string fetchFailed = "ERROR: Unable to retrieve image from URL ";
     const struct {
         std::string path;
         HttpTestServer::Response answer;
-        std::string error;
+        std::string line;   // the start of the ERROR line
+        std::string error;  // what it says
     } cases[] = {
-        {"/big.png", HttpTestServer::ok(big, "image/png"),
+        {"/big.png", HttpTestServer::ok(big, "image/png"), fetchFailed,
          "The reply has 4194305 bytes, more than the 4194304 accepted."},
-        {"/endless.png", HttpTestServer::hostile("endless"), "bytes accepted."},
-        {"/moved.png", HttpTestServer::hostile("redirect-file"), "refused"},
-        {"/stall.png", HttpTestServer::hostile("stall"), "Timed out."},
+        {"/endless.png", HttpTestServer::hostile("endless"), fetchFailed, "bytes accepted."},
+        {"/moved.png", HttpTestServer::hostile("redirect-file"), fetchFailed, "refused"},
+        {"/stall.png", HttpTestServer::hostile("stall"), fetchFailed, "Timed out."},
+        {"/headers.png", HttpTestServer::hostile("endless-headers"), fetchFailed, "Timed out."},
+        // Refused by its declared size, before a pixel is decoded.
+        {"/huge.png", HttpTestServer::hostile("huge-image"),
+         "ERROR: Unable to read image from URL ",
+         ": it has 5600x5600 pixels, more than the 512x512 accepted."},
+        // The partly decoded picture is not handed over.
+        {"/truncated.png", HttpTestServer::hostile("truncated-png"),
+         "ERROR: Unable to read image retrieved from URL ", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -275,8 +361,10 @@ TEST(HostileImageHostTest, AnImageHostThatMisbehavesGivesNoImage) {
         const auto image = LabelImageProvider::getRemoteImageAutoPtr(server.url(c.path));
 
         EXPECT_TRUE(image->isNull());
-        EXPECT_TRUE(log.contains("ERROR: Unable to retrieve image from URL " + server.url(c.path)))
-            << log.text();
+        // The decoder's line names its error, not the URL.
+        const std::string decodeFailed = "ERROR: Unable to read image retrieved from URL ";
+        const std::string named = c.line == decodeFailed ? c.line : c.line + server.url(c.path);
+        EXPECT_TRUE(log.contains(named)) << log.text();
         EXPECT_TRUE(log.contains(c.error)) << log.text();
     }
 }

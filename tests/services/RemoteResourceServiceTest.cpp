@@ -139,16 +139,42 @@ TEST_F(RemoteResourceServiceTest, HttpErrorStatusesAreReportedWithTheirBody) {
     EXPECT_EQ(FlagRecorder::take(), std::vector<int>(4, 0));
 }
 
-TEST_F(RemoteResourceServiceTest, ReplyFreesItsNetworkManager) {
+TEST_F(RemoteResourceServiceTest, EachThreadFetchesThroughOneManagerFreedWhenTheThreadEnds) {
     server.addRoute("/doc", HttpTestServer::ok("x"));
     QString error;
-    auto reply = fetch("/doc", error);
+    auto first = fetch("/doc", error);
+    auto second = fetch("/doc", error);
 
-    EXPECT_EQ(reply->parent(), nullptr);
-    QPointer<QNetworkAccessManager> manager = reply->findChild<QNetworkAccessManager*>();
-    ASSERT_FALSE(manager.isNull());
-    reply.reset();
-    EXPECT_TRUE(manager.isNull());
+    EXPECT_EQ(first->parent(), nullptr);
+    ASSERT_NE(first->manager(), nullptr);
+    EXPECT_EQ(first->manager(), second->manager());
+    EXPECT_EQ(first->manager()->thread(), QThread::currentThread());
+
+    const QString target = url("/doc");
+    QPointer<QNetworkAccessManager> workerManager;
+    QNetworkAccessManager* workerManagerAddress = nullptr;
+    std::mutex results;  // the QThread's join is invisible to ThreadSanitizer
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        std::lock_guard<std::mutex> lock(results);
+        QString workerError;
+        for (int i = 0; i < 2; ++i) {
+            auto reply = RemoteResourceService::instance().getResource(target, workerError, 5);
+            EXPECT_TRUE(workerError.isEmpty()) << workerError.toStdString();
+            EXPECT_TRUE(workerManagerAddress == nullptr ||
+                        workerManagerAddress == reply->manager());
+            workerManagerAddress = reply->manager();
+            workerManager = reply->manager();
+        }
+    }));
+    worker->start();
+    ASSERT_TRUE(worker->wait(10000));
+    std::lock_guard<std::mutex> lock(results);
+
+    EXPECT_NE(workerManagerAddress, first->manager());
+    // Freed as its thread ended; this thread's manager lives on.
+    EXPECT_TRUE(workerManager.isNull());
+    first.reset();
+    EXPECT_EQ(fetch("/doc", error)->manager(), second->manager());
 }
 
 TEST_F(RemoteResourceServiceTest, SlowServerTimesOutAndItsLateAnswerLeavesTheNextRequestAlone) {
@@ -165,7 +191,9 @@ TEST_F(RemoteResourceServiceTest, SlowServerTimesOutAndItsLateAnswerLeavesTheNex
     EXPECT_EQ(error.toStdString(), "Timed out.");
     EXPECT_EQ(service.getLastError(), QNetworkReply::TimeoutError);
     EXPECT_EQ(static_cast<int>(service.getLastError()), 4);
-    EXPECT_FALSE(slow->isFinished());
+    // Ended at the deadline: nothing reads on for it.
+    EXPECT_TRUE(slow->isFinished());
+    EXPECT_TRUE(RemoteResourceService::timedOut(*slow));
     EXPECT_GE(waited, 900);
     EXPECT_LT(waited, 1700);
     EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
@@ -243,22 +271,26 @@ TEST_F(RemoteResourceServiceTest, AnchorMustBeADoubleQuotedLowerCaseHref) {
     }
 }
 
-TEST_F(RemoteResourceServiceTest, RedirectToARedirectReturnsTheSecondRedirect) {
+TEST_F(RemoteResourceServiceTest, ARedirectToARedirectIsARetrievalError) {
     server.addRoute("/first", HttpTestServer::redirect(302, server.url("/second")));
     server.addRoute("/second", HttpTestServer::redirect(301, server.url("/third")));
     server.addRoute("/third", HttpTestServer::ok("<third/>"));
-    QString error;
+    server.addRoute("/loop", HttpTestServer::hostile("redirect-loop"));
+    for (const char* path : {"/first", "/loop"}) {
+        SCOPED_TRACE(path);
+        QString error;
 
-    auto reply = fetch("/first", error);
+        auto reply = fetch(path, error);
 
-    EXPECT_EQ(statusOf(*reply), 301);
-    EXPECT_EQ(reply->url().path().toStdString(), "/second");
-    EXPECT_EQ(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().path(),
-              "/third");
+        EXPECT_EQ(service.getLastError(), QNetworkReply::TooManyRedirectsError);
+        EXPECT_TRUE(error.startsWith("Too many redirects: ")) << error.toStdString();
+        EXPECT_TRUE(error.contains("only one redirect is followed")) << error.toStdString();
+        EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
+    }
     EXPECT_EQ(server.requestCount("/first"), 1);
     EXPECT_EQ(server.requestCount("/second"), 1);
     EXPECT_EQ(server.requestCount("/third"), 0);
-    EXPECT_EQ(FlagRecorder::take(), std::vector<int>{0});
+    EXPECT_EQ(server.requestCount("/loop"), 2);
 }
 
 TEST_F(RemoteResourceServiceTest, UnresolvableHostWithoutTheCheckCountsAsConnected) {
@@ -613,6 +645,60 @@ void countLateHandlerCall(NetworkConnectionFlag) {
 
 // From a local file, so that it also runs under ThreadSanitizer: the GUI thread registers
 // handlers while the runner thread fetches and calls them.
+// Headers that never end: the fetch ends at its deadline on whichever thread it runs, nothing
+// reads them afterwards, and the thread's end does not wait for its manager.
+TEST_F(RemoteResourceServiceTest, EndlessHeadersEndAtTheDeadlineAndAreNotReadAfterwards) {
+    server.addRoute("/headers", HttpTestServer::hostile("endless-headers"));
+    server.addRoute("/doc", HttpTestServer::ok("<doc/>"));
+    const QString target = url("/headers");
+    const QString good = url("/doc");
+    struct Outcome {
+        QString error;
+        QNetworkReply::NetworkError code = QNetworkReply::NoError;
+        std::chrono::steady_clock::duration took{};
+        QString next;
+    };
+    const auto fetchBoth = [&target, &good](Outcome& outcome) {
+        const auto started = std::chrono::steady_clock::now();
+        auto reply = RemoteResourceService::instance().getResource(target, outcome.error, 2);
+        outcome.took = std::chrono::steady_clock::now() - started;
+        outcome.code = RemoteResourceService::instance().getLastError();
+        QString error;
+        outcome.next = QString::fromUtf8(
+            RemoteResourceService::instance().getResource(good, error, 5)->readAll());
+    };
+
+    Outcome here;
+    fetchBoth(here);
+
+    Outcome there;
+    std::mutex results;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        std::lock_guard<std::mutex> lock(results);
+        fetchBoth(there);
+    }));
+    const auto started = std::chrono::steady_clock::now();
+    worker->start();
+    ASSERT_TRUE(worker->wait(20000));
+    const auto workerLife = std::chrono::steady_clock::now() - started;
+    std::lock_guard<std::mutex> lock(results);
+
+    for (const Outcome* outcome : {&here, &there}) {
+        EXPECT_EQ(outcome->error.toStdString(), "Timed out.");
+        EXPECT_EQ(outcome->code, QNetworkReply::TimeoutError);
+        EXPECT_LT(outcome->took, std::chrono::milliseconds(3500));
+        EXPECT_EQ(outcome->next.toStdString(), "<doc/>");
+    }
+    // Its fetches and its manager's end: no wait of seconds for the manager's HTTP thread.
+    EXPECT_LT(workerLife, there.took + std::chrono::milliseconds(2500));
+
+    // Once the fetches have ended, nobody reads the headers any more.
+    const long long sent = server.hostileBytesStreamed();
+    EXPECT_GT(sent, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(server.hostileBytesStreamed() - sent, 1LL << 20);
+}
+
 TEST(RemoteResourceServiceThreadsTest, HandlersAreRegisteredWhileAnotherThreadFetches) {
     testsupport::TempDir dir;
     const QString target =

@@ -2,8 +2,16 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -79,6 +87,177 @@ std::string hugeAlertFeed(const std::string& base) {
                 "<cap:areaDesc>Travis</cap:areaDesc>\n</entry>\n";
     }
     return feed + "</feed>\n";
+}
+
+// --- Image links, icon fetches, endless headers and image bombs ---
+
+// The server's own socket of this request: the one whose local port is the request's and
+// whose peer is its client. cpp-httplib writes the status line and headers itself, so the
+// misbehaviours of the headers write to the socket directly.
+int socketOf(const httplib::Request& request) {
+    for (int fd = 0; fd < 4096; ++fd) {
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localSize = sizeof(local);
+        socklen_t peerSize = sizeof(peer);
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
+            local.sin_family != AF_INET ||
+            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) {
+            continue;
+        }
+        if (ntohs(local.sin_port) == request.local_port &&
+            ntohs(peer.sin_port) == request.remote_port) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool sendAll(int fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A status line, then header lines for as long as they are read; the blank line that would
+// end them never comes. The connection is closed when the client or the server stops.
+void sendEndlessHeaders(const httplib::Request& request, const HostileAnswer::Options& options,
+                        Clock::time_point end) {
+    const int fd = socketOf(request);
+    if (fd < 0) {
+        return;
+    }
+    std::string line(1000, 'a');
+    unsigned int state = 4321;
+    for (char& letter : line) {
+        state = state * 1103515245u + 12345u;
+        letter = static_cast<char>('a' + (state >> 16) % 26);
+    }
+    if (sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n")) {
+        for (long long n = 0; !stopped(options, end); ++n) {
+            const std::string header = "X-Filler-" + std::to_string(n) + ": " + line + "\r\n";
+            if (!sendAll(fd, header)) {
+                break;
+            }
+            if (options.bytesStreamed != nullptr) {
+                *options.bytesStreamed += static_cast<long long>(header.size());
+            }
+        }
+    }
+    // What cpp-httplib writes after this goes nowhere.
+    ::shutdown(fd, SHUT_RDWR);
+}
+
+void appendChunk(std::string& png, const char* type, const std::string& data) {
+    const auto be32 = [&png](uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            png.push_back(static_cast<char>((value >> shift) & 0xFF));
+        }
+    };
+    be32(static_cast<uint32_t>(data.size()));
+    const std::string typed = std::string(type, 4) + data;
+    png += typed;
+    be32(static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()))));
+}
+
+// An RGBA PNG of width x height; `noise` fills it with pixels that do not compress, else it
+// is one colour (a few kilobytes whatever its size).
+std::string makePng(int width, int height, bool noise) {
+    std::string raw;
+    raw.reserve(static_cast<size_t>(height) * (1 + 4 * static_cast<size_t>(width)));
+    unsigned int state = 777;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back('\0');  // no filter
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                state = state * 1103515245u + 12345u;
+                raw.push_back(c == 3 ? '\xFF' : noise ? static_cast<char>(state >> 16) : '\x40');
+            }
+        }
+    }
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&packed[0]), &size,
+              reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 9);
+    packed.resize(size);
+
+    std::string png("\x89PNG\r\n\x1A\n", 8);
+    std::string header;
+    for (int value : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            header.push_back(static_cast<char>((static_cast<uint32_t>(value) >> shift) & 0xFF));
+        }
+    }
+    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA, deflate, no interlace
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", packed);
+    appendChunk(png, "IEND", "");
+    return png;
+}
+
+// A DWML point forecast of `periods` 12-hour periods from today, day first, each with the
+// icon link iconLink(i).
+template <typename Link>
+std::string forecastDocument(int periods, Link iconLink) {
+    const auto time = [](int i) {
+        std::tm day{};
+        day.tm_year = 2026 - 1900;
+        day.tm_mon = 11;
+        day.tm_mday = 10 + i / 2;
+        day.tm_hour = i % 2 == 0 ? 6 : 18;
+        const std::time_t at = timegm(&day);
+        gmtime_r(&at, &day);
+        char text[32];
+        std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S-06:00", &day);
+        return std::string(text);
+    };
+    const std::string layout = "k-p12h-n" + std::to_string(periods) + "-1";
+    std::string d =
+        "<?xml version=\"1.0\"?>\n<dwml version=\"1.0\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n<data type=\"forecast\">\n"
+        "<time-layout><layout-key>" +
+        layout + "</layout-key>\n";
+    for (int i = 0; i < periods; ++i) {
+        d += "<start-valid-time period-name=\"Period " + std::to_string(i + 1) + "\">" + time(i) +
+             "</start-valid-time>\n";
+    }
+    d += "</time-layout>\n<time-layout><layout-key>k-p24h-max</layout-key>\n";
+    for (int i = 0; i < periods; i += 2) {
+        d += "<start-valid-time>" + time(i) + "</start-valid-time>\n";
+    }
+    d += "</time-layout>\n<time-layout><layout-key>k-p24h-min</layout-key>\n";
+    for (int i = 1; i < periods; i += 2) {
+        d += "<start-valid-time>" + time(i) + "</start-valid-time>\n";
+    }
+    d += "</time-layout>\n<parameters>\n"
+         "<temperature type=\"maximum\" time-layout=\"k-p24h-max\">\n";
+    for (int i = 0; i < periods; i += 2) {
+        d += "<value>70</value>\n";
+    }
+    d += "</temperature>\n<temperature type=\"minimum\" time-layout=\"k-p24h-min\">\n";
+    for (int i = 1; i < periods; i += 2) {
+        d += "<value>50</value>\n";
+    }
+    d += "</temperature>\n<weather time-layout=\"" + layout + "\">\n";
+    for (int i = 0; i < periods; ++i) {
+        d += "<weather-conditions weather-summary=\"Sunny\"/>\n";
+    }
+    d += "</weather>\n<conditions-icon type=\"forecast-NWS\" time-layout=\"" + layout + "\">\n";
+    for (int i = 0; i < periods; ++i) {
+        d += "<icon-link>" + iconLink(i) + "</icon-link>\n";
+    }
+    d += "</conditions-icon>\n<wordedForecast time-layout=\"" + layout + "\">\n";
+    for (int i = 0; i < periods; ++i) {
+        d += "<text>Sunny, period " + std::to_string(i + 1) + ".</text>\n";
+    }
+    return d + "</wordedForecast>\n</parameters>\n</data>\n</dwml>\n";
 }
 
 }  // namespace
@@ -164,6 +343,13 @@ const std::vector<HostileAnswer::Mode>& HostileAnswer::modes() {
         {"absurd-readings", "an observation reading 1e30, -1e39 and 1e10"},
         {"alerts-one-id", "an alert feed of 10 000 entries sharing one id"},
         {"too-many-alerts", "an alert feed of 15 000 small entries"},
+        // --- Image links, icon fetches, endless headers and image bombs ---
+        {"endless-headers", "a status line, then header lines that never end"},
+        {"huge-image", "a PNG of a few kilobytes that declares 5600x5600 pixels"},
+        {"truncated-png", "a PNG cut off in the middle of its image data"},
+        {"file-icon", "an observation whose icon is a file:// link to a local file"},
+        {"file-icon-forecast", "a forecast whose icon links are file:// links to a local file"},
+        {"many-periods", "a forecast of 2000 periods, each with an icon link of its own"},
     };
     return all;
 }
@@ -290,10 +476,53 @@ void HostileAnswer::answer(const std::string& mode, const httplib::Request& requ
                                                   pause(options, end, STREAM_SECONDS * 1000);
                                                   return false;
                                               });
+        // --- Image links, icon fetches, endless headers and image bombs ---
+    } else if (mode == "endless-headers") {
+        sendEndlessHeaders(request, options, end);
+    } else if (mode == "huge-image") {
+        static const std::string huge = makePng(HUGE_IMAGE_SIDE, HUGE_IMAGE_SIDE, false);
+        response.set_content(huge, "image/png");
+    } else if (mode == "truncated-png") {
+        static const std::string whole = makePng(64, 64, true);
+        response.set_content(whole.substr(0, whole.size() / 2), "image/png");
+    } else if (mode == "file-icon") {
+        std::string document = observation("File Icon City, TX", "50.0", "10.0");
+        const size_t slash = options.iconFile.rfind('/');
+        const std::string icon = "<icon_url_base>file://" + options.iconFile.substr(0, slash + 1) +
+                                 "</icon_url_base>\n<icon_url_name>" +
+                                 options.iconFile.substr(slash + 1) + "</icon_url_name>\n";
+        document.insert(document.find("</current_observation>"), icon);
+        response.set_content(document, "text/xml");
+    } else if (mode == "file-icon-forecast") {
+        const std::string link = "file://" + options.iconFile;
+        response.set_content(forecastDocument(14, [&link](int) { return link; }), "text/xml");
+    } else if (mode == "many-periods") {
+        const std::string base = hostOf(request) + MANY_PERIODS_ICONS;
+        response.set_content(
+            forecastDocument(MANY_PERIODS,
+                             [&base](int i) { return base + "p" + std::to_string(i) + ".png"; }),
+            "text/xml");
     } else {
         response.status = 500;
         response.set_content("no such hostile mode: " + mode, "text/plain");
     }
+}
+
+std::string HostileAnswer::defaultPath(const std::string& mode) {
+    if (mode == "huge-alerts" || mode == "alerts-one-id" || mode == "too-many-alerts") {
+        return "/cap/wwaatmget.php";
+    }
+    if (mode == "huge-image" || mode == "truncated-png") {
+        return "/images/";
+    }
+    if (mode == "file-icon-forecast" || mode == "many-periods") {
+        return "/MapClick.php";
+    }
+    return "/xml/current_obs/";
+}
+
+std::string HostileAnswer::png(int side) {
+    return makePng(side, side, false);
 }
 
 }  // namespace testsupport

@@ -33,6 +33,9 @@ public:
         std::string fifo = "/tmp/ombrix-hostile.fifo";    // the target of redirect-fifo
         const std::atomic<bool>* stopping = nullptr;      // ends trickle, stall and endless
         std::atomic<long long>* bytesStreamed = nullptr;  // counts what endless has sent
+        // The file file-icon and file-icon-forecast link to (best an image, to show it is not
+        // read): a path without "file://".
+        std::string iconFile = "/etc/hostname";
     };
 
     // Every mode, in the order of the README.
@@ -47,6 +50,18 @@ public:
     static constexpr int TOO_MANY_ALERTS = 15000;
     // trickle, stall and endless end by themselves after this long.
     static constexpr int STREAM_SECONDS = 120;
+
+    // --- Image links, icon fetches, endless headers and image bombs ---
+    // The side of the huge-image PNG (4 bytes a pixel decoded, under Qt's own 128 MB limit),
+    // the periods of the many-periods forecast and the path its distinct icon links start with.
+    static constexpr int HUGE_IMAGE_SIDE = 5600;
+    static constexpr int MANY_PERIODS = 2000;
+    static constexpr const char* MANY_PERIODS_ICONS = "/images/many/";
+    // The path a mode is aimed at when no other is given: the observations for most modes,
+    // the icons for the image modes, the forecast for the forecast modes.
+    static std::string defaultPath(const std::string& mode);
+    // A small PNG of side x side pixels (a few kilobytes, whatever its size decoded).
+    static std::string png(int side);
 
     // Fills response as mode misbehaves; an unknown mode gets a 500.
     static void answer(const std::string& mode, const httplib::Request& request,

@@ -85,6 +85,11 @@ void HttpTestServer::setHostileTargets(const std::string& localFile, const std::
     hostileFifo = fifo;
 }
 
+void HttpTestServer::setHostileIconFile(const std::string& iconFile) {
+    std::lock_guard<std::mutex> lock(mutex);
+    hostileIconFile = iconFile;
+}
+
 HttpTestServer::HttpTestServer() : server(std::make_unique<httplib::Server>()) {
     server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         Request request;
@@ -110,6 +115,7 @@ HttpTestServer::HttpTestServer() : server(std::make_unique<httplib::Server>()) {
                 std::lock_guard<std::mutex> lock(mutex);
                 options.localFile = hostileFile;
                 options.fifo = hostileFifo;
+                options.iconFile = hostileIconFile;
             }
             options.stopping = &stopping;
             options.bytesStreamed = &bytesStreamed;
@@ -128,6 +134,9 @@ HttpTestServer::HttpTestServer() : server(std::make_unique<httplib::Server>()) {
         res.set_content(response.body, response.contentType.c_str());
     });
 
+    // One request a connection: a connection kept open by a client's long-lived network
+    // manager would otherwise hold stop() for the server's keep-alive time-out (5 s).
+    server->set_keep_alive_max_count(1);
     listenPort = server->bind_to_any_port("127.0.0.1");
     if (listenPort <= 0) {
         throw std::runtime_error("HttpTestServer: cannot bind to 127.0.0.1");

@@ -96,6 +96,8 @@ public:
 
     // The local file and FIFO the redirect-file and redirect-fifo modes lead to.
     void setHostileTargets(const std::string& localFile, const std::string& fifo);
+    // The local file the file-icon and file-icon-forecast modes link to.
+    void setHostileIconFile(const std::string& iconFile);
     // The bytes the endless mode has sent so far, over every request.
     long long hostileBytesStreamed() const { return bytesStreamed; }
 
@@ -116,6 +118,7 @@ private:
     std::vector<Request> received;
     std::string hostileFile = "/etc/hostname";
     std::string hostileFifo = "/tmp/ombrix-hostile.fifo";
+    std::string hostileIconFile = "/etc/hostname";
 };
 
 }  // namespace testsupport

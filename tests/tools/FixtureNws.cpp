@@ -3,7 +3,7 @@
 // (tests/fixtures/nws by default) on 127.0.0.1:
 //
 //   fixture_nws --port N [--root DIR]
-//               [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]
+//               [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]...
 //
 // N = 0 picks a free port. When it is ready it prints one line, "listening on 127.0.0.1:N",
 // then one line per request ("GET <target> <status>"); it runs until SIGINT or SIGTERM. Point
@@ -26,10 +26,13 @@
 //
 // With --hostile MODE the requests whose path starts with PREFIX get one of the misbehaviours
 // of tests/support/HostileAnswer (the usage lists them) instead; the default PREFIX is the
-// alert feed for huge-alerts, alerts-one-id and too-many-alerts and the observations
-// (/xml/current_obs/) for every other mode, "/" takes every request. The first COUNT of those
-// requests (default 0) are answered as usual, so that a host can turn hostile once the program
-// runs. redirect-fifo creates its FIFO, /tmp/ombrix-hostile.fifo.
+// alert feed for huge-alerts, alerts-one-id and too-many-alerts, the icons (/images/) for the image
+// modes, the forecast
+// (/MapClick.php) for the forecast modes and the observations (/xml/current_obs/) for every
+// other mode, "/" takes every request. The first COUNT of those requests (default 0) are
+// answered as usual, so that a host can turn hostile once the program runs. Several --hostile
+// options may be given, each with its own path; the first whose path a request starts with
+// decides. redirect-fifo creates its FIFO, /tmp/ombrix-hostile.fifo.
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
@@ -45,11 +48,13 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "HostileAnswer.h"
 
@@ -118,21 +123,33 @@ class FixtureNws {
 public:
     explicit FixtureNws(fs::path rootFolder) : root(std::move(rootFolder)) { loadZipCodes(); }
 
-    // Requests under pathPrefix after the first usualCount get the misbehaviour mode.
-    void setHostile(const std::string& mode, const std::string& pathPrefix, long usualCount) {
-        hostileMode = mode;
-        hostilePrefix = pathPrefix;
-        usualLeft = usualCount;
+    // Requests under pathPrefix after the first usualCount get the misbehaviour mode. Several
+    // misbehaviours may be set, each on its own path: the first whose path a request starts
+    // with decides.
+    void addHostile(const std::string& mode, const std::string& pathPrefix, long usualCount) {
+        auto rule = std::make_unique<HostileRule>();
+        rule->mode = mode;
+        rule->prefix = pathPrefix;
+        rule->usualLeft = usualCount;
+        rules.push_back(std::move(rule));
         hostileOptions.stopping = &stopping;
+        // A picture of its own: were a file:// icon link followed, it would be shown.
+        hostileOptions.iconFile = fs::absolute(root / "images/wtf/medium/skc.png").string();
     }
 
     void install(httplib::Server& server) {
         server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-            if (!hostileMode.empty() && request.path.rfind(hostilePrefix, 0) == 0 &&
-                usualLeft-- <= 0) {
-                say("GET " + request.target + " " + hostileMode);
-                testsupport::HostileAnswer::answer(hostileMode, request, response, hostileOptions);
-                return;
+            for (const auto& rule : rules) {
+                if (request.path.rfind(rule->prefix, 0) != 0) {
+                    continue;
+                }
+                if (rule->usualLeft-- <= 0) {
+                    say("GET " + request.target + " " + rule->mode);
+                    testsupport::HostileAnswer::answer(rule->mode, request, response,
+                                                       hostileOptions);
+                    return;
+                }
+                break;
             }
             answer(request, response);
             say("GET " + request.target + " " + std::to_string(response.status));
@@ -265,15 +282,18 @@ private:
 
     const fs::path root;
     std::map<std::string, Position> zipCodes;
-    std::string hostileMode;
-    std::string hostilePrefix;
-    std::atomic<long> usualLeft{0};
+    struct HostileRule {
+        std::string mode;
+        std::string prefix;
+        std::atomic<long> usualLeft{0};
+    };
+    std::vector<std::unique_ptr<HostileRule>> rules;
     testsupport::HostileAnswer::Options hostileOptions;
 };
 
 int usage(const char* program) {
     std::cerr << "usage: " << program << " --port N [--root DIR]\n"
-              << "    [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]\n"
+              << "    [--hostile MODE [--hostile-path PREFIX] [--hostile-after COUNT]]...\n"
               << "  N = 0 picks a free port; DIR defaults to " << OMBRIX_FIXTURE_NWS_DIR << "\n"
               << "  MODE is one of:\n";
     for (const auto& mode : testsupport::HostileAnswer::modes()) {
@@ -287,9 +307,12 @@ int usage(const char* program) {
 int main(int argc, char** argv) {
     int port = -1;
     fs::path root = OMBRIX_FIXTURE_NWS_DIR;
-    std::string hostileMode;
-    std::string hostilePrefix;
-    long hostileAfter = -1;
+    struct Hostile {
+        std::string mode;
+        std::string prefix;
+        long after = -1;
+    };
+    std::vector<Hostile> hostiles;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--port" && i + 1 < argc) {
@@ -303,20 +326,22 @@ int main(int argc, char** argv) {
             root = argv[++i];
         } else if (option == "--hostile" && i + 1 < argc &&
                    testsupport::HostileAnswer::isMode(argv[i + 1])) {
-            hostileMode = argv[++i];
-        } else if (option == "--hostile-path" && i + 1 < argc) {
-            hostilePrefix = argv[++i];
-        } else if (option == "--hostile-after" && i + 1 < argc) {
+            hostiles.push_back({argv[++i], "", -1});
+        } else if (option == "--hostile-path" && i + 1 < argc && !hostiles.empty() &&
+                   hostiles.back().prefix.empty()) {
+            hostiles.back().prefix = argv[++i];
+        } else if (option == "--hostile-after" && i + 1 < argc && !hostiles.empty() &&
+                   hostiles.back().after < 0) {
             char* end = nullptr;
-            hostileAfter = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || hostileAfter < 0) {
+            hostiles.back().after = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || hostiles.back().after < 0) {
                 return usage(argv[0]);
             }
         } else {
             return usage(argv[0]);
         }
     }
-    if (port < 0 || (hostileMode.empty() && (!hostilePrefix.empty() || hostileAfter >= 0))) {
+    if (port < 0) {
         return usage(argv[0]);
     }
     std::error_code error;
@@ -335,15 +360,13 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     FixtureNws fixture(root);
-    if (!hostileMode.empty()) {
-        if (hostilePrefix.empty()) {
-            hostilePrefix = hostileMode == "huge-alerts" || hostileMode == "alerts-one-id" ||
-                                    hostileMode == "too-many-alerts"
-                                ? "/cap/wwaatmget.php"
-                                : "/xml/current_obs/";
-        }
-        fixture.setHostile(hostileMode, hostilePrefix, std::max(0L, hostileAfter));
-        if (hostileMode == "redirect-fifo" && !fs::exists(fixture.hostile().fifo, error) &&
+    for (const Hostile& hostile : hostiles) {
+        fixture.addHostile(hostile.mode,
+                           hostile.prefix.empty()
+                               ? testsupport::HostileAnswer::defaultPath(hostile.mode)
+                               : hostile.prefix,
+                           std::max(0L, hostile.after));
+        if (hostile.mode == "redirect-fifo" && !fs::exists(fixture.hostile().fifo, error) &&
             mkfifo(fixture.hostile().fifo.c_str(), 0600) != 0) {
             std::cerr << "fixture_nws: cannot make the FIFO " << fixture.hostile().fifo << "\n";
             return 1;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "HostileAnswer.h"
 #include "services/FileService.h"
 #include "weather/NWSCodeService.h"
 
@@ -243,15 +244,18 @@ TEST(FixtureNwsCommandLineTest, RefusesBadArgumentsWithUsage) {
     const struct {
         QStringList arguments;
         int exitCode;
-    } cases[] = {{{}, 2},
-                 {{"--port"}, 2},
-                 {{"--port", "http"}, 2},
-                 {{"--port", "70000"}, 2},
-                 {{"--port", "0", "--verbose"}, 2},
-                 {{"--port", "0", "--hostile", "polite"}, 2},
-                 {{"--port", "0", "--hostile"}, 2},
-                 {{"--port", "0", "--hostile-path", "/"}, 2},
-                 {{"--port", "0", "--root", "/no/such/folder"}, 1}};
+    } cases[] = {
+        {{}, 2},
+        {{"--port"}, 2},
+        {{"--port", "http"}, 2},
+        {{"--port", "70000"}, 2},
+        {{"--port", "0", "--verbose"}, 2},
+        {{"--port", "0", "--hostile", "polite"}, 2},
+        {{"--port", "0", "--hostile"}, 2},
+        {{"--port", "0", "--hostile-path", "/"}, 2},
+        // One path and one count for each misbehaviour.
+        {{"--port", "0", "--hostile", "stall", "--hostile-path", "/a", "--hostile-path", "/b"}, 2},
+        {{"--port", "0", "--root", "/no/such/folder"}, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QProcess process;
@@ -312,6 +316,56 @@ TEST(FixtureNwsHostileTest, MisbehavesOnItsPathAndAnswersTheRestAsUsual) {
             "GET " + QByteArray::fromStdString(c.hostileTarget) + " " + c.arguments[1].toUtf8() +
             "\n"));
     }
+}
+
+// Several misbehaviours at once, each on its own path or its mode's: the first whose path a
+// request starts with answers it.
+TEST(FixtureNwsHostileTest, SeveralMisbehavioursEachTakeTheirOwnPath) {
+    QProcess process;
+    process.start(FIXTURE_NWS_PROGRAM, {"--port", "0", "--hostile", "many-periods", "--hostile",
+                                        "stall", "--hostile-path", "/images/many/", "--hostile",
+                                        "huge-image", "--hostile", "file-icon"});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    ASSERT_TRUE(process.waitForReadyRead(10000));
+    const auto match = QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)")
+                           .match(QString::fromUtf8(process.readLine()));
+    ASSERT_TRUE(match.hasMatch());
+    httplib::Client client("127.0.0.1", match.captured(1).toInt());
+    client.set_read_timeout(20);
+
+    const auto forecast = client.Get("/MapClick.php?lat=30.27&lon=-97.74&FcstType=dwml");
+    const auto icon = client.Get("/images/wtf/small/bkn.png");
+    const auto observation = client.Get("/xml/current_obs/KATT.xml");
+    const auto version = client.Get("/Ombrix.version");
+    httplib::Client hanging("127.0.0.1", match.captured(1).toInt());
+    hanging.set_read_timeout(1);
+    const auto stalled = hanging.Get("/images/many/p0.png");
+
+    ASSERT_TRUE(forecast);
+    size_t links = 0;
+    for (size_t at = forecast->body.find("<icon-link>"); at != std::string::npos;
+         at = forecast->body.find("<icon-link>", at + 1)) {
+        ++links;
+    }
+    EXPECT_EQ(links, static_cast<size_t>(testsupport::HostileAnswer::MANY_PERIODS));
+    EXPECT_NE(forecast->body.find("/images/many/p1999.png</icon-link>"), std::string::npos);
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->body.substr(1, 3), "PNG");
+    EXPECT_LT(icon->body.size(), 1u << 20);
+    ASSERT_TRUE(observation);
+    // A picture of the fixture's own, named by its absolute path.
+    EXPECT_NE(observation->body.find("<icon_url_base>file://"), std::string::npos);
+    EXPECT_NE(observation->body.find("/images/wtf/medium/</icon_url_base>"), std::string::npos);
+    EXPECT_NE(observation->body.find("<icon_url_name>skc.png</icon_url_name>"), std::string::npos);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->status, 200);
+    EXPECT_FALSE(stalled);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const QByteArray log = process.readAllStandardOutput();
+    EXPECT_TRUE(log.contains("GET /images/many/p0.png stall\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("GET /images/wtf/small/bkn.png huge-image\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("GET /Ombrix.version 200\n")) << log.toStdString();
 }
 
 }  // namespace

@@ -205,6 +205,45 @@ TEST(CurrentNWSObservationReadTest, RequiredValueThatIsNoNumberRefusesTheDocumen
     }
 }
 
+// The feed comes over plain http: its icon address is kept only when it is a web address.
+TEST(CurrentNWSObservationReadTest, TheIconIsKeptOnlyAtAWebAddress) {
+    const struct {
+        const char* base;
+        const char* name;
+        const char* kept;  // "" when refused (one WARN)
+    } cases[] = {
+        {"http://w1.weather.gov/images/fcicons/", "skc.jpg",
+         "http://w1.weather.gov/images/fcicons/skc.jpg"},
+        {"https://w1.weather.gov/images/", "ovc.png", "https://w1.weather.gov/images/ovc.png"},
+        {"file:///home/user/Pictures/", "me.png", ""},
+        {"file:///etc/", "passwd", ""},
+        {"/etc/", "passwd", ""},
+        {"ftp://w1.weather.gov/", "skc.jpg", ""},
+        {"qrc:/images/", "plate.png", ""},
+        {"http:///", "skc.jpg", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.base) + c.name);
+        const std::unique_ptr<QDomDocument> document =
+            parse(observation("A, OK", "t", "40.0",
+                              std::string("<icon_url_base>") + c.base +
+                                  "</icon_url_base><icon_url_name>" + c.name + "</icon_url_name>"));
+        PropertyMap values;
+        std::string refusal;
+        LogCapture log;
+
+        ASSERT_TRUE(CurrentNWSWeatherInfoProviderImpl::readObservation(*document, values, refusal))
+            << refusal;
+
+        EXPECT_EQ(values[PROP_ICON_URL], c.kept);
+        const bool refused = std::string(c.kept).empty();
+        EXPECT_EQ(log.count(std::string("WARN: The condition icon \"") + c.base + c.name +
+                            "\" is not a web address; it is not fetched."),
+                  refused ? 1 : 0)
+            << log.text();
+    }
+}
+
 TEST(CurrentNWSObservationReadTest, OptionalValuesWithoutAReadingReadAsAbsent) {
     struct Case {
         const char* name;

@@ -7,6 +7,7 @@
 #include <QDomDocument>
 #include <QImage>
 #include <QTimeZone>
+#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -67,6 +68,7 @@ struct Shape {
     bool weather = true;
     bool worded = true;
     bool periodLayout = true;
+    std::vector<std::string> icons;  // the icon links, none when empty
 };
 
 std::string dwml(const Shape& shape) {
@@ -127,6 +129,13 @@ std::string dwml(const Shape& shape) {
             d << "<weather-conditions weather-summary=\"Summary " << i << "\"/>";
         }
         d << "</weather>\n";
+    }
+    if (!shape.icons.empty()) {
+        d << "<conditions-icon time-layout=\"" << layout << "\">";
+        for (const std::string& icon : shape.icons) {
+            d << "<icon-link>" << icon << "</icon-link>";
+        }
+        d << "</conditions-icon>\n";
     }
     if (shape.worded) {
         d << "<wordedForecast time-layout=\"" << layout << "\">";
@@ -402,6 +411,34 @@ TEST_F(ForecastProviderImplTest, ForecastWithoutPeriodsIsEmptyNotBroken) {
     EXPECT_TRUE(links.empty());
 }
 
+TEST_F(ForecastProviderImplTest, PeriodsPastTheCapAreLeftOutWithAWarning) {
+    const size_t cap = ForecastProviderImpl::MAX_PERIODS;
+    for (const size_t periods : {cap, cap + 2, 20 * cap}) {
+        SCOPED_TRACE(periods);
+        Shape shape;
+        shape.periods = static_cast<int>(periods);
+        shape.maxima.assign(periods / 2, "70");
+        shape.minima.assign(periods / 2, "50");
+        for (size_t i = 0; i < periods; ++i) {
+            shape.icons.push_back("http://forecast.weather.gov/p" + std::to_string(i) + ".png");
+        }
+        Items items;
+        std::vector<std::string> links;
+        LogCapture log;
+
+        ASSERT_TRUE(ForecastProviderImpl::readForecast(parse(dwml(shape)), items, links));
+
+        ASSERT_EQ(items.size(), cap);
+        ASSERT_EQ(links.size(), cap);
+        EXPECT_EQ(items.back()->periodName, "Night " + std::to_string(cap / 2));
+        EXPECT_EQ(links.back(), "http://forecast.weather.gov/p" + std::to_string(cap - 1) + ".png");
+        EXPECT_EQ(log.count("WARN: The forecast has " + std::to_string(periods) +
+                            " periods; only the first " + std::to_string(cap) + " are kept."),
+                  periods > cap ? 1 : 0)
+            << log.text();
+    }
+}
+
 TEST_F(ForecastProviderImplTest, PropertyIdIsRegisteredOnceAndAgainAfterAReset) {
     NotificationService& service = NotificationService::Instance();
     service.reset();
@@ -512,6 +549,55 @@ TEST_F(ForecastUpdateTest, IconThatCannotBeFetchedLeavesItsPeriodWithoutAnImage)
     EXPECT_TRUE(items[3]->icon->isNull());
     EXPECT_EQ(server.requestCount(), 3);
     EXPECT_EQ(log.count("ERROR: Unable to retrieve image from URL "), 1) << log.text();
+}
+
+// A server of icons that hangs costs one icon fetch; the icons of the others are fetched, and
+// links to anything but the web are never followed.
+TEST_F(ForecastUpdateTest, AHangingIconServerIsAskedOnceAndTheOthersStillServe) {
+    HttpTestServer hanging;
+    testsupport::TempDir dir;
+    const std::string local = dir.writeFile("local.png", pngBytes(7));
+    Shape shape;
+    shape.periods = 8;
+    shape.maxima.assign(4, "70");
+    shape.minima.assign(4, "50");
+    for (int i = 0; i < 8; ++i) {
+        const std::string path = "/icons/p" + std::to_string(i) + ".png";
+        if (i % 2 == 0) {
+            hanging.addRoute(path, HttpTestServer::hostile("stall"));
+            shape.icons.push_back(hanging.url(path));
+        } else {
+            server.addRoute(path, HttpTestServer::ok(pngBytes(i), "image/png"));
+            shape.icons.push_back(server.url(path));
+        }
+    }
+    shape.icons[7] = "file://" + local;
+    server.addRoute(kDayForecast, HttpTestServer::ok(dwml(shape)));
+    model.setProvider(std::make_unique<ForecastProviderImpl>(std::make_pair(27.96f, -82.48f)));
+    LogCapture log;
+    const auto started = std::chrono::steady_clock::now();
+
+    ASSERT_TRUE(model.performTask());
+
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::seconds(ForecastProviderImpl::ICON_FETCH_SECONDS + 3));
+    EXPECT_EQ(hanging.requestCount(), 1);
+    const Items items = fetched();
+    ASSERT_EQ(items.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        const bool served = i % 2 == 1 && i != 7;
+        EXPECT_EQ(items[i]->icon->isNull(), !served);
+        if (served) {
+            EXPECT_EQ(items[i]->icon->size(), QSize(i, i));
+        }
+    }
+    EXPECT_EQ(log.count("WARN: 3 forecast icons were not fetched: their host timed out"), 1)
+        << log.text();
+    EXPECT_EQ(log.count("WARN: The forecast icon \"file://" + local +
+                        "\" is not a web address; it is not fetched."),
+              1)
+        << log.text();
 }
 
 TEST_F(ForecastUpdateTest, FailedFetchOrRefusedDocumentLeavesTheModelEmptyAndTellsNoOne) {

@@ -291,6 +291,36 @@ TEST(ImageOverlayHandlerTest, StaticLayersComeFromTheMemoryCacheAfterTheFirstLoa
               kGround.rgb());
 }
 
+// A layer that declares a picture too large for a radar layer, or that is cut off, is left out
+// and never cached: the rest of the picture is drawn, and the next load asks for it again.
+TEST(ImageOverlayHandlerTest, ALayerTooLargeOrCutOffIsLeftOutAndNotCached) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    HttpTestServer server;
+    RadarSite site(server, "BMB");
+    server.addRoute(site.path(COUNTIES), HttpTestServer::hostile("huge-image"));
+    server.addRoute(site.path(CITIES), HttpTestServer::hostile("truncated-png"));
+    testsupport::LogCapture log;
+    ImageryWidget page(nullptr);
+    ImageOverlayHandler handler(&page, "Local radar");
+
+    handler.loadImages(site.layers, 0);
+    handler.loadImages(site.layers, 0);
+
+    EXPECT_EQ(site.requestCounts(), (std::vector<int>{1, 2, 2, 2, 1, 2, 2}));
+    EXPECT_EQ(log.count("ERROR: Unable to read image from URL " + site.layers[COUNTIES].first +
+                        ": it has 5600x5600 pixels, more than the 2048x2048 accepted."),
+              2)
+        << log.text();
+    EXPECT_EQ(log.count("ERROR: Unable to read image retrieved from URL "), 2) << log.text();
+    EXPECT_EQ(log.count("Storing image " + site.layers[COUNTIES].first), 0);
+    EXPECT_EQ(log.count("Storing image " + site.layers[CITIES].first), 0);
+    const QImage shown = shownImage(page);
+    ASSERT_EQ(shown.size(), QSize(kWidth - 20, kHeight - 20));
+    // No black block where the cut-off cities would have been.
+    EXPECT_EQ(shown.pixelColor(83, 48).rgb(), kGround.rgb());
+    EXPECT_EQ(shown.pixelColor(17, 16).rgb(), kEcho.rgb());
+}
+
 // The timer reloads every layer that is not cached; hiding the page stops it, showing the
 // page again reloads once and leaves the timer stopped.
 TEST(ImageOverlayHandlerTest, RefreshesOnTheTimerUntilThePageIsHidden) {

@@ -34,6 +34,11 @@ TEST(ShutdownTest, SigtermEndsTheProgramWithinSecondsWhileAHostHangs) {
          {"--hostile", "stall", "--hostile-path", "/xml/current_obs/", "--hostile-after", "1"},
          "/xml/current_obs/"},
         {"the icon host", {"--hostile", "stall", "--hostile-path", "/images/"}, "/images/"},
+        // Qt's HTTP thread reads endless headers in a loop that no abort reaches.
+        {"the observation host's endless headers",
+         {"--hostile", "endless-headers", "--hostile-path", "/xml/current_obs/", "--hostile-after",
+          "1"},
+         "/xml/current_obs/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -67,7 +72,7 @@ TEST(ShutdownTest, SigtermEndsTheProgramWithinSecondsWhileAHostHangs) {
             fixture, fixtureOutput,
             [&] {
                 return QRegularExpression("GET " + QRegularExpression::escape(c.hangingPath) +
-                                          "\\S* stall")
+                                          "\\S* (stall|endless-headers)")
                     .match(QString::fromUtf8(fixtureOutput))
                     .hasMatch();
             },
