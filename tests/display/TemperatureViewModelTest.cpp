@@ -49,7 +49,7 @@ TEST_F(TemperatureViewModelTest, AReadingMovesTheNeedleToTheNearestDegreeAndReac
     publish(PROP_TEMP_F, 0.0f, 68.26f);
 
     EXPECT_EQ(model.getDigitalValue(), "68.3");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "68"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "68"));
     EXPECT_FLOAT_EQ(model.getValue(), 68.26f);
     ASSERT_EQ(recorder.properties.size(), 1u);
     EXPECT_EQ(recorder.properties[0].first, PROP_TEMP_F);
@@ -68,7 +68,7 @@ TEST_F(TemperatureViewModelTest, WholeDegreesRoundHalvesAwayFromZero) {
     TempMetricViewModel model;
     model.constructView();
     model.setValue(-3.5f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "-4"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "-4"));
 }
 
 TEST_F(TemperatureViewModelTest, EachFaceHearsOnlyItsOwnUnit) {
@@ -80,9 +80,9 @@ TEST_F(TemperatureViewModelTest, EachFaceHearsOnlyItsOwnUnit) {
     publish(PROP_TEMP_C, 0.0f, 21.04f);
 
     EXPECT_EQ(fahrenheit.getDigitalValue(), "0.0");
-    EXPECT_EQ(*fahrenheit.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(fahrenheit.getNeedleEndpoint(), Vector3D(0, 0, 0));
     EXPECT_EQ(celsius.getDigitalValue(), "21.0");
-    EXPECT_EQ(*celsius.getNeedleEndpoint(), pointOf(celsius, "21"));
+    EXPECT_EQ(celsius.getNeedleEndpoint(), pointOf(celsius, "21"));
     // A property the model hears nothing of, delivered directly, is ignored as well.
     const float old = 1.0f, now = 2.0f;
     celsius.handlePropertyChange(PROP_TEMP_F, &old, &now);
@@ -110,7 +110,7 @@ TEST_F(TemperatureViewModelTest, AReadingOffTheScaleKeepsTheNeedleButUpdatesTheR
         model->constructView();
         publish(c.id, 0.0f, c.onScale);
         publish(c.id, c.onScale, c.offScale);
-        EXPECT_EQ(*model->getNeedleEndpoint(), pointOf(*model, c.onScaleLabel));
+        EXPECT_EQ(model->getNeedleEndpoint(), pointOf(*model, c.onScaleLabel));
         EXPECT_EQ(model->getDigitalValue(), c.readout);
     }
 }

@@ -159,7 +159,7 @@ public:
         add(new MajorTickDisplay("88"), new Vector3D(0.0f, 0.0f, 1.0f), -0.5f, 0.3f, false);
     }
     const std::vector<TickDisplay*>* getTicks() const override { return &ticks; }
-    const Vector3D* getNeedleEndpoint() const override { return &needle; }
+    Vector3D getNeedleEndpoint() const override { return needle; }
     std::vector<std::string> getMajorTickDisplayValues() const override { return {"88"}; }
     void setDigitalValue(const std::string&) override {}
     std::string getDigitalValue() const override { return std::string(); }
@@ -270,7 +270,7 @@ TEST_F(DoubleSidedGaugeRendererTest, TheNeedlePointsAtTheReadingAndTheReadoutIsD
         int red = 0;
         const double angle = needleAngle(picture, &red);
         EXPECT_GT(red, 8);
-        EXPECT_LT(angleBetween(angle, expectedAngle(*front->getNeedleEndpoint(), 0)), 6.0)
+        EXPECT_LT(angleBetween(angle, expectedAngle(front->getNeedleEndpoint(), 0)), 6.0)
             << "drawn at " << angle;
         EXPECT_GT(readoutPixels(picture), 15);
         EXPECT_EQ(translucentPixels(Access::drawFrameWithAlpha(*gauge)), 0);
@@ -284,8 +284,8 @@ TEST_F(DoubleSidedGaugeRendererTest, AfterAFlipTheBackFaceIsShownMirrored) {
     publish<std::string>(PROP_WIND_DIR, "", "E");
     publish<float>(PROP_WIND_KMH, 0.0f, 19.0f);
 
-    const double frontAngle = expectedAngle(*front->getNeedleEndpoint(), 0);
-    const double backAngle = expectedAngle(*back->getNeedleEndpoint(), 1);
+    const double frontAngle = expectedAngle(front->getNeedleEndpoint(), 0);
+    const double backAngle = expectedAngle(back->getNeedleEndpoint(), 1);
     ASSERT_GT(angleBetween(frontAngle, backAngle), 30.0) << "the faces must differ to tell";
     EXPECT_LT(angleBetween(needleAngle(gauge->grabFramebuffer()), frontAngle), 6.0);
 
