@@ -80,6 +80,8 @@ bool syncSettings(QSettings& settings, QString& error) {
     QString reason = "the disk is full or the folder is read-only";
     if (file.exists() && !file.isFile()) {
         reason = "it is not a file but " + QString(file.isDir() ? "a folder" : "a special file");
+    } else if (QFileInfo(file.absolutePath()).exists() && !QFileInfo(file.absolutePath()).isDir()) {
+        reason = "its folder " + file.absolutePath() + " is not a folder";
     } else if (!file.dir().exists()) {
         reason = "its folder " + file.absolutePath() + " does not exist";
     } else if (QFileInfo(file.absolutePath() + "/" + file.fileName() + ".lock").isDir()) {

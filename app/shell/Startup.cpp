@@ -109,7 +109,7 @@ bool heldByALiveProgram(const QLockFile& lock, const QString& path) {
 // Why a file cannot be created in folder (the system's reason), or empty when it can.
 QString folderWriteError(const QString& folder) {
     if (!QDir().mkpath(folder)) {
-        const QFileInfo info(folder);
+        const QFileInfo info(QDir::cleanPath(folder));
         return info.exists() && !info.isDir() ? QString("it is not a folder")
                                               : QString("it cannot be created");
     }
