@@ -26,12 +26,32 @@ using apptest::readUntil;
 
 const QByteArray kInitComplete = "INFO: Ombrix init complete.";
 
+#if defined(__SANITIZE_THREAD__)
+// The suppressions of these tests (AppTestMain.cpp): the program under test is built with the
+// same sanitizer and runs the same uninstrumented libraries.
+extern "C" const char* __tsan_default_suppressions();
+
+QString sanitizerSuppressions() {
+    static QTemporaryDir folder;
+    const QString path = folder.filePath("tsan.supp");
+    QFile file(path);
+    if (!file.exists() && file.open(QIODevice::WriteOnly)) {
+        file.write(__tsan_default_suppressions());
+    }
+    return path;
+}
+#endif
+
 // One run of the real program on a profile folder (XDG_CONFIG_HOME), its output merged.
 class ProgramRun {
 public:
     explicit ProgramRun(const QString& configHome) {
-        process.setProcessEnvironment(apptest::programEnvironment(configHome, "127.0.0.1:1",
-                                                                  qEnvironmentVariable("DISPLAY")));
+        QProcessEnvironment environment =
+            apptest::programEnvironment(configHome, "127.0.0.1:1", qEnvironmentVariable("DISPLAY"));
+#if defined(__SANITIZE_THREAD__)
+        environment.insert("TSAN_OPTIONS", "suppressions=" + sanitizerSuppressions());
+#endif
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(configHome);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(OMBRIX_PROGRAM, {});
@@ -57,7 +77,9 @@ public:
         output += process.readAll();
         return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
-    std::string log() const { return output.toStdString(); }
+    std::string log() const {
+        return output.toStdString();
+    }
 
     QProcess process;
     QByteArray output;
