@@ -10,7 +10,6 @@
 #include <QOpenGLFunctions>
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <stdexcept>
 
 #include "VPDataEvent.h"
@@ -19,8 +18,6 @@
 #include "display/TickDisplay.h"
 #include "services/FastDelegate.h"
 #include "services/Logger.h"
-#include "services/NotificationService.h"
-#include "services/PropIds.h"
 
 using namespace vpcore;
 
@@ -28,23 +25,6 @@ namespace {
 
 constexpr float kStepIntervalMs = 15.0f;
 constexpr float kStepDegrees = 3.0f;
-// Long enough for the models that hear a notification after this widget to finish with it,
-// short enough to go unseen.
-constexpr int kChangeCheckMs = 50;
-
-const std::set<short>& floatIds() {
-    static const std::set<short> ids = {PROP_TEMP_F,      PROP_TEMP_C,   PROP_PRESSURE_MB,
-                                        PROP_PRESSURE_IN, PROP_WIND_MPH, PROP_WIND_KMH};
-    return ids;
-}
-const std::set<short>& stringIds() {
-    static const std::set<short> ids = {PROP_WIND_DIR};
-    return ids;
-}
-const std::set<short>& intIds() {
-    static const std::set<short> ids = {PROP_CONDITIONS_RESET};
-    return ids;
-}
 
 QImage toGLFormat(const QImage& image) {
     if (image.isNull()) {
@@ -114,21 +94,19 @@ DoubleSidedGaugeRenderer::DoubleSidedGaugeRenderer(QWidget* parent, IGaugeViewMo
     }
     setProperty("playsound", QStringLiteral("whirl"));
 
-    changeCheck.setSingleShot(true);
-    changeCheck.setInterval(kChangeCheckMs);
-    connect(&changeCheck, &QTimer::timeout, this, &DoubleSidedGaugeRenderer::repaintIfChanged);
-
-    auto& service = NotificationService::Instance();
-    service.addPropertyChangeListener<float>(this, floatIds());
-    service.addPropertyChangeListener<std::string>(this, stringIds());
-    service.addPropertyChangeListener<int>(this, intIds());
+    const fastdelegate::FastDelegate0<> changed(this, &DoubleSidedGaugeRenderer::postValueChanged);
+    frontModel->setChangeDelegate(changed);
+    if (backModel) {
+        backModel->setChangeDelegate(changed);
+    }
 }
 
 DoubleSidedGaugeRenderer::~DoubleSidedGaugeRenderer() {
-    auto& service = NotificationService::Instance();
-    service.removePropertyChangeListener<float>(this, floatIds());
-    service.removePropertyChangeListener<std::string>(this, stringIds());
-    service.removePropertyChangeListener<int>(this, intIds());
+    // Waits for a delegate call under way: none reaches this widget afterwards.
+    frontModel->setChangeDelegate(fastdelegate::FastDelegate0<>());
+    if (backModel) {
+        backModel->setChangeDelegate(fastdelegate::FastDelegate0<>());
+    }
     stopAnimation();
     if (textures[0] != 0 && makeCurrent()) {
         glDeleteTextures(3, textures);
@@ -359,16 +337,14 @@ void DoubleSidedGaugeRenderer::drawNeedle(int face) {
     glColor3f(0.5f, 0.5f, 0.5f);
     GLUtil::drawCirclePlane(Vector3D(0.0f, 0.01f, hubDepth), 0.25f);
 
-    const Vector3D* end = model->getNeedleEndpoint();
+    // The needle the frame's state was taken with, so that the comparison with the next
+    // change holds for what was drawn.
+    const Vector3D& end = painted[face].needle;
     glLineWidth(2.0f);
     glColor3f(1.0f, 0.0f, 0.0f);
     glBegin(GL_LINES);
     glVertex3f(0.0f, 0.0f, needleDepth);
-    if (end != nullptr) {
-        glVertex3f(end->x, end->y, needleDepth);
-    } else {
-        glVertex3f(0.0f, 0.0f, needleDepth);
-    }
+    glVertex3f(end.x, end.y, needleDepth);
     glEnd();
 }
 
@@ -415,9 +391,7 @@ void DoubleSidedGaugeRenderer::repaintStep() {
 
 bool DoubleSidedGaugeRenderer::event(QEvent* event) {
     if (event->type() == static_cast<QEvent::Type>(VPPropertyChange::eventType())) {
-        if (!changeCheck.isActive()) {
-            changeCheck.start();
-        }
+        repaintIfChanged();
         return true;
     }
     return GLFrameWidget::event(event);
@@ -433,9 +407,7 @@ DoubleSidedGaugeRenderer::FaceState_t DoubleSidedGaugeRenderer::stateOf(int face
     if (model == nullptr) {
         return state;
     }
-    if (const Vector3D* needle = model->getNeedleEndpoint()) {
-        state.needle = *needle;
-    }
+    state.needle = model->getNeedleEndpoint();
     state.digitalValue = model->getDigitalValue();
     state.toolTip = model->getToolTip();
     return state;
@@ -461,21 +433,6 @@ void DoubleSidedGaugeRenderer::repaintIfChanged() {
     }
 }
 
-void DoubleSidedGaugeRenderer::handlePropertyChange(short propId, const float* const,
-                                                    const float* const) {
-    postValueChanged(propId);
-}
-
-void DoubleSidedGaugeRenderer::handlePropertyChange(short propId, const std::string* const,
-                                                    const std::string* const) {
-    postValueChanged(propId);
-}
-
-void DoubleSidedGaugeRenderer::handlePropertyChange(short propId, const int* const,
-                                                    const int* const) {
-    postValueChanged(propId);
-}
-
-void DoubleSidedGaugeRenderer::postValueChanged(short propId) {
-    QCoreApplication::postEvent(this, new VPPropertyChange(propId));
+void DoubleSidedGaugeRenderer::postValueChanged() {
+    QCoreApplication::postEvent(this, new VPPropertyChange(0));
 }

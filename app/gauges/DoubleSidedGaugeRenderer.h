@@ -1,12 +1,12 @@
 // One round gauge of the main window, drawn with fixed-function OpenGL (through the shared
 // offscreen context of GLFrameWidget): a front and a back
 // face (two gauge view models, e.g. Fahrenheit and Celsius), turned over by a mouse press in
-// an animated flip. GUI thread only; the models are fed on the notifying thread, and the
-// widget repaints only while it flips or after a value it shows has changed.
+// an animated flip. GUI thread only; the models are fed on the notifying thread and tell the
+// widget through their change delegates once they hold a new value; the widget repaints only
+// while it flips or after a value it shows has changed.
 #pragma once
 
 #include <qopengl.h>
-#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -14,16 +14,12 @@
 #include "display/IGaugeViewModel.h"
 #include "display/Vector3D.h"
 #include "gauges/GLFrameWidget.h"
-#include "services/IPropertyChangeListener.h"
 
 class QEvent;
 class QImage;
 class QMouseEvent;
 
-class DoubleSidedGaugeRenderer : public GLFrameWidget,
-                                 private vpcore::IPropertyChangeListener<float>,
-                                 private vpcore::IPropertyChangeListener<std::string>,
-                                 private vpcore::IPropertyChangeListener<int> {
+class DoubleSidedGaugeRenderer : public GLFrameWidget {
     Q_OBJECT
 
 public:
@@ -83,14 +79,9 @@ private:
     void stopAnimation();
     void repaintIfChanged();
 
-    // Values the gauge faces show arrive here on the notifying thread; only an event is posted.
-    void handlePropertyChange(short propId, const float* const oldValue,
-                              const float* const newValue) override;
-    void handlePropertyChange(short propId, const std::string* const oldValue,
-                              const std::string* const newValue) override;
-    void handlePropertyChange(short propId, const int* const oldValue,
-                              const int* const newValue) override;
-    void postValueChanged(short propId);
+    // A model's change delegate, on the notifying thread: only an event is posted, after the
+    // model holds the new value, so the faces compared on the GUI thread show it.
+    void postValueChanged();
 
     GLuint textures[3] = {0, 0, 0};  // front background, back plate, face plate
     float angle = 0.0f;              // degrees about Y: 0 front, 180 back
@@ -104,7 +95,4 @@ private:
     // The front model's background in GL format; the model hands it out only once.
     std::unique_ptr<QImage> background;
     FaceState_t painted[2];  // what the last frame drew, per face
-    // Gathers the burst of values of one update, and lets the models that hear the same
-    // notification on the notifying thread finish before the faces are compared.
-    QTimer changeCheck;
 };

@@ -2,6 +2,7 @@
 
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -18,7 +19,8 @@ const int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 // Everything the handler writes is prepared here beforehand; it only reads these.
 char crashLogPath[4096];
 char dumpPath[4096];
-char crashText[8192];
+// One text per handled signal, in the order of kSignals.
+char crashTexts[5][8192];
 std::atomic<bool> prepared{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read inside a signal handler");
 
@@ -27,16 +29,57 @@ volatile sig_atomic_t handling = 0;
 // The alternate stack; static, so a crash caused by a full heap still has it.
 alignas(16) char alternateStack[64 * 1024];
 
-void writeText(int fd, const char* text) {
+// False when not all of it was written.
+bool writeText(int fd, const char* text) {
     size_t left = std::strlen(text);
     while (left > 0) {
         const ssize_t written = ::write(fd, text, left);
         if (written <= 0) {
-            return;
+            return false;
         }
         text += written;
         left -= static_cast<size_t>(written);
     }
+    return true;
+}
+
+// What the crash text calls each signal; the access violation keeps its long-standing words.
+const char* signalDescription(int signal) {
+    switch (signal) {
+        case SIGSEGV:
+            return "Access violation";
+        case SIGBUS:
+            return "Bus error (SIGBUS)";
+        case SIGILL:
+            return "Illegal instruction (SIGILL)";
+        case SIGFPE:
+            return "Arithmetic error (SIGFPE)";
+        case SIGABRT:
+            return "Abort (SIGABRT)";
+        default:
+            return "Crash";
+    }
+}
+
+int signalIndex(int signal) {
+    for (int i = 0; i < 5; ++i) {
+        if (kSignals[i] == signal) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+// Opens a file of the profile for writing without ever blocking: a FIFO in its place gives
+// up at once (no reader) or is refused, as is a link.
+int openForCrash(const char* path) {
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // Digits without snprintf, which is not safe in a signal handler.
@@ -87,7 +130,7 @@ void copyFile(const char* from, int to) {
 }
 
 void writeDump(int signal, const siginfo_t* info) {
-    const int fd = ::open(dumpPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fd = openForCrash(dumpPath);
     if (fd < 0) {
         return;
     }
@@ -111,6 +154,12 @@ void writeDump(int signal, const siginfo_t* info) {
 }
 
 }  // namespace
+
+std::string CrashHandler::crashText(int signal, const std::string& dumpPath) {
+    return fatalErrorText(std::string(signalDescription(signal)) +
+                          ": a crash dump is being logged to " + dumpPath)
+        .toStdString();
+}
 
 bool CrashHandler::isTracerAttached() {
     std::ifstream status("/proc/self/status");
@@ -149,16 +198,22 @@ void CrashHandler::prepare(const std::string& userDataDir) {
     }
     const std::string log = userDataDir + "crash.log";
     const std::string dump = userDataDir + "Vesparo.dmp";
-    const std::string text =
-        fatalErrorText("Access violation: a crash dump is being logged to " + dump).toStdString();
-    if (log.size() >= sizeof(crashLogPath) || dump.size() >= sizeof(dumpPath) ||
-        text.size() >= sizeof(crashText)) {
+    std::string texts[5];
+    for (int i = 0; i < 5; ++i) {
+        texts[i] = crashText(kSignals[i], dump);
+        if (texts[i].size() >= sizeof(crashTexts[i])) {
+            return;
+        }
+    }
+    if (log.size() >= sizeof(crashLogPath) || dump.size() >= sizeof(dumpPath)) {
         return;
     }
     prepared = false;
     std::memcpy(crashLogPath, log.c_str(), log.size() + 1);
     std::memcpy(dumpPath, dump.c_str(), dump.size() + 1);
-    std::memcpy(crashText, text.c_str(), text.size() + 1);
+    for (int i = 0; i < 5; ++i) {
+        std::memcpy(crashTexts[i], texts[i].c_str(), texts[i].size() + 1);
+    }
     prepared = true;
 }
 
@@ -166,12 +221,18 @@ void crashDumpFilter(int signal, siginfo_t* info, void*) {
     if (handling == 0) {
         handling = 1;
         if (prepared) {
-            writeText(STDERR_FILENO, crashText);
+            const char* text = crashTexts[signalIndex(signal)];
+            writeText(STDERR_FILENO, text);
             writeText(STDERR_FILENO, "\n");
-            const int fd = ::open(crashLogPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int fd = openForCrash(crashLogPath);
+            const bool written = fd >= 0 && writeText(fd, text);
             if (fd >= 0) {
-                writeText(fd, crashText);
                 ::close(fd);
+            }
+            if (!written) {
+                writeText(STDERR_FILENO, "Could not write ");
+                writeText(STDERR_FILENO, crashLogPath);
+                writeText(STDERR_FILENO, "\n");
             }
             writeDump(signal, info);
         } else {

@@ -21,6 +21,10 @@ public:
     // crash only writes to standard error.
     static void prepare(const std::string& userDataDir);
 
+    // The fatal-error text of a crash by signal: "Access violation" for SIGSEGV, otherwise the
+    // signal's own name, then ": a crash dump is being logged to " + dumpPath.
+    static std::string crashText(int signal, const std::string& dumpPath);
+
 private:
     CrashHandler() = delete;
 };

@@ -1,17 +1,24 @@
 #include "FatalError.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
 #include <QMetaObject>
 #include <QThread>
 #include <QWidget>
+#include <cerrno>
 #include <chrono>
-#include <fstream>
+#include <cstring>
 #include <future>
+#include <iostream>
 #include <memory>
 
+#include "UserProfile.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
-#include "Vesparo.h"
 #include "services/QSleeper.h"
 
 QString fatalErrorText(const std::string& detail) {
@@ -44,6 +51,39 @@ bool postToActiveWindow(QCoreApplication& app, const QString& text) {
     return posted.wait_for(kWindowAnswerWait) == std::future_status::ready && posted.get();
 }
 
+// Never opens anything but a regular file (a FIFO would block); a failed write is told on
+// standard error, the one place left.
+void writeCrashLog(const std::string& path, const std::string& text) {
+    std::string problem;
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        problem = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        problem = "it is not a regular file";
+    } else if (::ftruncate(fd, 0) != 0) {
+        problem = std::strerror(errno);
+    }
+    const char* at = text.data();
+    size_t left = text.size();
+    while (problem.empty() && left > 0) {
+        const ssize_t count = ::write(fd, at, left);
+        if (count <= 0) {
+            problem = count < 0 ? std::strerror(errno) : "nothing was written";
+            break;
+        }
+        at += count;
+        left -= static_cast<size_t>(count);
+    }
+    if (fd >= 0 && ::close(fd) != 0 && problem.empty()) {
+        problem = std::strerror(errno);
+    }
+    if (!problem.empty()) {
+        std::cerr << "Could not write " << path << ": " << problem << std::endl;
+    }
+}
+
 }  // namespace
 
 void reportFatalError(const std::string& detail) {
@@ -56,8 +96,7 @@ void reportFatalError(const std::string& detail) {
     } else if (app != nullptr && postToActiveWindow(*app, text)) {
         QtUtils::QSleeper::msleep(7000);
     }
-    std::ofstream log(Vesparo::userDataDir() + "crash.log", std::ios::out | std::ios::trunc);
-    if (log) {
-        log << text.toStdString();
-    }
+    // The start-up made the folder; a report before that makes it here.
+    QDir().mkpath(QString::fromStdString(UserProfile::folder()));
+    writeCrashLog(UserProfile::folder() + "crash.log", text.toStdString());
 }

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <stdexcept>
 
 #include "services/Logger.h"
@@ -74,9 +76,27 @@ bool syncSettings(QSettings& settings, QString& error) {
         case QSettings::AccessError:
             break;
     }
-    error = "The settings file " + settings.fileName() +
-            " could not be written: the disk is full or the folder is read-only.";
+    const QFileInfo file(settings.fileName());
+    QString reason = "the disk is full or the folder is read-only";
+    if (file.exists() && !file.isFile()) {
+        reason = "it is not a file but " + QString(file.isDir() ? "a folder" : "a special file");
+    } else if (QFileInfo(file.absolutePath()).exists() && !QFileInfo(file.absolutePath()).isDir()) {
+        reason = "its folder " + file.absolutePath() + " is not a folder";
+    } else if (!file.dir().exists()) {
+        reason = "its folder " + file.absolutePath() + " does not exist";
+    } else if (QFileInfo(file.absolutePath() + "/" + file.fileName() + ".lock").isDir()) {
+        reason = "its lock " + file.filePath() + ".lock is a folder";
+    }
+    error = "The settings file " + settings.fileName() + " could not be written: " + reason + ".";
     return false;
+}
+
+void storeInstalledVersion(const QString& version) {
+    QSettings settings;
+    if (settings.value("Ombrix").toString() != version) {
+        settings.setValue("Ombrix", version);
+        syncOrWarn(settings);
+    }
 }
 
 void toQString(const std::string& in, QString& out) {

@@ -38,6 +38,10 @@ void setSetting(const QString& key, const QVariant& value);
 // QSettings of the file sees them) but are lost when it exits.
 bool syncSettings(QSettings& settings, QString& error);
 
+// Writes the installed version (the key "Ombrix") when the stored one differs; a start that
+// changes nothing writes nothing.
+void storeInstalledVersion(const QString& version);
+
 // The converters the saved-locations list is marshalled with.
 void toQString(const std::string& in, QString& out);
 void toStdString(const QVariant& in, std::string& out);

@@ -4,20 +4,27 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QSysInfo>
+#include <QThread>
+#include <cerrno>
 #include <csignal>
 #include <exception>
 #include <iostream>
 
 #include "CrashHandler.h"
 #include "FatalError.h"
+#include "UserProfile.h"
 #include "VPMessageBox.h"
 #include "Vesparo.h"
 #include "VesparoEventFilter.h"
+#include "services/Logger.h"
 #include "services/TaskScheduler.h"
 
 namespace {
@@ -63,20 +70,95 @@ void quitOnTerminationSignals(QApplication& app) {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-std::unique_ptr<QLockFile> lockProfile() {
-    // The folder of the settings file, found without writing the settings.
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    const QString folder = QFileInfo(QSettings().fileName()).absolutePath();
-    QDir().mkpath(folder);
-    auto lock = std::make_unique<QLockFile>(folder + "/Ombrix.lock");
-    // Only a lock whose program has ended is stale, however long the holder has run.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
+namespace {
+
+// Whether the lock's owner is a live program of ours on this host. An owner that cannot be
+// told (an empty or garbage lock, as a kill or a power cut just after its creation leaves; one
+// written on another host of a shared home) counts as gone: a lock-out for good is worse than
+// the rare second program on a shared profile.
+bool heldByALiveProgram(const QLockFile& lock, const QString& path) {
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    // A program that has just created its lock writes its owner at once: give it a moment.
+    for (int attempt = 0; !lock.getLockInfo(&pid, &host, &application); ++attempt) {
+        const qint64 age = QFileInfo(path).lastModified().msecsTo(QDateTime::currentDateTime());
+        if (attempt >= 5 || age > 2000 || age < 0) {
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    if (pid <= 0 || host != QSysInfo::machineHostName()) {
+        return false;
+    }
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) {
+        return false;
+    }
+    // A live process with the pid of a dead owner may be any program.
+    QFile comm(QString("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    return QString::fromUtf8(comm.readAll()).trimmed() ==
+           QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15);
+}
+
+// Why a file cannot be created in folder (the system's reason), or empty when it can.
+QString folderWriteError(const QString& folder) {
+    if (!QDir().mkpath(folder)) {
+        const QFileInfo info(QDir::cleanPath(folder));
+        return info.exists() && !info.isDir() ? QString("it is not a folder")
+                                              : QString("it cannot be created");
+    }
+    const QByteArray probe = QFile::encodeName(folder + "/Ombrix.lock");
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ::close(fd);
+    return QString();
+}
+
+}  // namespace
+
+std::unique_ptr<QLockFile> lockProfile(QString& refusal, QString& folderError) {
+    refusal.clear();
+    folderError.clear();
+    const QString folder = QString::fromStdString(UserProfile::folder());
+    const QString path = folder + "Ombrix.lock";
+    const QString kind = UserProfile::irregularKind(path);
+    if (!kind.isEmpty()) {
+        refusal = "Ombrix cannot start: its lock " + path + " is " + kind +
+                  ", not a file, so it cannot tell whether another Ombrix uses this "
+                  "profile.\nIf none does, remove " +
+                  path + " and start Ombrix again.";
         return nullptr;
     }
-    // Any other failure (a folder that cannot be written) is no sign of another program: the
-    // program runs and meets that failure where it writes.
-    return lock;
+    folderError = folderWriteError(folder);
+    if (!folderError.isEmpty()) {
+        // No sign of another program: the program runs, and says at start what it cannot do.
+        return std::make_unique<QLockFile>(path);
+    }
+    auto lock = std::make_unique<QLockFile>(path);
+    // Staleness is decided here, by the owner, however long it has run.
+    lock->setStaleLockTime(0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (lock->tryLock(0)) {
+            return lock;
+        }
+        if (lock->error() != QLockFile::LockFailedError) {
+            folderError = "its lock " + path + " cannot be written";
+            return lock;
+        }
+        if (heldByALiveProgram(*lock, path)) {
+            break;
+        }
+        // Another program starting at this moment may win the file: then the second try fails.
+        lock->removeStaleLockFile();
+        QFile::remove(path);
+    }
+    refusal = kAlreadyRunning;
+    return nullptr;
 }
 
 QString applicationStyleSheet() {
@@ -117,6 +199,21 @@ int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow) {
     return result;
 }
 
+QStringList prepareProfile(const QString& folderError) {
+    const std::string folder = UserProfile::folder();
+    const QStringList notices = UserProfile::check(folderError);
+    if (folderError.isEmpty()) {
+        UserProfile::removeStaleSettingsLock();
+    }
+    CrashHandler::prepare(folder);
+    vpcore::Logger::Instance().setFile(folder + "Ombrix.log");
+    for (const QString& notice : notices) {
+        std::cerr << notice.toStdString() << std::endl;
+        vpcore::Logger::Instance().log("WARN", QString(notice).replace('\n', ' ').toStdString());
+    }
+    return notices;
+}
+
 int ombrixMain(int argc, char** argv) {
     if (!CrashHandler::isTracerAttached()) {
         CrashHandler::install();
@@ -130,13 +227,23 @@ int ombrixMain(int argc, char** argv) {
     // first one's log and write the same settings and caches.
     QCoreApplication::setOrganizationName("Ombrix");
     QCoreApplication::setApplicationName("Ombrix");
-    const std::unique_ptr<QLockFile> profileLock = lockProfile();
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QString refusal;
+    QString folderError;
+    const std::unique_ptr<QLockFile> profileLock = lockProfile(refusal, folderError);
     if (!profileLock) {
-        std::cerr << kAlreadyRunning << std::endl;
-        VPMessageBox::information(nullptr, "Ombrix", kAlreadyRunning);
+        std::cerr << refusal.toStdString() << std::endl;
+        VPMessageBox::information(nullptr, "Ombrix", refusal);
         return 1;
     }
-    const int result = runMainWindow([] { return std::make_unique<Vesparo>(nullptr); });
+    const QStringList notices = prepareProfile(folderError);
+    const int result = runMainWindow([&notices] {
+        auto window = std::make_unique<Vesparo>(nullptr);
+        if (!notices.isEmpty()) {
+            VPMessageBox::informationLater(window.get(), "Ombrix", notices.join("\n\n"));
+        }
+        return window;
+    });
     // The scheduler's threads run the core's tasks: they must stop while the services those
     // tasks use (status service, models) still exist.
     vpcore::TaskScheduler::instance().shutdown();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -27,7 +28,16 @@ int ombrixMain(int argc, char** argv);
 // follows.
 void quitOnTerminationSignals(QApplication& app);
 
-// Takes the profile's lock (the file "Ombrix.lock" in the settings folder, which it creates):
-// one profile, one running program. Null when another running program holds it; a lock left by
-// a program that has ended is taken over. Writes nothing else into the folder.
-std::unique_ptr<QLockFile> lockProfile();
+// Takes the profile's lock (the file "Ombrix.lock" in the profile folder, which it creates):
+// one profile, one running program. Null, with the text to show in refusal, when a live
+// program of ours holds it ("Ombrix is already running.") or when it is no file and so cannot
+// be taken over (it names the path and what to do). A lock whose owner is gone or cannot be
+// told (empty, garbage, written on another host) is taken over. When the folder cannot be
+// written, folderError says why and the lock returned is not held: the program runs. Writes
+// nothing else into the folder.
+std::unique_ptr<QLockFile> lockProfile(QString& refusal, QString& folderError);
+
+// Once the lock is held: checks the profile (UserProfile::check), removes a settings lock left
+// by a killed run, prepares the crash handler and names the log file. Returns the notices for
+// the user, which are also written to standard error and the log.
+QStringList prepareProfile(const QString& folderError);

@@ -6,17 +6,16 @@
 #include <QSettings>
 #include <QStackedLayout>
 #include <QSystemTrayIcon>
-#include <mutex>
 
 #include "AlertDetailsPanel.h"
 #include "AlertSoundManager.h"
-#include "CrashHandler.h"
 #include "CurrentConditionsPanel.h"
 #include "ForecastPanel.h"
 #include "ImageryWidget.h"
 #include "InstallFolder.h"
 #include "LocationWidget.h"
 #include "Settings.h"
+#include "UserProfile.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
@@ -184,8 +183,13 @@ void Vesparo::setUpApplication() {
     QCoreApplication::setOrganizationName("Ombrix");
     QCoreApplication::setOrganizationDomain("ombrix.example.org");
 
+    QSettings::setDefaultFormat(QSettings::IniFormat);
     const std::string folder = userDataDir();
+    // Before any worker thread starts; read-only from then on.
+    vpcore::FileService::Instance().setApplicationDataPath(folder);
+    vpcore::FileService::Instance().setInstallPath(installFolder().toStdString());
     vpcore::Logger::Instance().setFile(folder + "Ombrix.log");
+    storeInstalledVersion(kVersion);
     logInfo(std::string("Ombrix version ") + kVersion + " initializing...");
     logInfo("User Data Dir:" + folder);
     restoreLocations();
@@ -270,21 +274,5 @@ void Vesparo::onProgress(const vpcore::ProgressInfo_t& info) {
 }
 
 std::string Vesparo::userDataDir() {
-    static std::mutex mutex;
-    static std::string folder;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (folder.empty()) {
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings settings;
-        settings.setValue("Ombrix", kVersion);
-        QString error;
-        if (!syncSettings(settings, error)) {
-            vpcore::Logger::Instance().log("WARN", error.toStdString());
-        }
-        folder = QFileInfo(settings.fileName()).absolutePath().toStdString() + "/";
-        CrashHandler::prepare(folder);
-    }
-    vpcore::FileService::Instance().setApplicationDataPath(folder);
-    vpcore::FileService::Instance().setInstallPath(installFolder().toStdString());
-    return folder;
+    return UserProfile::folder();
 }

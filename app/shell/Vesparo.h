@@ -50,9 +50,8 @@ public:
 
     void setUpApplication();
 
-    // The folder of the settings file, ending in "/", computed once; every call also hands it
-    // and the install folder (installFolder()) to the file service. May be called from any
-    // thread.
+    // The folder of the settings file, ending in "/" (UserProfile::folder): decided once, and
+    // free of side effects. May be called from any thread.
     static std::string userDataDir();
 
     // Seven strings per location, in the field order of Location_t. Throws

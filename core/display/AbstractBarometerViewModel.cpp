@@ -61,6 +61,7 @@ void AbstractBarometerViewModel::handlePropertyChange(short propId, const float*
     }
     setValue(*newValue);
     setDigitalValue(readout(*newValue));
+    notifyChanged();
     AbstractGaugeViewModelFloat::handlePropertyChange(propId, oldValue, newValue);
 }
 

@@ -4,11 +4,24 @@ namespace vpcore {
 
 AbstractGaugeViewModelFloat::AbstractGaugeViewModelFloat() = default;
 
-AbstractGaugeViewModelFloat::AbstractGaugeViewModelFloat(const AbstractGaugeViewModelFloat& other) =
-    default;
+AbstractGaugeViewModelFloat::AbstractGaugeViewModelFloat(const AbstractGaugeViewModelFloat& other)
+    : IGaugeViewModel(other),
+      FloatPropertyChangeListener(other),
+      active(other.active.load()),
+      value(other.value.load()),
+      activeDelegate(other.activeDelegate),
+      propertyChangeDelegate(other.propertyChangeDelegate) {}
 
 AbstractGaugeViewModelFloat& AbstractGaugeViewModelFloat::operator=(
-    const AbstractGaugeViewModelFloat& other) = default;
+    const AbstractGaugeViewModelFloat& other) {
+    IGaugeViewModel::operator=(other);
+    FloatPropertyChangeListener::operator=(other);
+    active = other.active.load();
+    value = other.value.load();
+    activeDelegate = other.activeDelegate;
+    propertyChangeDelegate = other.propertyChangeDelegate;
+    return *this;
+}
 
 AbstractGaugeViewModelFloat::~AbstractGaugeViewModelFloat() = default;
 
@@ -19,7 +32,7 @@ std::string AbstractGaugeViewModelFloat::getToolTip() const {
 void AbstractGaugeViewModelFloat::setActive(bool isActive) {
     active = isActive;
     if (activeDelegate) {
-        activeDelegate(active);
+        activeDelegate(isActive);
     }
 }
 

@@ -1,7 +1,10 @@
 // Base of the gauge models that show a float property (temperature, pressure). One outside
 // party (the tray icon) follows the value and the active state through two delegates; the
-// property delegate is called on the notifying thread, setActive's on the caller's.
+// property delegate is called on the notifying thread, setActive's on the caller's. The value
+// and the active flag are read on any thread.
 #pragma once
+
+#include <atomic>
 
 #include "display/IGaugeViewModel.h"
 #include "services/FastDelegate.h"
@@ -37,8 +40,8 @@ public:
                               const float* const newValue) override;
 
 protected:
-    bool active = true;
-    float value = 0.0f;
+    std::atomic<bool> active{true};
+    std::atomic<float> value{0.0f};
     fastdelegate::FastDelegate1<bool> activeDelegate;
     fastdelegate::FastDelegate2<short, float> propertyChangeDelegate;
 };

@@ -51,8 +51,8 @@ const std::vector<TickDisplay*>* AbstractTemperatureViewModel::getTicks() const 
     return gaugeModel ? gaugeModel->getTicks() : nullptr;
 }
 
-const Vector3D* AbstractTemperatureViewModel::getNeedleEndpoint() const {
-    return gaugeModel ? gaugeModel->getNeedleEndpoint() : nullptr;
+Vector3D AbstractTemperatureViewModel::getNeedleEndpoint() const {
+    return gaugeModel ? gaugeModel->getNeedleEndpoint() : Vector3D(0.0f, 0.0f, 0.0f);
 }
 
 std::vector<std::string> AbstractTemperatureViewModel::getMajorTickDisplayValues() const {
@@ -90,6 +90,7 @@ void AbstractTemperatureViewModel::handlePropertyChange(short propId, const floa
     setValue(*newValue);
     setDigitalValue(std::isnan(*newValue) ? std::string(Converter::NO_READING)
                                           : Converter::formatDecimalString(*newValue, 1));
+    notifyChanged();
     AbstractGaugeViewModelFloat::handlePropertyChange(propId, oldValue, newValue);
 }
 

@@ -27,7 +27,7 @@ public:
 
     void constructView() override;
     const std::vector<TickDisplay*>* getTicks() const override;
-    const Vector3D* getNeedleEndpoint() const override;
+    Vector3D getNeedleEndpoint() const override;
     std::vector<std::string> getMajorTickDisplayValues() const override;
     void setDigitalValue(const std::string& value) override;
     std::string getDigitalValue() const override;

@@ -19,7 +19,7 @@ public:
     // 40 invisible ticks labelled "27.5" to "31.4".
     void constructView() override;
     const std::vector<TickDisplay*>* getTicks() const override;
-    const Vector3D* getNeedleEndpoint() const override;
+    Vector3D getNeedleEndpoint() const override;
     // Empty: the scale is printed on the back plate.
     std::vector<std::string> getMajorTickDisplayValues() const override;
     // Stores the value; the needle takes it to one decimal.

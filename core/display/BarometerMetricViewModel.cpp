@@ -32,8 +32,8 @@ const std::vector<TickDisplay*>* BarometerMetricViewModel::getTicks() const {
     return gaugeModel ? gaugeModel->getTicks() : nullptr;
 }
 
-const Vector3D* BarometerMetricViewModel::getNeedleEndpoint() const {
-    return gaugeModel ? gaugeModel->getNeedleEndpoint() : nullptr;
+Vector3D BarometerMetricViewModel::getNeedleEndpoint() const {
+    return gaugeModel ? gaugeModel->getNeedleEndpoint() : Vector3D(0.0f, 0.0f, 0.0f);
 }
 
 std::vector<std::string> BarometerMetricViewModel::getMajorTickDisplayValues() const {

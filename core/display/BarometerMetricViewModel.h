@@ -20,7 +20,7 @@ public:
     // 61 invisible ticks from 940 to 1060 every 2, then a gap of 10.
     void constructView() override;
     const std::vector<TickDisplay*>* getTicks() const override;
-    const Vector3D* getNeedleEndpoint() const override;
+    Vector3D getNeedleEndpoint() const override;
     // "940", "950", ... "1060".
     std::vector<std::string> getMajorTickDisplayValues() const override;
     // Stores the value; the needle takes the nearest whole number, an odd one made even

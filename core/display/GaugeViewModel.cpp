@@ -71,6 +71,12 @@ T GaugeViewModel<T>::getValue() const {
 }
 
 template <class T>
+Vector3D GaugeViewModel<T>::getNeedleEndpoint() const {
+    std::lock_guard<std::mutex> lock(valueMutex);
+    return needleEndpoint;
+}
+
+template <class T>
 void GaugeViewModel<T>::resetNeedle() {
     std::lock_guard<std::mutex> lock(valueMutex);
     needleEndpoint = Vector3D(0.0f, 0.0f, 0.0f);

@@ -38,8 +38,9 @@ public:
     GaugeViewModel& operator=(const GaugeViewModel&) = delete;
 
     const std::vector<TickDisplay*>* getTicks() const { return &ticks; }
-    // Read without a lock by the GUI thread; (0, 0, 0) until a value matches a label.
-    const Vector3D* getNeedleEndpoint() const { return &needleEndpoint; }
+    // A copy taken under the value's lock (the GUI thread reads it while the notifying thread
+    // moves it); (0, 0, 0) until a value matches a label.
+    Vector3D getNeedleEndpoint() const;
 
     // Stores the value and moves the needle to the point of the label equal to its text; a
     // value that is no label leaves the needle where it was.

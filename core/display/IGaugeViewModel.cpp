@@ -24,6 +24,18 @@ bool IGaugeViewModel::isActive() const {
     return true;
 }
 
+void IGaugeViewModel::setChangeDelegate(fastdelegate::FastDelegate0<> delegate) {
+    std::lock_guard<std::mutex> lock(changeMutex);
+    changeDelegate = delegate;
+}
+
+void IGaugeViewModel::notifyChanged() const {
+    std::lock_guard<std::mutex> lock(changeMutex);
+    if (changeDelegate) {
+        changeDelegate();
+    }
+}
+
 std::unique_ptr<QImage> IGaugeViewModel::getBackPlateImage() {
     return std::make_unique<QImage>(QStringLiteral(":/gauge_back_plate_new.png"));
 }

@@ -33,6 +33,7 @@ void WindSpeedUpdater::handlePropertyChange(short propId, const float* const,
     std::ostringstream speed;
     speed << *newValue;
     owner->setDigitalValue(speed.str());
+    owner->notifyChanged();
 }
 
 CurrentConditionsDataResetHandler::CurrentConditionsDataResetHandler(WindViewModel* owner)
@@ -54,6 +55,7 @@ void CurrentConditionsDataResetHandler::handlePropertyChange(short propId, const
     if (owner->getWindModelImpl() != nullptr) {
         owner->getWindModelImpl()->resetNeedle();
     }
+    owner->notifyChanged();
 }
 
 WindViewModel::WindViewModel(Units_t units) : units(units), speedUpdater(this), resetHandler(this) {
@@ -78,8 +80,8 @@ const std::vector<TickDisplay*>* WindViewModel::getTicks() const {
     return gaugeModel ? gaugeModel->getTicks() : nullptr;
 }
 
-const Vector3D* WindViewModel::getNeedleEndpoint() const {
-    return gaugeModel ? gaugeModel->getNeedleEndpoint() : nullptr;
+Vector3D WindViewModel::getNeedleEndpoint() const {
+    return gaugeModel ? gaugeModel->getNeedleEndpoint() : Vector3D(0.0f, 0.0f, 0.0f);
 }
 
 std::vector<std::string> WindViewModel::getMajorTickDisplayValues() const {
@@ -151,6 +153,7 @@ void WindViewModel::handlePropertyChange(short propId, const std::string* const,
                                          const std::string* const newValue) {
     if (propId == PROP_WIND_DIR) {
         setValue(*newValue);
+        notifyChanged();
     }
 }
 

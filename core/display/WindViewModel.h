@@ -63,7 +63,7 @@ public:
     // Eight visible compass ticks, 45 degrees apart.
     void constructView() override;
     const std::vector<TickDisplay*>* getTicks() const override;
-    const Vector3D* getNeedleEndpoint() const override;
+    Vector3D getNeedleEndpoint() const override;
     std::vector<std::string> getMajorTickDisplayValues() const override;
     void setDigitalValue(const std::string& value) override;
     std::string getDigitalValue() const override;
@@ -82,6 +82,10 @@ public:
                               const std::string* const newValue) override;
 
 private:
+    // They change what the gauge shows and tell its widget so.
+    friend class WindSpeedUpdater;
+    friend class CurrentConditionsDataResetHandler;
+
     const Units_t units;
     std::unique_ptr<GaugeViewModel<std::string>> gaugeModel;
     std::string digitalValue = "0.0";

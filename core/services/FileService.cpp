@@ -8,18 +8,22 @@ FileService& FileService::Instance() {
 }
 
 void FileService::setApplicationDataPath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex);
     applicationDataPath = path;
 }
 
 std::string FileService::getApplicationDataPath() const {
+    std::lock_guard<std::mutex> lock(mutex);
     return applicationDataPath;
 }
 
 void FileService::setInstallPath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex);
     installPath = path;
 }
 
 std::string FileService::getInstallPath() const {
+    std::lock_guard<std::mutex> lock(mutex);
     return installPath;
 }
 

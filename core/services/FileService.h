@@ -1,7 +1,9 @@
 // The two folders the library finds its files in: the user's data folder (coordinates cache)
-// and the installation folder (installed resources). Set once at start-up, then only read.
+// and the installation folder (installed resources). Set at start-up, then read on any thread;
+// the lock keeps a later set (tests set them between cases) from tearing a read.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "services/VpCoreExport.h"
@@ -21,6 +23,7 @@ public:
 private:
     FileService() = default;
 
+    mutable std::mutex mutex;
     std::string applicationDataPath;
     std::string installPath;
 };

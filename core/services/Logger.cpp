@@ -1,5 +1,9 @@
 #include "services/Logger.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,11 +19,16 @@ Logger& Logger::Instance() {
 
 Logger::Logger() : maxFileSize(1024 * 1024) {}
 
+Logger::~Logger() {
+    closeFile();
+}
+
 void Logger::setFile(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex);
     if (name != fileName) {
-        // Otherwise later lines would still go to the stream of the previous file.
-        file.reset();
+        // Otherwise later lines would still go to the file of the previous name.
+        closeFile();
+        openFailed = false;
     }
     fileName = name;
 }
@@ -45,24 +54,51 @@ void Logger::log(const std::string& level, const std::string& text) {
     }
 }
 
-void Logger::openFile() {
-    file = std::make_unique<std::ofstream>(fileName, std::ios::out | std::ios::trunc);
-    if (!file->is_open()) {
-        // Reported once: the failed stream stays, so no later line tries again.
-        std::cout << "Could not open logging file " << fileName << std::endl;
+void Logger::closeFile() {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+void Logger::openFile(bool keepPrevious) {
+    struct stat info {};
+    const bool exists = ::lstat(fileName.c_str(), &info) == 0;
+    // A FIFO would block the opening thread for good, a device take the lines anywhere.
+    if (exists && !S_ISREG(info.st_mode)) {
+        std::cout << "Could not open logging file " << fileName << ": it is not a regular file"
+                  << std::endl;
+        openFailed = true;
+        return;
+    }
+    if (keepPrevious && exists && info.st_size > 0) {
+        const std::string older = fileName + ".1";
+        if (std::rename(fileName.c_str(), older.c_str()) != 0) {
+            std::cout << "Could not keep the previous logging file as " << older << ": "
+                      << std::strerror(errno) << std::endl;
+        }
+    }
+    fd = ::open(fileName.c_str(),
+                O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+    fileSize = 0;
+    if (fd < 0) {
+        // Reported once: no later line tries again.
+        std::cout << "Could not open logging file " << fileName << ": " << std::strerror(errno)
+                  << std::endl;
+        openFailed = true;
     }
 }
 
 void Logger::writeToFile(const std::string& line) {
-    if (!file) {
-        openFile();
+    if (fd < 0 && !openFailed) {
+        openFile(true);
     }
-    if (!file->is_open()) {
+    if (fd < 0) {
         return;
     }
-    if (static_cast<long long>(file->tellp()) >= static_cast<long long>(maxFileSize)) {
+    if (fileSize >= static_cast<long long>(maxFileSize)) {
         std::cout << "Max log file size reached. Resetting file." << std::endl;
-        file->close();
+        closeFile();
         // The full file is kept as the one older generation, so the lines of the start-up
         // survive the first reset; rename replaces an older one.
         const std::string older = fileName + ".1";
@@ -70,12 +106,35 @@ void Logger::writeToFile(const std::string& line) {
             std::cout << "Could not keep the full logging file as " << older << ": "
                       << std::strerror(errno) << std::endl;
         }
-        openFile();
-        if (!file->is_open()) {
+        openFile(false);
+        if (fd < 0) {
             return;
         }
     }
-    *file << line << std::flush;
+    const char* at = line.data();
+    std::size_t left = line.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, at, left);
+        if (written <= 0) {
+            const int reason = written < 0 ? errno : ENOSPC;
+            // A torn line is cut off, so the file holds whole lines only.
+            if (::ftruncate(fd, fileSize) == 0) {
+                ::lseek(fd, fileSize, SEEK_SET);
+            }
+            if (!writeFailureTold) {
+                // Standard error: standard output may be the very file that failed.
+                std::cerr << "Could not write to logging file " << fileName << ": "
+                          << std::strerror(reason) << ". Ombrix goes on without these lines."
+                          << std::endl;
+                writeFailureTold = true;
+            }
+            return;
+        }
+        at += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    fileSize += static_cast<long long>(line.size());
+    writeFailureTold = false;
 }
 
 }  // namespace vpcore

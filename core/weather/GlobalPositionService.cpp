@@ -1,8 +1,12 @@
 #include "weather/GlobalPositionService.h"
 
-#include <QFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QString>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <locale>
 #include <sstream>
 #include <vector>
@@ -29,16 +33,55 @@ bool isZipCode(const std::string& zipCode) {
     return true;
 }
 
-// True when the file exists, is not empty and its last byte is not a line end: a record
-// appended to it would otherwise be glued to that unfinished line.
-bool endsInsideALine(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !in.seekg(-1, std::ios::end)) {
-        return false;
+// Opens a cache file that is a regular file; a FIFO or a device in its place is refused
+// rather than waited on. -1 with errno set otherwise (EINVAL for a file of another kind).
+int openRegular(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -1;
     }
-    char last = '\n';
-    in.get(last);
-    return in && last != '\n';
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+std::string reasonOf(int error) {
+    return error == EINVAL ? "it is not a regular file" : std::strerror(error);
+}
+
+// The whole content of an open file; false on a read error.
+bool readAll(int fd, std::string& content) {
+    char buffer[65536];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof(buffer))) > 0) {
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    return got == 0;
+}
+
+// Writes all of bytes; false, with errno set, when the system took less.
+bool writeAll(int fd, const std::string& bytes) {
+    const char* at = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, at, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        at += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 // The malformed lines of one cache read: the first few are quoted, the rest only counted, so
@@ -105,16 +148,40 @@ std::string GlobalPositionService::cachePath() {
 
 std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCache(
     const std::string& zipCode) {
-    std::ifstream in(cachePath());
-    if (!in) {
-        Logger::Instance().log("ERROR", "Unable to read from zip code coords cache");
+    const std::string path = cachePath();
+    const int fd = openRegular(path, O_RDONLY);
+    if (fd < 0) {
+        // No cache before the first lookup is the normal case.
+        if (errno == ENOENT) {
+            Logger::Instance().log("INFO", "No zip code coords cache yet at " + path);
+        } else {
+            Logger::Instance().log("ERROR", "Unable to read from zip code coords cache " + path +
+                                                ": " + reasonOf(errno));
+        }
+        return nullptr;
+    }
+    std::string content;
+    const bool read = readAll(fd, content);
+    ::close(fd);
+    if (!read) {
+        Logger::Instance().log("ERROR", "Unable to read from zip code coords cache " + path);
         return nullptr;
     }
     SkippedLines skipped;
-    std::string line;
-    while (std::getline(in, line)) {
-        line = StringUtils::trim(line);
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t end = content.find('\n', start);
+        // A record is whole only with its line end: a last line without one is what a failed
+        // or interrupted append left.
+        const bool whole = end != std::string::npos;
+        std::string line =
+            StringUtils::trim(content.substr(start, whole ? end - start : std::string::npos));
+        start = whole ? end + 1 : content.size();
         if (line.empty()) {
+            continue;
+        }
+        if (!whole) {
+            skipped.add(line);
             continue;
         }
         std::vector<std::string> parts;
@@ -151,22 +218,40 @@ bool GlobalPositionService::saveToDiskCache(const std::string& zipCode,
     std::ostringstream record;
     // A decimal comma would break the line's format.
     record.imbue(std::locale::classic());
-    if (endsInsideALine(path)) {
-        record << '\n';
-    }
     record << zipCode << ',' << position.first << ' ' << position.second << '\n';
-    const QByteArray bytes = QByteArray::fromStdString(record.str());
 
-    QFile file(QString::fromStdString(path));
-    // write() only fills Qt's buffer; a full disk shows at flush (or at close).
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-                         file.write(bytes) == bytes.size() && file.flush();
-    const QString reason = file.errorString();
-    file.close();
-    if (written && file.error() == QFileDevice::NoError) {
+    std::string problem;
+    const int fd = openRegular(path, O_RDWR | O_CREAT);
+    if (fd < 0) {
+        problem = reasonOf(errno);
+    } else {
+        // What an earlier append left unfinished is cut off: glued to this record, or ended by
+        // it, it would read as a record of its own.
+        std::string content;
+        off_t length = 0;
+        if (!readAll(fd, content)) {
+            problem = std::strerror(errno);
+        } else {
+            const std::size_t lastEnd = content.find_last_of('\n');
+            length = lastEnd == std::string::npos ? 0 : static_cast<off_t>(lastEnd + 1);
+            if (static_cast<std::size_t>(length) != content.size() &&
+                ::ftruncate(fd, length) != 0) {
+                problem = std::strerror(errno);
+            }
+        }
+        if (problem.empty() && (::lseek(fd, length, SEEK_SET) < 0 || !writeAll(fd, record.str()))) {
+            problem = std::strerror(errno);
+            // A record written in part is taken back whole.
+            [[maybe_unused]] const int cut = ::ftruncate(fd, length);
+        }
+        if (::close(fd) != 0 && problem.empty()) {
+            problem = std::strerror(errno);
+        }
+    }
+    if (problem.empty()) {
         return true;
     }
-    error = path + ": " + (written ? file.errorString() : reason).toStdString();
+    error = path + ": " + problem;
     Logger::Instance().log("ERROR", "Unable to cache zip code coords to disk");
     return false;
 }

@@ -26,10 +26,13 @@ public:
 private:
     // The cache file: the user data folder + "CoordsCache.db".
     static std::string cachePath();
-    // The first well-formed line of the zip code; malformed lines are skipped (WARN).
+    // The first well-formed line of the zip code; malformed lines, and a last line without its
+    // line end, are skipped (WARN). No cache yet is no error (INFO); a cache that is no regular
+    // file is not read (ERROR).
     static std::unique_ptr<std::pair<float, float>> loadFromDiskCache(const std::string& zipCode);
-    // Appends "zip,latitude longitude" on a line of its own; false, with the file and the
-    // reason in error (also logged), when the line did not reach the disk.
+    // Appends "zip,latitude longitude" on a line of its own, after cutting off an unfinished
+    // last line; false, with the file and the system's reason in error (also logged), when
+    // the line did not reach the disk, which is then left at its old length.
     static bool saveToDiskCache(const std::string& zipCode, const std::pair<float, float>& position,
                                 std::string& error);
 };

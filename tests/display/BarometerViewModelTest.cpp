@@ -38,12 +38,12 @@ TEST_F(BarometerViewModelTest, InchesFollowReadingsWithTrendReadoutAndNeedle) {
     publish(PROP_PRESSURE_IN, 0.0f, 29.80f);
     EXPECT_EQ(model.getTrend(), "");
     EXPECT_EQ(model.getDigitalValue(), "29.80");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "29.8"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "29.8"));
     EXPECT_EQ(model.getToolTip(), "Barometric pressure\n29.80 inHg ");
 
     publish(PROP_PRESSURE_IN, 29.80f, 29.92f);
     EXPECT_EQ(model.getDigitalValue(), "29.92");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "29.9"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "29.9"));
     EXPECT_EQ(model.getToolTip(), "Barometric pressure\n29.92 inHg Rising");
 }
 
@@ -53,21 +53,21 @@ TEST_F(BarometerViewModelTest, InchesNeedleTakesTenthsFrom27Point5To31Point4Only
     ASSERT_EQ(model.getTicks()->size(), 40u);
 
     model.setValue(27.46f);  // one decimal: 27.5
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "27.5"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "27.5"));
     model.setValue(31.44f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "31.4"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "31.4"));
     model.setValue(31.5f);  // no such label
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "31.4"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "31.4"));
     model.setValue(27.44f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "31.4"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "31.4"));
     // Every tenth the readings produce must find its label, however the float sum drifted:
     // each one moves the needle on.
-    Vector3D previous = *model.getNeedleEndpoint();
+    Vector3D previous = model.getNeedleEndpoint();
     for (int tenths = 275; tenths <= 314; ++tenths) {
         SCOPED_TRACE(tenths);
         model.setValue(tenths / 10.0f);
-        EXPECT_NE(*model.getNeedleEndpoint(), previous);
-        previous = *model.getNeedleEndpoint();
+        EXPECT_NE(model.getNeedleEndpoint(), previous);
+        previous = model.getNeedleEndpoint();
     }
 }
 
@@ -77,19 +77,19 @@ TEST_F(BarometerViewModelTest, MillibarsRoundTheReadoutAndMoveTheNeedleToEvenVal
 
     publish(PROP_PRESSURE_MB, 0.0f, 1013.2f);
     EXPECT_EQ(model.getDigitalValue(), "1013");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "1014"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "1014"));
     EXPECT_EQ(model.getTrend(), "");
 
     publish(PROP_PRESSURE_MB, 1013.2f, 1012.6f);
     EXPECT_EQ(model.getDigitalValue(), "1013");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "1014"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "1014"));
     EXPECT_EQ(model.getToolTip(), "Barometric pressure\n1013 mb Falling");
     EXPECT_FLOAT_EQ(model.getValue(), 1012.6f);
 
     publish(PROP_PRESSURE_MB, 1012.6f, 1061.0f);  // 1062 is off the scale
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "1014"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "1014"));
     publish(PROP_PRESSURE_MB, 1061.0f, 939.4f);  // 939 goes up to 940
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "940"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "940"));
 }
 
 TEST_F(BarometerViewModelTest, NeedleMillibarsAreTheNearestEvenWholeNumberUpwards) {
@@ -133,8 +133,8 @@ TEST_F(BarometerViewModelTest, NoReadingReadsNAAndLeavesTheNeedle) {
     millibars.constructView();
     publish(PROP_PRESSURE_IN, 0.0f, 29.92f);
     publish(PROP_PRESSURE_MB, 0.0f, 1013.2f);
-    const Vector3D inchesAt = *inches.getNeedleEndpoint();
-    const Vector3D millibarsAt = *millibars.getNeedleEndpoint();
+    const Vector3D inchesAt = inches.getNeedleEndpoint();
+    const Vector3D millibarsAt = millibars.getNeedleEndpoint();
 
     publish(PROP_PRESSURE_IN, 29.92f, kNaN);
     publish(PROP_PRESSURE_MB, 1013.2f, kNaN);
@@ -142,8 +142,8 @@ TEST_F(BarometerViewModelTest, NoReadingReadsNAAndLeavesTheNeedle) {
     EXPECT_EQ(inches.getDigitalValue(), "NA");
     EXPECT_EQ(millibars.getDigitalValue(), "NA");
     EXPECT_EQ(inches.getTrend(), "");
-    EXPECT_EQ(*inches.getNeedleEndpoint(), inchesAt);
-    EXPECT_EQ(*millibars.getNeedleEndpoint(), millibarsAt);
+    EXPECT_EQ(inches.getNeedleEndpoint(), inchesAt);
+    EXPECT_EQ(millibars.getNeedleEndpoint(), millibarsAt);
 }
 
 TEST_F(BarometerViewModelTest, EachFaceIgnoresTheOtherUnit) {
@@ -155,7 +155,7 @@ TEST_F(BarometerViewModelTest, EachFaceIgnoresTheOtherUnit) {
     publish(PROP_PRESSURE_MB, 1000.0f, 1010.0f);
     EXPECT_EQ(inches.getDigitalValue(), "0.0");
     EXPECT_EQ(inches.getTrend(), "");
-    EXPECT_EQ(*inches.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(inches.getNeedleEndpoint(), Vector3D(0, 0, 0));
     EXPECT_EQ(millibars.getDigitalValue(), "1010");
     EXPECT_EQ(millibars.getTrend(), "Rising");
 }

@@ -198,7 +198,7 @@ TEST_F(GaugeGeometryTest, RealFacesPlaceEveryTickAndMoveTheNeedleToItsLabel) {
         EXPECT_EQ(tick->position->z, 0.0f);
         if (*c.label != '\0') {
             face.moveTo(face.model.get(), c.label);
-            EXPECT_EQ(*face.model->getNeedleEndpoint(), *tick->position);
+            EXPECT_EQ(face.model->getNeedleEndpoint(), *tick->position);
         }
     }
     EXPECT_EQ(faces.size(), 6u);

@@ -19,7 +19,7 @@ class PlainFloatModel : public AbstractGaugeViewModelFloat {
 public:
     void constructView() override {}
     const std::vector<TickDisplay*>* getTicks() const override { return &ticks; }
-    const Vector3D* getNeedleEndpoint() const override { return &needle; }
+    Vector3D getNeedleEndpoint() const override { return needle; }
     std::vector<std::string> getMajorTickDisplayValues() const override { return {}; }
     void setDigitalValue(const std::string& value) override { digital = value; }
     std::string getDigitalValue() const override { return digital; }

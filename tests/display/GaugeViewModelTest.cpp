@@ -113,9 +113,9 @@ TEST(GaugeViewModelTest, MinorTicksBetweenSitOffsetWithTheGaugeColour) {
     }
     // Minor ticks have no label of their own: the needle never goes to them.
     model.setValue("b");
-    const Vector3D atB = *model.getNeedleEndpoint();
+    const Vector3D atB = model.getNeedleEndpoint();
     model.setValue("");
-    EXPECT_EQ(*model.getNeedleEndpoint(), atB);
+    EXPECT_EQ(model.getNeedleEndpoint(), atB);
 }
 
 TEST(GaugeViewModelTest, NeedleMovesOnlyToLabelsAndStartsAtTheCentre) {
@@ -124,19 +124,19 @@ TEST(GaugeViewModelTest, NeedleMovesOnlyToLabelsAndStartsAtTheCentre) {
         ticks.push_back(new MajorTickDisplay(label));
     }
     GaugeViewModel<float> model(ticks, 0.5f, false, Vector3D(), DRAW_DIRECTION_NORMAL, 8.0f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(model.getNeedleEndpoint(), Vector3D(0, 0, 0));
 
     model.setValue(29.92f);  // "29.92" is no label
-    EXPECT_EQ(*model.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(model.getNeedleEndpoint(), Vector3D(0, 0, 0));
     model.setValue(29.9f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), *(*model.getTicks())[1]->position);
+    EXPECT_EQ(model.getNeedleEndpoint(), *(*model.getTicks())[1]->position);
     model.setValue(30.0f);  // written "30", six significant digits without trailing zeros
-    EXPECT_EQ(*model.getNeedleEndpoint(), *(*model.getTicks())[2]->position);
+    EXPECT_EQ(model.getNeedleEndpoint(), *(*model.getTicks())[2]->position);
     model.setValue(31.0f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), *(*model.getTicks())[2]->position);
+    EXPECT_EQ(model.getNeedleEndpoint(), *(*model.getTicks())[2]->position);
     EXPECT_FLOAT_EQ(model.getValue(), 31.0f);
     model.resetNeedle();
-    EXPECT_EQ(*model.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(model.getNeedleEndpoint(), Vector3D(0, 0, 0));
 }
 
 TEST(GaugeViewModelTest, ValueTextIsTheTickLabelOfTheValue) {
@@ -193,8 +193,8 @@ TEST(NumericScaleViewModelHelperTest, MinorTicksAtHalfStepsAndNoGapOnShortScales
     // The label of a minor tick keeps the point on the circle; its dot is shifted.
     model->setValue(6);
     const Vector3D* dot = ticks[2]->position;
-    EXPECT_FLOAT_EQ(model->getNeedleEndpoint()->x + 0.06f, dot->x);
-    EXPECT_FLOAT_EQ(model->getNeedleEndpoint()->y + 0.05f, dot->y);
+    EXPECT_FLOAT_EQ(model->getNeedleEndpoint().x + 0.06f, dot->x);
+    EXPECT_FLOAT_EQ(model->getNeedleEndpoint().y + 0.05f, dot->y);
 }
 
 TEST(NumericScaleViewModelHelperTest, BadScalesAndLabelsAreRefused) {

@@ -50,7 +50,7 @@ TEST_F(TemperatureViewModelTest, AReadingMovesTheNeedleToTheNearestDegreeAndReac
     publish(PROP_TEMP_F, 0.0f, 68.26f);
 
     EXPECT_EQ(model.getDigitalValue(), "68.3");
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "68"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "68"));
     EXPECT_FLOAT_EQ(model.getValue(), 68.26f);
     ASSERT_EQ(recorder.properties.size(), 1u);
     EXPECT_EQ(recorder.properties[0].first, PROP_TEMP_F);
@@ -62,21 +62,21 @@ TEST_F(TemperatureViewModelTest, WholeDegreesRoundHalvesAwayFromZero) {
     TempMetricViewModel model;
     model.constructView();
     model.setValue(-3.5f);
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "-4"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "-4"));
 }
 
 TEST_F(TemperatureViewModelTest, NoReadingOrAValueNoIntHoldsLeavesTheNeedleAndReadsNA) {
     TempEngViewModel model;
     model.constructView();
     publish(PROP_TEMP_F, 0.0f, 68.26f);
-    const Vector3D at68 = *model.getNeedleEndpoint();
+    const Vector3D at68 = model.getNeedleEndpoint();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     // Published by no provider (they check the range), but the conversion to the needle's
     // whole degrees must stay defined whatever arrives.
     for (float value : {nan, 1e30f, -std::numeric_limits<float>::infinity(), 3e9f}) {
         SCOPED_TRACE(value);
         publish(PROP_TEMP_F, 68.26f, value);
-        EXPECT_EQ(*model.getNeedleEndpoint(), at68);
+        EXPECT_EQ(model.getNeedleEndpoint(), at68);
     }
     publish(PROP_TEMP_F, 0.0f, nan);
     EXPECT_EQ(model.getDigitalValue(), "NA");
@@ -92,9 +92,9 @@ TEST_F(TemperatureViewModelTest, EachFaceHearsOnlyItsOwnUnit) {
     publish(PROP_TEMP_C, 0.0f, 21.04f);
 
     EXPECT_EQ(fahrenheit.getDigitalValue(), "0.0");
-    EXPECT_EQ(*fahrenheit.getNeedleEndpoint(), Vector3D(0, 0, 0));
+    EXPECT_EQ(fahrenheit.getNeedleEndpoint(), Vector3D(0, 0, 0));
     EXPECT_EQ(celsius.getDigitalValue(), "21.0");
-    EXPECT_EQ(*celsius.getNeedleEndpoint(), pointOf(celsius, "21"));
+    EXPECT_EQ(celsius.getNeedleEndpoint(), pointOf(celsius, "21"));
     // A property the model hears nothing of, delivered directly, is ignored as well.
     const float old = 1.0f, now = 2.0f;
     celsius.handlePropertyChange(PROP_TEMP_F, &old, &now);
@@ -122,7 +122,7 @@ TEST_F(TemperatureViewModelTest, AReadingOffTheScaleKeepsTheNeedleButUpdatesTheR
         model->constructView();
         publish(c.id, 0.0f, c.onScale);
         publish(c.id, c.onScale, c.offScale);
-        EXPECT_EQ(*model->getNeedleEndpoint(), pointOf(*model, c.onScaleLabel));
+        EXPECT_EQ(model->getNeedleEndpoint(), pointOf(*model, c.onScaleLabel));
         EXPECT_EQ(model->getDigitalValue(), c.readout);
     }
 }

@@ -42,12 +42,12 @@ TEST_F(WindViewModelTest, DirectionAndSpeedMakeNeedleReadoutAndToolTip) {
     publishDirection("SW");
     publishSpeed(PROP_WIND_MPH, 12.5f);
 
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "SW"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "SW"));
     EXPECT_EQ(model.getDigitalValue(), "12.5");
     EXPECT_EQ(model.getToolTip(), "Wind\nComing from the SW at 12.5 mph ");
 
     publishDirection("NNW");  // not a label: the needle stays
-    EXPECT_EQ(*model.getNeedleEndpoint(), pointOf(model, "SW"));
+    EXPECT_EQ(model.getNeedleEndpoint(), pointOf(model, "SW"));
 
     // No reading of the speed is no speed, not "nan" and not calm.
     publishSpeed(PROP_WIND_MPH, std::numeric_limits<float>::quiet_NaN());
@@ -73,11 +73,11 @@ TEST_F(WindViewModelTest, CalmVariableAndResetSendTheNeedleHome) {
         model.constructView();
         publishDirection("E");
         publishSpeed(PROP_WIND_KMH, 5.0f);
-        ASSERT_EQ(*model.getNeedleEndpoint(), pointOf(model, "E"));
+        ASSERT_EQ(model.getNeedleEndpoint(), pointOf(model, "E"));
 
         c.event();
 
-        EXPECT_EQ(*model.getNeedleEndpoint(), Vector3D(0, 0, 0));
+        EXPECT_EQ(model.getNeedleEndpoint(), Vector3D(0, 0, 0));
         EXPECT_EQ(model.getDigitalValue(), c.readout);
         EXPECT_EQ(model.getToolTip(), c.toolTip);
     }
@@ -108,7 +108,7 @@ TEST_F(WindViewModelTest, EventsBeforeTheViewIsBuiltAreSafe) {
     publishDirection("SW");
     NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
     EXPECT_EQ(model.getWindModelImpl(), nullptr);
-    EXPECT_EQ(model.getNeedleEndpoint(), nullptr);
+    EXPECT_EQ(model.getNeedleEndpoint(), Vector3D(0, 0, 0));
     EXPECT_EQ(model.getDigitalValue(), "Calm");
     EXPECT_TRUE(model.isActive());
     model.setActive(false);  // the wind gauge has no active state

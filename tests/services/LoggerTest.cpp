@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FullDisk.h"
 #include "LogCapture.h"
 #include "TempDir.h"
 #include "services/Logger.h"
@@ -59,9 +63,12 @@ TEST_F(LoggerTest, LinesHaveCtimeTextThenLevelAndMessage) {
     EXPECT_EQ(capture.text().back(), '\n');
 }
 
+// The previous run's log is kept as <file>.1 (a crash leaves its last lines there), and the
+// new file holds only this run's lines.
 TEST_F(LoggerTest, FileStartsEmptyAndHoldsTheLinesSinceItWasNamed) {
     TempDir dir;
     Logger::Instance().log("INFO", "before any file");
+    dir.writeFile("Ombrix.log.1", "the run before last\n");
     const std::string path = dir.writeFile("Ombrix.log", "left over from last run\n");
     Logger::Instance().setFile(path);
     EXPECT_EQ(readFile(path), "left over from last run\n");  // opened only by the next line
@@ -75,6 +82,7 @@ TEST_F(LoggerTest, FileStartsEmptyAndHoldsTheLinesSinceItWasNamed) {
     EXPECT_NE(lines[1].find(" WARN: second"), std::string::npos);
     EXPECT_EQ(readFile(path).back(), '\n');
     EXPECT_EQ(capture.lines().size(), 2u);  // standard output gets every line too
+    EXPECT_EQ(readFile(path + ".1"), "left over from last run\n");
 }
 
 TEST_F(LoggerTest, FileIsResetAtTheSizeLimitWithTheTriggeringLineFirst) {
@@ -172,6 +180,68 @@ TEST_F(LoggerTest, UnwritablePathIsReportedOnceAndStandardOutputGoesOn) {
     EXPECT_EQ(capture.count("Could not open logging file " + path), 1);
     EXPECT_EQ(capture.count("INFO: one"), 1);
     EXPECT_EQ(capture.count("INFO: two"), 1);
+}
+
+// A FIFO in place of the log would block the first line for good: it is not opened, said once,
+// and left as it is; the lines go on to standard output.
+TEST_F(LoggerTest, AFileThatIsNotARegularFileIsNeitherOpenedNorReplaced) {
+    TempDir dir;
+    const std::string path = dir.filePath("Ombrix.log");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    Logger::Instance().setFile(path);
+    LogCapture capture;
+    Logger::Instance().log("INFO", "one");
+    Logger::Instance().log("INFO", "two");
+    EXPECT_EQ(capture.count("Could not open logging file " + path + ": it is not a regular file"),
+              1)
+        << capture.text();
+    EXPECT_EQ(capture.count("INFO: two"), 1);
+    struct stat info {};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_FALSE(std::filesystem::exists(path + ".1"));
+}
+
+// On a full disk (no file may grow) a line that does not fit is said once on standard error,
+// not written in part, and logging goes on: once there is room again, lines reach the file.
+TEST_F(LoggerTest, AFailedWriteIsToldOnceAndTheFileKeepsWholeLines) {
+    TempDir dir;
+    const std::string path = dir.filePath("Ombrix.log");
+    Logger::Instance().setFile(path);
+    Logger::Instance().log("INFO", "before the disk filled up");
+    const std::size_t size = readFile(path).size();
+    // Standard error into a pipe, which the file size limit does not touch.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    std::cerr.flush();
+    const int savedStderr = ::dup(STDERR_FILENO);
+    ::dup2(pipeEnds[1], STDERR_FILENO);
+    {
+        testsupport::FullDisk disk(size + 10);
+        for (int i = 0; i < 5; ++i) {
+            Logger::Instance().log("INFO", "a line that does not fit " + std::to_string(i));
+        }
+    }
+    std::cerr.flush();
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    ::close(pipeEnds[1]);
+    std::string errors;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
+        errors.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeEnds[0]);
+    EXPECT_EQ(splitLines(errors).size(), 1u) << errors;
+    EXPECT_NE(errors.find("Could not write to logging file " + path + ": File too large"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(readFile(path).size(), size);
+    Logger::Instance().log("INFO", "room again");
+    const std::vector<std::string> lines = splitLines(readFile(path));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("INFO: room again"), std::string::npos);
 }
 
 TEST_F(LoggerTest, NamingAnotherFileMovesLoggingThere) {

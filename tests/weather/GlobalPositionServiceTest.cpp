@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QString>
@@ -61,7 +62,10 @@ TEST_F(GlobalPositionServiceTest, FirstLookupAsksTheServiceAndCachesSecondReadsT
     ASSERT_TRUE(first);
     EXPECT_EQ(*first, Position(37.1962f, -93.2861f));
     EXPECT_EQ(server.requestCount(kLookupPath + "65804"), 1);
-    EXPECT_TRUE(log.contains("ERROR: Unable to read from zip code coords cache\n")) << log.text();
+    // No cache yet is the normal first run, not an error.
+    EXPECT_TRUE(log.contains("INFO: No zip code coords cache yet at " + cachePath() + "\n"))
+        << log.text();
+    EXPECT_EQ(log.count("ERROR"), 0) << log.text();
     EXPECT_EQ(cache(), "65804,37.1962 -93.2861\n");
 
     log.clear();
@@ -138,7 +142,7 @@ TEST_F(GlobalPositionServiceTest, CacheLinesFirstGoodMatchWinsAndBadLinesAreSkip
         {"65804", {37.2f, -93.3f}, 0, 4},
         {"10001", {40.7484f, -73.9967f}, 0, 1},  // other zips' coordinates are not read
         {"78701", {30.2711f, -97.7437f}, 1, 2},  // only a broken line: asked and appended
-        {"78701", {30.2711f, -97.7437f}, 0, 2},  // the appended line is found
+        {"78701", {30.2711f, -97.7437f}, 0, 1},  // the unfinished line was cut off
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zip);
@@ -155,9 +159,59 @@ TEST_F(GlobalPositionServiceTest, CacheLinesFirstGoodMatchWinsAndBadLinesAreSkip
         EXPECT_EQ(log.count("ERROR"), 0) << log.text();
     }
     const std::string text = cache();
-    EXPECT_EQ(
-        text.substr(text.size() - std::string("78701,broken\n78701,30.2711 -97.7437\n").size()),
-        "78701,broken\n78701,30.2711 -97.7437\n");
+    EXPECT_EQ(text.substr(text.size() - std::string("65804,1 1\n78701,30.2711 -97.7437\n").size()),
+              "65804,1 1\n78701,30.2711 -97.7437\n");
+}
+
+// A full disk in the middle of an append (the file may grow by a few bytes only) leaves no
+// part of the record behind; the next lookup asks the network again and its record is whole.
+// A torn record left by an earlier version (or a power cut), such as "80202,30.2672 -9"
+// without its line end, is never read as a position, and is cut off by the next append.
+TEST_F(GlobalPositionServiceTest, AFailedAppendLeavesNoPartOfTheRecordAndATornOneIsNeverUsed) {
+    server.addRoute(kLookupPath + "80202", HttpTestServer::ok("<dwml><latLonList>39.7456,-104.992"
+                                                              "</latLonList></dwml>"));
+    const std::string kept = "65804,37.1962 -93.2861\n";
+    for (const std::size_t room : {std::size_t(0), std::size_t(5), std::size_t(15)}) {
+        SCOPED_TRACE("room for " + std::to_string(room) + " bytes");
+        dataDir.writeFile("CoordsCache.db", kept);
+        std::string cacheError;
+        {
+            testsupport::FullDisk disk(kept.size() + room);
+            ASSERT_TRUE(GlobalPositionService::lookupPosition("80202", cacheError));
+        }
+        EXPECT_EQ(cacheError, cachePath() + ": File too large");
+        EXPECT_EQ(cache(), kept);
+    }
+
+    dataDir.writeFile("CoordsCache.db", kept + "80202,30.2672 -9");
+    LogCapture log;
+    const int before = server.requestCount();
+    const std::unique_ptr<Position> position = GlobalPositionService::lookupPosition("80202");
+    ASSERT_TRUE(position);
+    EXPECT_EQ(*position, Position(39.7456f, -104.992f));
+    EXPECT_EQ(server.requestCount() - before, 1);
+    EXPECT_FALSE(log.contains("loaded from cache")) << log.text();
+    EXPECT_EQ(cache(), kept + "80202,39.7456 -104.992\n");
+}
+
+// A FIFO in place of the cache is neither read nor written (either would wait for good for a
+// writer or a reader): the lookup asks the network and says why the cache was not used.
+TEST_F(GlobalPositionServiceTest, AFifoInPlaceOfTheCacheIsLeftAlone) {
+    server.addRoute(kLookupPath + "80202", HttpTestServer::ok("<dwml><latLonList>39.7456,-104.992"
+                                                              "</latLonList></dwml>"));
+    ASSERT_EQ(::mkfifo(cachePath().c_str(), 0644), 0);
+    LogCapture log;
+    std::string cacheError;
+    const std::unique_ptr<Position> position =
+        GlobalPositionService::lookupPosition("80202", cacheError);
+    ASSERT_TRUE(position);
+    EXPECT_EQ(cacheError, cachePath() + ": it is not a regular file");
+    EXPECT_TRUE(log.contains("ERROR: Unable to read from zip code coords cache " + cachePath() +
+                             ": it is not a regular file"))
+        << log.text();
+    struct stat info {};
+    ASSERT_EQ(::stat(cachePath().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(GlobalPositionServiceTest, NotAZipCodeIsNeitherAskedNorCached) {

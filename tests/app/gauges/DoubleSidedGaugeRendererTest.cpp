@@ -9,9 +9,11 @@
 #include <QLabel>
 #include <QTest>
 #include <QWindow>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -159,7 +161,7 @@ public:
         add(new MajorTickDisplay("88"), new Vector3D(0.0f, 0.0f, 1.0f), -0.5f, 0.3f, false);
     }
     const std::vector<TickDisplay*>* getTicks() const override { return &ticks; }
-    const Vector3D* getNeedleEndpoint() const override { return &needle; }
+    Vector3D getNeedleEndpoint() const override { return needle; }
     std::vector<std::string> getMajorTickDisplayValues() const override { return {"88"}; }
     void setDigitalValue(const std::string&) override {}
     std::string getDigitalValue() const override { return std::string(); }
@@ -270,7 +272,7 @@ TEST_F(DoubleSidedGaugeRendererTest, TheNeedlePointsAtTheReadingAndTheReadoutIsD
         int red = 0;
         const double angle = needleAngle(picture, &red);
         EXPECT_GT(red, 8);
-        EXPECT_LT(angleBetween(angle, expectedAngle(*front->getNeedleEndpoint(), 0)), 6.0)
+        EXPECT_LT(angleBetween(angle, expectedAngle(front->getNeedleEndpoint(), 0)), 6.0)
             << "drawn at " << angle;
         EXPECT_GT(readoutPixels(picture), 15);
         EXPECT_EQ(translucentPixels(Access::drawFrameWithAlpha(*gauge)), 0);
@@ -284,8 +286,8 @@ TEST_F(DoubleSidedGaugeRendererTest, AfterAFlipTheBackFaceIsShownMirrored) {
     publish<std::string>(PROP_WIND_DIR, "", "E");
     publish<float>(PROP_WIND_KMH, 0.0f, 19.0f);
 
-    const double frontAngle = expectedAngle(*front->getNeedleEndpoint(), 0);
-    const double backAngle = expectedAngle(*back->getNeedleEndpoint(), 1);
+    const double frontAngle = expectedAngle(front->getNeedleEndpoint(), 0);
+    const double backAngle = expectedAngle(back->getNeedleEndpoint(), 1);
     ASSERT_GT(angleBetween(frontAngle, backAngle), 30.0) << "the faces must differ to tell";
     EXPECT_LT(angleBetween(needleAngle(gauge->grabFramebuffer()), frontAngle), 6.0);
 
@@ -457,6 +459,56 @@ TEST_F(DoubleSidedGaugeRendererTest, AnIdleGaugeRepaintsOnlyWhenAValueItShowsCha
     publish<float>(PROP_WIND_MPH, 0.0f, 12.0f);
     QTest::qWait(300);
     EXPECT_EQ(gauge->paints, before);
+}
+
+// A face whose needle a worker moves by hand, as late as it likes after the notification
+// that caused it: the widget hears the model, not the notification.
+class LateFaceModel : public TickFixtureModel {
+public:
+    void moveNeedle(const Vector3D& to) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            needle = to;
+        }
+        notifyChanged();
+    }
+    Vector3D getNeedleEndpoint() const override {
+        std::lock_guard<std::mutex> lock(mutex);
+        return needle;
+    }
+
+private:
+    mutable std::mutex mutex;
+    Vector3D needle;
+};
+
+// The runner may be held up for any time between a notification and the model's new value
+// (the widget used to look 50 ms after the notification and miss a later one): the frame
+// comes once the model holds the value, and draws it.
+TEST_F(DoubleSidedGaugeRendererTest, AModelThatTakesItsValueLateStillGetsItsFrame) {
+    auto* front = new LateFaceModel();
+    auto gauge = makeGauge<CountingGauge>(front, nullptr);
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > 0; }));
+    apptest::drainEvents();
+    const QImage atRest = Access::drawFrameWithAlpha(*gauge);
+    const int before = gauge->paints;
+    std::thread runner([front] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        front->moveNeedle(Vector3D(0.0f, 0.6f, 0.0f));
+    });
+    runner.join();
+    ASSERT_TRUE(apptest::waitFor([&] { return gauge->paints > before; }));
+    const QImage moved = Access::drawFrameWithAlpha(*gauge);
+    // The needle now reaches up from the hub, where the face at rest had none.
+    const auto redAboveHub = [](const QImage& image) {
+        int count = 0;
+        for (int y = 10; y < kSize / 2 - 20; ++y) {
+            count += isNeedleRed(image.pixel(kSize / 2, y)) ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(redAboveHub(atRest), 0);
+    EXPECT_GT(redAboveHub(moved), 0);
 }
 
 TEST_F(DoubleSidedGaugeRendererTest, ALabelChangingBesideTheGaugesDrawsNoGaugeFrame) {

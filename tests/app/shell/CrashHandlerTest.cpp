@@ -18,7 +18,7 @@ namespace {
 
 using testsupport::readFile;
 
-enum class Crash { BadWrite, Abort, FloatingPoint };
+enum class Crash { BadWrite, Abort, FloatingPoint, IllegalInstruction };
 
 // A page that may not be touched: writing to it is a real access violation, at a known place.
 volatile int* forbiddenPage() {
@@ -39,18 +39,25 @@ void crash(Crash how) {
         case Crash::FloatingPoint:
             std::raise(SIGFPE);
             break;
+        case Crash::IllegalInstruction:
+            std::raise(SIGILL);
+            break;
     }
 }
 
+// The crash text names the signal that ended the run; an access violation keeps its words.
 TEST(CrashHandlerTest, ACrashWritesTheCrashTextAndTheDumpThenEndsByItsSignal) {
     struct Case {
         Crash how;
         int signal;
         const char* signalLine;
+        const char* cause;
     };
-    const Case cases[] = {{Crash::BadWrite, SIGSEGV, "Signal: 11 (SIGSEGV)"},
-                          {Crash::Abort, SIGABRT, "Signal: 6 (SIGABRT)"},
-                          {Crash::FloatingPoint, SIGFPE, "Signal: 8 (SIGFPE)"}};
+    const Case cases[] = {
+        {Crash::BadWrite, SIGSEGV, "Signal: 11 (SIGSEGV)", "Access violation"},
+        {Crash::Abort, SIGABRT, "Signal: 6 (SIGABRT)", "Abort (SIGABRT)"},
+        {Crash::FloatingPoint, SIGFPE, "Signal: 8 (SIGFPE)", "Arithmetic error (SIGFPE)"},
+        {Crash::IllegalInstruction, SIGILL, "Signal: 4 (SIGILL)", "Illegal instruction (SIGILL)"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signalLine);
         testsupport::TempDir folder;
@@ -64,9 +71,11 @@ TEST(CrashHandlerTest, ACrashWritesTheCrashTextAndTheDumpThenEndsByItsSignal) {
             ::testing::KilledBySignal(c.signal), "abnormal condition");
 
         const std::string dumpPath = dataDir + "Vesparo.dmp";
-        EXPECT_EQ(readFile(dataDir + "crash.log"),
-                  fatalErrorText("Access violation: a crash dump is being logged to " + dumpPath)
-                      .toStdString());
+        const std::string text =
+            fatalErrorText(std::string(c.cause) + ": a crash dump is being logged to " + dumpPath)
+                .toStdString();
+        EXPECT_EQ(readFile(dataDir + "crash.log"), text);
+        EXPECT_EQ(CrashHandler::crashText(c.signal, dumpPath), text);
         const std::string dump = readFile(dumpPath);
         EXPECT_NE(dump.find(c.signalLine), std::string::npos);
         EXPECT_NE(dump.find("Thread id: "), std::string::npos);

@@ -177,11 +177,10 @@ TEST_F(LifecycleTest, ATerminationSignalEndsTheProgramWhileItsStartUpNoticeIsOpe
         display.grabWhenStill(500, 10000);
         ASSERT_EQ(program.process.state(), QProcess::Running) << program.log();
 
-        QElapsedTimer ending;
-        ending.start();
+        // An open notice that held the signal back would keep the program for good; a bound
+        // far above a loaded machine's shutdown tells the two apart.
         program.signal(SIGTERM);
-        EXPECT_TRUE(program.endsCleanlyWithin(2000)) << program.log();
-        EXPECT_LT(ending.elapsed(), 2000);
+        EXPECT_TRUE(program.endsCleanlyWithin(30000)) << program.log();
         EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("ALL_LOCATIONS").toList(),
                   c.locations);
     }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QVersionNumber>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -27,6 +30,38 @@ protected:
     void SetUp() override { apptest::clearSettingsButVersion(); }
     void TearDown() override { apptest::clearSettingsButVersion(); }
 };
+
+// A failed save names its cause: a folder where the file should be is no full disk.
+TEST_F(SettingsTest, AFailedSaveNamesWhatIsInTheWay) {
+    const QTemporaryDir folder;
+    struct Case {
+        const char* name;
+        std::function<void(const QString& path)> prepare;
+        QString reason;
+    };
+    const QString plain = folder.filePath("plain");
+    const Case cases[] = {
+        {"a folder in place of the file", [](const QString& path) { QDir().mkpath(path); },
+         "it is not a file but a folder"},
+        {"a file in place of its folder",
+         [&](const QString&) {
+             QFile file(plain);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+         },
+         "its folder " + plain + " is not a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = c.reason.startsWith("its folder") ? plain + "/Ombrix.ini"
+                                                               : folder.filePath("Ombrix.ini");
+        c.prepare(path);
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue("PLAY_SOUNDS", false);
+        QString error;
+        EXPECT_FALSE(syncSettings(settings, error));
+        EXPECT_EQ(error, "The settings file " + path + " could not be written: " + c.reason + ".");
+    }
+}
 
 TEST_F(SettingsTest, FirstReadStoresTheDefault) {
     struct Case {

@@ -131,6 +131,43 @@ TEST_F(VesparoTest, TheUserDataFolderHoldsTheSettingsTheLogAndTheInstalledVersio
               QCoreApplication::applicationDirPath().toStdString());
 }
 
+// The folder is decided once and asked for from any thread (a fatal error on a worker) without
+// touching anything: the file service keeps what the start-up gave it.
+TEST_F(VesparoTest, TheUserDataFolderIsTheSameOnEveryThreadAndChangesNothing) {
+    auto& files = vpcore::FileService::Instance();
+    const std::string dataPath = files.getApplicationDataPath();
+    const std::string installPath = files.getInstallPath();
+    files.setApplicationDataPath("/elsewhere/");
+    files.setInstallPath("/opt/elsewhere");
+    const std::string expected = Vesparo::userDataDir();
+    std::atomic<int> same{0};
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop) {
+            static_cast<void>(files.getApplicationDataPath());
+        }
+    });
+    std::vector<std::thread> askers;
+    for (int t = 0; t < 4; ++t) {
+        askers.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                same += Vesparo::userDataDir() == expected ? 1 : 0;
+            }
+        });
+    }
+    for (std::thread& asker : askers) {
+        asker.join();
+    }
+    stop = true;
+    reader.join();
+    EXPECT_EQ(same, 800);
+    EXPECT_EQ(files.getApplicationDataPath(), "/elsewhere/");
+    EXPECT_EQ(files.getInstallPath(), "/opt/elsewhere");
+    EXPECT_EQ(expected, qEnvironmentVariable("XDG_CONFIG_HOME").toStdString() + "/Ombrix/");
+    files.setApplicationDataPath(dataPath);
+    files.setInstallPath(installPath);
+}
+
 TEST_F(VesparoTest, SavedLocationsAreRestoredInOrder) {
     if (anEarlierTestChoseALocation()) {
         GTEST_SKIP() << "an earlier test of this process chose a current location";
