@@ -32,7 +32,9 @@ VesparoOptionsDialog::VesparoOptionsDialog(QWidget* parent) : VespWindow(parent)
 }
 
 void VesparoOptionsDialog::init() {
-    resize(600, 500);
+    // The pages are laid out for this size.
+    setFixedSize(600, 500);
+    setWindowTitle("Ombrix - Options");
     QWidget* content = contentWidget();
 
     pageList = new QListWidget(content);

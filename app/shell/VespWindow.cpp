@@ -91,13 +91,17 @@ void VespWindow::configure() {}
 
 VPStatusBar* VespWindow::statusBar() {
     if (statusBarWidget == nullptr) {
-        const QSize size = this->size();
         statusBarWidget = new VPStatusBar(this);
-        statusBarWidget->resize(size.width() - 20, 22);
-        statusBarWidget->move(40, size.height() - 20);
+        placeStatusBar();
         statusBarWidget->setSizeGripEnabled(false);
     }
     return statusBarWidget;
+}
+
+void VespWindow::placeStatusBar() {
+    // As far from the right edge as from the left: the rounded corner would cover the busy
+    // indicator at the bar's right end.
+    statusBarWidget->setGeometry(40, height() - 20, width() - 80, 22);
 }
 
 QWidget* VespWindow::contentWidget() {
@@ -172,6 +176,9 @@ void VespWindow::resizeEvent(QResizeEvent*) {
     btnClose->move(pixmap.width() - 80, 3);
     btnClose2->move(pixmap.width() - 80, 3);
     btnConfigure->move(pixmap.width() - 108, 3);
+    if (statusBarWidget != nullptr) {
+        placeStatusBar();
+    }
 }
 
 void VespWindow::on_btnClose_clicked() {

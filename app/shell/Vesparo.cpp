@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QStackedLayout>
 #include <QSystemTrayIcon>
@@ -89,7 +90,8 @@ Vesparo* Vesparo::instance() {
 }
 
 void Vesparo::init() {
-    resize(800, 650);
+    // Every widget sits at a fixed place in this size: a window manager must not resize it.
+    setFixedSize(800, 650);
     // The base centred the window at its first, smaller size.
     centerOnDesktop();
     VespWindow::init();
@@ -243,6 +245,16 @@ void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     const QPixmap snapshot =
         grab(QRect(x, y, 160, 160)).scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     model->setBackgroundImage(new QImage(snapshot.toImage()));
+}
+
+void Vesparo::keyPressEvent(QKeyEvent* e) {
+    // A dialog closes on Escape; the main window is no pop-up to dismiss, and closing it ends
+    // the program.
+    if (e->matches(QKeySequence::Cancel)) {
+        e->accept();
+        return;
+    }
+    VespWindow::keyPressEvent(e);
 }
 
 void Vesparo::configure() {

@@ -16,6 +16,7 @@
 #include "services/StatusService.h"
 #include "weather/LocationService.h"
 
+class QKeyEvent;
 class QStackedLayout;
 
 namespace vpcore {
@@ -59,6 +60,10 @@ public:
     template <class Converter>
     static void unmarshalLocations(const QList<QVariant>& list,
                                    std::vector<vpcore::Location_t>& out, Converter converter);
+
+protected:
+    // Escape does not close the main window.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     // Stops the scheduler and frees what the core calls into: the models, the comfort level,
