@@ -17,6 +17,7 @@
 
 #include "AppTestSupport.h"
 #include "CurrentConditionsPanel.h"
+#include "FramelessWindowChecks.h"
 #include "FullDisk.h"
 #include "LocationWidget.h"
 #include "LogCapture.h"
@@ -114,6 +115,11 @@ TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
     }
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_EQ(stack->currentIndex(), 0);
+}
+
+TEST_F(OptionsDialogTest, TheDialogKeepsItsSizeAndSaysWhatItIs) {
+    const auto dialog = openDialogWithALocation();
+    apptest::expectAFixedWellShapedWindow(*dialog, QSize(600, 500), "Ombrix - Options");
 }
 
 TEST_F(OptionsDialogTest, LeavingAValidPageSavesItAndMovesTheBoldItem) {
@@ -251,7 +257,7 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_TRUE(once->isChecked());  // the default: play once
     EXPECT_FALSE(interval->isEnabled());
     EXPECT_EQ(interval->value(), 3);
-    EXPECT_EQ(interval->text(), "3minute(s)");
+    EXPECT_EQ(interval->text(), "3 minute(s)");
 
     sound->setChecked(true);
     EXPECT_TRUE(once->isEnabled());
@@ -261,6 +267,19 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_FALSE(once->isChecked());
     once->setChecked(true);
     EXPECT_FALSE(interval->isEnabled());
+}
+
+// The two choices of the alert sound stand one above the other, their indicators in line.
+TEST_F(OptionsDialogTest, TheAlertSoundChoicesLineUp) {
+    const auto dialog = openDialogWithALocation();
+    clickItem(dialog.get(), 1);
+    auto* untilViewed = dialog->findChild<QRadioButton*>("untilViewedButton");
+    auto* once = dialog->findChild<QRadioButton*>("onceButton");
+    ASSERT_TRUE(once->isVisible());
+    EXPECT_EQ(once->mapTo(dialog.get(), QPoint(0, 0)).x(),
+              untilViewed->mapTo(dialog.get(), QPoint(0, 0)).x());
+    EXPECT_GT(untilViewed->mapTo(dialog.get(), QPoint(0, 0)).y(),
+              once->mapTo(dialog.get(), QPoint(0, 0)).y());
 }
 
 TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {
@@ -336,7 +355,8 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
         testsupport::LogCapture log;
         UpdatePage page(nullptr);
         auto* message = page.findChild<QLabel*>("updateMessage");
-        EXPECT_EQ(message->text(), "Latest version is installed. No updates available.");
+        // Nothing is claimed while the answer is out.
+        EXPECT_EQ(message->text(), "Checking for updates ...");
         ASSERT_TRUE(apptest::waitFor([&] { return !page.isCheckingForUpdate(); }));
         EXPECT_EQ(message->text(), c.shown);
         auto* link = page.findChild<VPLinkLabel*>("downloadLink");
@@ -374,6 +394,10 @@ TEST_F(OptionsDialogTest, TheDialogOpensAtOnceOnADeadHomeSite) {
     EXPECT_LT(timer.elapsed(), 6000);  // the check alone would take 9 s
     auto* update = dialog.findChild<UpdatePage*>();
     EXPECT_TRUE(update->isCheckingForUpdate());
+    // Still checking seconds later, and saying so.
+    QTest::qWait(1500);
+    EXPECT_TRUE(update->isCheckingForUpdate());
+    EXPECT_EQ(update->findChild<QLabel*>("updateMessage")->text(), "Checking for updates ...");
 }
 
 // Clicks the widget and, once the modal options dialog it opens shows the saved locations,
