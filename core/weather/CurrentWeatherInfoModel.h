@@ -35,6 +35,9 @@ public:
     // is logged (WARN) too, and the values still apply.
     void setProperties(const std::map<short, std::string>& values);
     void setProviderLinks(const ProviderLinks& links);
+    // Forgets the observation as a new location does (PROP_CONDITIONS_RESET), for a place
+    // that is no longer shown.
+    void clear();
 
     std::string getLocation() const { return location; }
     std::string getObservationTime() const { return observationTime; }
