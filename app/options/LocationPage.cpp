@@ -387,7 +387,13 @@ void LocationPage::save() {
             strings.append(QString::fromStdString(*field));
         }
     }
-    settings.setValue("ALL_LOCATIONS", strings);
+    // Qt writes an empty list as "@Invalid()", which reads as a broken value; an empty text
+    // is read back as an empty list.
+    if (strings.isEmpty()) {
+        settings.setValue("ALL_LOCATIONS", QString());
+    } else {
+        settings.setValue("ALL_LOCATIONS", strings);
+    }
     // A full disk or a read-only folder: the location runs, and the user learns that it
     // will be gone after a restart.
     commitSettings(settings, pendingWriteFailures);

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QStackedWidget>
 
+#include "VPStatusBar.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/LocationPage.h"
@@ -14,6 +15,8 @@
 #include "options/WaitCursor.h"
 
 namespace {
+
+const char* const kCloseAgain = "Close again to leave anyway.";
 
 void setBold(QListWidgetItem* item, bool bold) {
     if (item != nullptr) {
@@ -97,7 +100,7 @@ void VesparoOptionsDialog::switchPage(QListWidgetItem* current, QListWidgetItem*
 }
 
 void VesparoOptionsDialog::closeEvent(QCloseEvent* e) {
-    if (!validateAndSaveShownPage()) {
+    if (!mayClose()) {
         e->ignore();
         return;
     }
@@ -106,9 +109,25 @@ void VesparoOptionsDialog::closeEvent(QCloseEvent* e) {
 }
 
 void VesparoOptionsDialog::reject() {
-    if (validateAndSaveShownPage()) {
+    if (mayClose()) {
         VespWindow::reject();
     }
+}
+
+bool VesparoOptionsDialog::mayClose() {
+    if (validateAndSaveShownPage()) {
+        return true;
+    }
+    // The page says why it cannot be saved; a user who closes once more means to leave
+    // without it (the first run without a location), and must be able to.
+    if (closeRefused) {
+        return true;
+    }
+    closeRefused = true;
+    VPStatusBar* bar = statusBar();
+    bar->showMessage(kCloseAgain);
+    bar->show();
+    return false;
 }
 
 OptionsPageBase* VesparoOptionsDialog::shownPage() const {

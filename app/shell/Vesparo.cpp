@@ -104,6 +104,7 @@ void Vesparo::init() {
     setUpApplication();
 
     auto* banner = new LocationWidget(this);
+    banner->setObjectName("locationBanner");
     banner->setLabelMinimumSize(350, 22);
     banner->move(184, 12);
 

@@ -16,6 +16,7 @@
 #include "QPairListModel.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "VPStatusBar.h"
 #include "options/VesparoOptionsDialog.h"
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
@@ -163,7 +164,9 @@ TEST_F(LocationPageTest, ACountyTheTablesSpellOtherwiseMustBeChosen) {
               0);
 }
 
-TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
+// Without a location the other pages stay closed; the first close says why, and a second one
+// (by the same way or another) leaves the dialog without a location, writing nothing.
+TEST_F(LocationPageTest, LeavingWithoutALocationIsRefusedOnceThenAllowed) {
     auto* list = dialog->findChild<QListWidget*>("pageList");
     const QRect alerts = list->visualItemRect(list->item(1));
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -174,10 +177,43 @@ TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
         EXPECT_TRUE(controls->page->isVisible());
         EXPECT_EQ(controls->error->text(), "You must selection a location.");
     }
-    closeDialog();
-    EXPECT_TRUE(dialog->isVisible());
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    EXPECT_TRUE(dialog->isVisible());
+
+    enum Way { kCloseButton, kEscape, kWindowManager };
+    const auto closeBy = [this](Way way) {
+        switch (way) {
+            case kCloseButton:
+                return closeDialog();
+            case kEscape:
+                return QTest::keyClick(dialog.get(), Qt::Key_Escape);
+            case kWindowManager:
+                dialog->close();  // what a window manager's close button leads to
+                return;
+        }
+    };
+    const std::pair<Way, Way> cases[] = {{kCloseButton, kCloseButton},
+                                         {kEscape, kEscape},
+                                         {kWindowManager, kWindowManager},
+                                         {kCloseButton, kEscape}};
+    bool first = true;
+    for (const auto& [once, again] : cases) {
+        SCOPED_TRACE(testing::Message() << once << " then " << again);
+        if (!first) {
+            controls.reset();
+            dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+            dialog->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+            controls = std::make_unique<LocationControls>(dialog.get());
+            apptest::drainEvents();
+        }
+        first = false;
+        closeBy(once);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(controls->error->text(), "You must selection a location.");
+        EXPECT_EQ(dialog->statusBar()->currentMessage(), "Close again to leave anyway.");
+        EXPECT_TRUE(dialog->statusBar()->isVisible());
+        closeBy(again);
+        EXPECT_FALSE(dialog->isVisible());
+    }
     EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
     EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
 }
@@ -288,14 +324,19 @@ TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
     EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
     EXPECT_GE(server.requestCount("/xml/current_obs/KBKF.xml"), 1);
 
-    // Deleting the current and last location empties both settings; closing is refused.
+    // Deleting the current and last location empties both settings, the list as an empty
+    // text; no location is current. The first close is refused, the second leaves.
     QTest::mouseClick(controls->remove, Qt::LeftButton);
     EXPECT_EQ(controls->chooser->count(), 0);
     EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "");
     EXPECT_TRUE(storedLocations().isEmpty());
+    EXPECT_EQ(storedLine("ALL_LOCATIONS"), "ALL_LOCATIONS=");
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation(), nullptr);
     closeDialog();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(controls->error->text(), "You must selection a location.");
+    closeDialog();
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnClose) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFont>
 #include <QListWidget>
 #include <QRadioButton>
@@ -13,10 +14,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
+#include <functional>
 #include <memory>
 
 #include "AppTestSupport.h"
 #include "CurrentConditionsPanel.h"
+#include "ForecastPanel.h"
 #include "FramelessWindowChecks.h"
 #include "FullDisk.h"
 #include "LocationWidget.h"
@@ -34,6 +38,8 @@
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "weather/AlertModel.h"
+#include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -421,6 +427,144 @@ bool openAndCloseOptionsDialog(QWidget* widget, Qt::MouseButton button) {
     poll.start();
     QTest::mouseClick(widget, button);
     return opened && closed;
+}
+
+// Clicks the opener; once the modal options dialog it opens is on screen, runs act on it (which
+// must close it) and hides it should it still be open. True when the dialog opened.
+bool withOptionsDialog(QWidget* opener, const std::function<void(VesparoOptionsDialog*)>& act) {
+    bool opened = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<VesparoOptionsDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->windowHandle() == nullptr ||
+            !dialog->windowHandle()->isExposed()) {
+            return;
+        }
+        poll.stop();
+        opened = true;
+        apptest::drainEvents();  // the location page loads the locations on its first paint
+        act(dialog);
+        dialog->hide();  // never leave the test waiting on a dialog that stayed open
+    });
+    poll.start();
+    QTest::mouseClick(opener, Qt::LeftButton);
+    return opened;
+}
+
+// The banner class has no meta-object of its own: it is found by its name.
+LocationWidget* bannerOf(QWidget* window) {
+    return static_cast<LocationWidget*>(window->findChild<QWidget*>("locationBanner"));
+}
+
+QString bannerText(QWidget* window) {
+    return bannerOf(window)->labelWidget()->textLabel()->text();
+}
+
+const char* const kInvitation = "< CLICK HERE TO SET YOUR WEATHER LOCATION >";
+
+// A first run: the banner opens the dialog, whose first close says that a location is needed
+// and how to leave without one; the second close leaves. The banner still invites, and the
+// main window closes as usual.
+TEST_F(OptionsDialogTest, TheFirstRunDialogCanBeLeftAndTheProgramClosed) {
+    if (vpcore::LocationService::Instance().getCurrentLocation() != nullptr) {
+        GTEST_SKIP() << "another test of this process chose a location first";
+    }
+    const apptest::MainWindowIdsLease ids;
+    Vesparo window(nullptr);
+    useFixtureFiles();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(apptest::waitFor([&] { return bannerText(&window) == kInvitation; }));
+
+    bool refusedFirst = false;
+    bool leftSecond = false;
+    EXPECT_TRUE(withOptionsDialog(bannerOf(&window), [&](auto* dialog) {
+        auto* close = dialog->template findChild<QToolButton*>("btnClose2");
+        QTest::mouseClick(close, Qt::LeftButton);
+        apptest::drainEvents();
+        auto* page = dialog->template findChild<LocationPage*>();
+        refusedFirst = dialog->isVisible() &&
+                       page->template findChild<QLabel*>("errorLabel")->text() ==
+                           "You must selection a location." &&
+                       dialog->statusBar()->currentMessage() == "Close again to leave anyway.";
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(page->template findChild<QLabel*>("errorLabel")->text(),
+                  "You must selection a location.");
+        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+        dialog->grab().save(OMBRIX_ARTEFACT_DIR "/first-run-close-refused.png");
+        QTest::mouseClick(close, Qt::LeftButton);
+        leftSecond = !dialog->isVisible();
+    }));
+    EXPECT_TRUE(refusedFirst);
+    EXPECT_TRUE(leftSecond);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    apptest::drainEvents();
+    EXPECT_EQ(bannerText(&window), kInvitation);
+    EXPECT_EQ(vpcore::LocationService::Instance().getCurrentLocation(), nullptr);
+    EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
+
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// Austin runs in the main window; deleting it, the only location, leaves the window without a
+// location: the banner invites again, the readings, the forecast and the alerts are gone, the
+// place is no longer fetched, and the settings hold an empty list.
+TEST_F(OptionsDialogTest, DeletingTheOnlyLocationLeavesTheWindowWithoutOne) {
+    server.addRoute("/cap/wwaatmget.php", HttpTestServer::fixture("nws/alerts/TXC453.xml"));
+    QSettings().setValue("ALL_LOCATIONS",
+                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
+                                     "EWX", "Austin/San Antonio", "Austin, TX"});
+    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+    {
+        const apptest::MainWindowIdsLease ids;
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        const auto text = [panel](const char* name) {
+            return panel->findChild<QWidget*>(name)->findChild<VPLabel*>()->text();
+        };
+        const auto forecastCards = [&window] {
+            return window.findChild<ForecastPanel*>()->findChildren<QLabel*>("temperature").size();
+        };
+        const auto alerts = [] {
+            vpcore::AlertModel::AlertList list;
+            vpcore::LocationService::Instance().getAlertModel()->getAlertItems(list);
+            return list.size();
+        };
+        ASSERT_TRUE(apptest::waitFor([&] {
+            return text("weatherValue") == "Mostly Cloudy" && forecastCards() > 0 && alerts() > 0 &&
+                   bannerText(&window) == "Austin, TX";
+        }));
+
+        EXPECT_TRUE(withOptionsDialog(bannerOf(&window), [](auto* dialog) {
+            QTest::mouseClick(dialog->template findChild<QPushButton*>("deleteButton"),
+                              Qt::LeftButton);
+            auto* close = dialog->template findChild<QToolButton*>("btnClose2");
+            QTest::mouseClick(close, Qt::LeftButton);
+            QTest::mouseClick(close, Qt::LeftButton);
+        }));
+        EXPECT_TRUE(apptest::waitFor([&] {
+            return bannerText(&window) == kInvitation && text("weatherValue").isEmpty() &&
+                   forecastCards() == 0;
+        })) << bannerText(&window).toStdString()
+            << " / " << text("weatherValue").toStdString();
+        EXPECT_EQ(alerts(), 0u);
+        EXPECT_EQ(vpcore::LocationService::Instance().getCurrentLocation(), nullptr);
+        EXPECT_EQ(vpcore::LocationService::Instance().getCurrentConditionsModel()->getProviderPtr(),
+                  nullptr);
+        EXPECT_EQ(storedLine("ALL_LOCATIONS"), "ALL_LOCATIONS=");
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "");
+        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+        window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-location-deleted.png");
+    }
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }
 
 TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
