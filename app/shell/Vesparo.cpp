@@ -7,7 +7,9 @@
 #include <QSettings>
 #include <QStackedLayout>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <mutex>
+#include <set>
 
 #include "AlertDetailsPanel.h"
 #include "AlertSoundManager.h"
@@ -31,6 +33,8 @@
 #include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/NWSCodeService.h"
 #include "weather/TemperatureInterpolater.h"
@@ -46,6 +50,33 @@ void logInfo(const std::string& text) {
 }
 
 }  // namespace
+
+// Hears the first observation of a place: a text of its that is not empty.
+class Vesparo::WeatherArrival : public vpcore::StringPropertyChangeListener {
+public:
+    explicit WeatherArrival(std::function<void()> arrived) : arrived(std::move(arrived)) {
+        vpcore::NotificationService::Instance().addPropertyChangeListener<std::string>(this, ids());
+    }
+    ~WeatherArrival() override {
+        vpcore::NotificationService::Instance().removePropertyChangeListener<std::string>(this,
+                                                                                          ids());
+    }
+    WeatherArrival(const WeatherArrival&) = delete;
+    WeatherArrival& operator=(const WeatherArrival&) = delete;
+
+    void handlePropertyChange(short, const std::string* const,
+                              const std::string* const newValue) override {
+        if (!newValue->empty()) {
+            arrived();
+        }
+    }
+
+private:
+    static std::set<short> ids() {
+        return {vpcore::PROP_LOCATION, vpcore::PROP_OBSERVATION_TIME, vpcore::PROP_WEATHER};
+    }
+    const std::function<void()> arrived;
+};
 
 Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
     setCloseButtonShown(false);
@@ -225,11 +256,18 @@ void Vesparo::restoreCurrentLocation() {
         // The saved location stays current even when the service does not answer now; its
         // tasks are scheduled and fetch the weather as soon as it does.
         if (!vpcore::LocationService::Instance().restoreCurrentLocation(key.toStdString(), error)) {
-            vpcore::StatusService::Instance().update(
-                vpcore::StatusMessage_t("The weather service did not answer for " +
-                                            key.toStdString() + ". Ombrix keeps trying.",
-                                        0));
-            VPMessageBox::informationLater(this, QString(), QString::fromStdString(error));
+            const std::string waiting = "The weather service did not answer for " +
+                                        key.toStdString() + ". Ombrix keeps trying.";
+            vpcore::StatusService::Instance().update(vpcore::StatusMessage_t(waiting, 0));
+            // Said until the weather is in: passing messages and task descriptions would
+            // replace it within the second.
+            statusBar()->setStandingMessage(QString::fromStdString(waiting));
+            offlineNotice =
+                VPMessageBox::informationLater(this, QString(), QString::fromStdString(error));
+            weatherArrival = std::make_unique<WeatherArrival>([this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { onWeatherArrived(); }, Qt::QueuedConnection);
+            });
         }
     } catch (const std::invalid_argument& e) {
         vpcore::Logger::Instance().log("ERROR",
@@ -240,6 +278,16 @@ void Vesparo::restoreCurrentLocation() {
                     "Ombrix starts without a current location; choose one in the options.")
                 .arg(key));
     }
+}
+
+void Vesparo::onWeatherArrived() {
+    statusBar()->setStandingMessage(QString());
+    if (offlineNotice) {
+        // Hidden and deleted: a box not shown yet must not open later either.
+        offlineNotice->hide();
+        offlineNotice->deleteLater();
+    }
+    weatherArrival.reset();
 }
 
 void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {

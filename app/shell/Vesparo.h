@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QVariant>
 #include <memory>
 #include <stdexcept>
@@ -90,6 +92,14 @@ private:
     QStackedLayout* pageStack = nullptr;
     std::unique_ptr<vpcore::DewpointComfortLevel> dewpointComfortLevel;
     std::unique_ptr<vpcore::TemperatureInterpolater> temperatureInterpolater;
+
+    // After a start whose service did not answer: the notice that said so, and a listener
+    // that hears the first conditions of a place (on the publishing thread). Once they are
+    // in, the notice closes and the status bar stops saying that Ombrix keeps trying.
+    class WeatherArrival;
+    void onWeatherArrived();
+    QPointer<QMessageBox> offlineNotice;
+    std::unique_ptr<WeatherArrival> weatherArrival;  // last: it stops listening first
 };
 
 template <class Converter>

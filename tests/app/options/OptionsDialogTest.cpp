@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFont>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -28,6 +29,7 @@
 #include "OptionsTestSupport.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "VPMessageBox.h"
 #include "VPStatusBar.h"
 #include "Vesparo.h"
 #include "options/AboutPage.h"
@@ -563,6 +565,72 @@ TEST_F(OptionsDialogTest, DeletingTheOnlyLocationLeavesTheWindowWithoutOne) {
         QDir().mkpath(OMBRIX_ARTEFACT_DIR);
         window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-location-deleted.png");
     }
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// The visible message boxes with that text.
+int visibleBoxesSaying(const QString& text) {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->text() == text) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The saved location's service does not answer at start: a notice says so, and the status bar
+// says that Ombrix keeps trying, under the passing messages, until the weather is in; then the
+// notice closes itself and the status bar stops saying it.
+TEST_F(OptionsDialogTest, AnOfflineStartSaysItKeepsTryingUntilTheWeatherArrives) {
+    VPMessageBox::setShower(nullptr);  // real boxes: the notice must be seen to close
+    for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+        server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
+                        HttpTestServer::status(503, "down"));
+    }
+    QSettings().setValue("ALL_LOCATIONS",
+                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
+                                     "EWX", "Austin/San Antonio", "Austin, TX"});
+    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+    vpcore::TaskScheduler::instance().setRetryTime(1);
+    struct RetryTime {
+        ~RetryTime() { vpcore::TaskScheduler::instance().setRetryTime(15); }
+    } restoreRetryTime;
+    const QString notice = vpcore::LocationService::SELECTION_ERROR;
+    const QString waiting =
+        "The weather service did not answer for Austin, TX. Ombrix keeps trying.";
+    {
+        const apptest::MainWindowIdsLease ids;
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        ASSERT_TRUE(apptest::waitFor([&] { return visibleBoxesSaying(notice) == 1; }));
+        EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+        // The retries fail and say so in passing; the standing message stays.
+        ASSERT_TRUE(apptest::waitFor(
+            [&] { return server.requestCount("/xml/current_obs/KATT.xml") >= 3; }));
+        EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+        window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-offline-start.png");
+
+        for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+            const std::string path = std::string("/xml/current_obs/") + station + ".xml";
+            server.addRoute(path, HttpTestServer::fixture("nws" + path));
+        }
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        ASSERT_TRUE(apptest::waitFor([&] {
+            return panel->findChild<QWidget*>("weatherValue")->findChild<VPLabel*>()->text() ==
+                   "Mostly Cloudy";
+        }));
+        EXPECT_TRUE(apptest::waitFor([&] {
+            return visibleBoxesSaying(notice) == 0 &&
+                   window.statusBar()->standingMessage().isEmpty();
+        }));
+    }
+    apptest::drainEvents();
     vpcore::NotificationService::Instance().unRegisterPropertyIds(
         {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }
