@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QListWidget>
 #include <QSettings>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "OptionsTestSupport.h"
 #include "QPairListModel.h"
 #include "Settings.h"
+#include "Startup.h"
 #include "TempDir.h"
 #include "VPStatusBar.h"
 #include "options/VesparoOptionsDialog.h"
@@ -247,6 +249,59 @@ TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
     LocationService::Instance().getLocations(locations);
     EXPECT_TRUE(locations.empty());
     EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+// The status line under the search shows its longest texts whole, and a text appearing or
+// going moves nothing on the page.
+TEST_F(LocationPageTest, TheStatusLineShowsItsTextWholeAndMovesNothing) {
+    // In the program's own style, which gives labels their font.
+    qApp->setStyleSheet(applicationStyleSheet());
+    struct PlainStyle {
+        ~PlainStyle() { qApp->setStyleSheet(QString()); }
+    } plainStyleAfterwards;
+    controls.reset();
+    dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    controls = std::make_unique<LocationControls>(dialog.get());
+    apptest::drainEvents();
+
+    const auto positions = [this] {
+        std::vector<QPoint> at;
+        for (QWidget* widget :
+             {static_cast<QWidget*>(controls->page->findChild<QLabel*>("titleLabel")),
+              static_cast<QWidget*>(controls->add), static_cast<QWidget*>(controls->zip),
+              static_cast<QWidget*>(controls->county), static_cast<QWidget*>(controls->save),
+              static_cast<QWidget*>(controls->status)}) {
+            at.push_back(widget->mapTo(dialog.get(), QPoint(0, 0)));
+        }
+        return at;
+    };
+    const std::vector<QPoint> empty = positions();
+    const QString texts[] = {
+        "Could not find where zip code 78701 is. Please try again later.",
+        "Connecting to the weather station of Rancho Santa Margarita, CA ...",
+        "Looking up zip code 78701 ...",
+    };
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        controls->status->setText(text);
+        apptest::drainEvents();
+        EXPECT_EQ(positions(), empty);
+        QLabel* label = controls->status;
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+            << "the text needs " << label->heightForWidth(label->width()) << " px, it has "
+            << label->height();
+        EXPECT_LE(label->mapTo(dialog.get(), QPoint(0, label->height())).y(),
+                  dialog->contentWidget()->geometry().bottom());
+    }
+    QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+    controls->status->setText(texts[0]);
+    apptest::drainEvents();
+    dialog->grab().save(OMBRIX_ARTEFACT_DIR "/location-page-status.png");
+    controls->status->clear();
+    apptest::drainEvents();
+    EXPECT_EQ(positions(), empty);
 }
 
 // The disk fills up before Denver is saved (no file may grow past a few bytes: that stops
