@@ -17,7 +17,24 @@
 
 namespace {
 
-const char* const kButtonStyle = "background-color: rgba(255, 255, 255, 0);\nborder: none;";
+// Keyboard focus is shown in rgb(255, 190, 40): it stands out on the midnight blue and on the
+// white below.
+
+// Transparent and borderless; with keyboard focus a frame in the focus colour.
+const char* const kButtonStyle =
+    "QToolButton { background-color: rgba(255, 255, 255, 0); border: none; }"
+    " QToolButton:focus { border: 2px solid rgb(255, 190, 40); border-radius: 4px; }";
+
+// The style draws keyboard focus (buttons, fields, boxes) in the selection colour, given here;
+// the page list keeps its transparent selection. Widgets drawn by style sheets get a frame in
+// the focus colour while they have focus; check boxes and radio buttons (whose indicators
+// the pages style) an outline.
+const char* const kFocusStyle =
+    "QWidget { selection-background-color: rgb(255, 190, 40); selection-color: black; }"
+    " QListWidget { selection-background-color: transparent; selection-color: white; }"
+    " QListWidget:focus, QScrollArea:focus, QTextEdit:focus { border: 2px solid rgb(255, 190, "
+    "40); }"
+    " QCheckBox, QRadioButton { outline: 1px solid rgb(255, 190, 40); }";
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QRect& geometry,
                         const char* iconResource) {
@@ -41,6 +58,8 @@ VespWindow::VespWindow(QWidget* parent) : QDialog(parent) {
     // A mask alone leaves the window manager's frame and title bar on X11.
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setupUi(this);
+    // Keyboard focus must be seen on the dark window.
+    setStyleSheet(kFocusStyle);
     centerOnDesktop();
     setMinimumSize(300, 200);
 }

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -27,6 +28,7 @@
 #include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
+#include "Startup.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
 #include "VPMessageBox.h"
@@ -633,6 +635,81 @@ TEST_F(OptionsDialogTest, AnOfflineStartSaysItKeepsTryingUntilTheWeatherArrives)
     apptest::drainEvents();
     vpcore::NotificationService::Instance().unRegisterPropertyIds(
         {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// Pixels of the focus colour (rgb(255, 190, 40), as drawn, lighter or darker) in the part of the
+// window around the widget.
+int focusPixelsAround(QWidget* window, QWidget* widget) {
+    const QRect area =
+        QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()).adjusted(-3, -3, 3, 3);
+    const QImage image = window->grab(area).toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() >= 150 && c.green() >= c.red() * 0.55 && c.green() <= c.red() * 0.85 &&
+                c.blue() <= c.red() * 0.4) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// Tabbed to, each kind of control of the main window and the options dialog shows a frame in
+// the focus colour, which it does not show without focus.
+TEST_F(OptionsDialogTest, KeyboardFocusIsSeenInTheMainWindowAndTheDialog) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    struct PlainStyle {
+        ~PlainStyle() { qApp->setStyleSheet(QString()); }
+    } plainStyleAfterwards;
+    const auto expectFocusSeen = [](QWidget* window, QWidget* widget, QWidget* elsewhere) {
+        SCOPED_TRACE(std::string(widget->metaObject()->className()) + " " +
+                     widget->objectName().toStdString());
+        elsewhere->setFocus(Qt::TabFocusReason);
+        apptest::drainEvents();
+        EXPECT_EQ(focusPixelsAround(window, widget), 0);
+        // Tab, as a user moves the focus, until the widget has it.
+        for (int step = 0; step < 20 && !widget->hasFocus(); ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            apptest::drainEvents();
+        }
+        ASSERT_TRUE(widget->hasFocus());
+        // A frame: at least a side's length of it.
+        EXPECT_GE(focusPixelsAround(window, widget), std::min(widget->width(), widget->height()));
+    };
+    {
+        const apptest::MainWindowIdsLease ids;
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        auto* settings = window.findChild<QToolButton*>("btnConfigure");
+        auto* minimise = window.findChild<QToolButton*>("btnClose");
+        auto* forecast = window.findChild<ForecastPanel*>()->findChild<QScrollArea*>();
+        ASSERT_NE(forecast, nullptr);
+        expectFocusSeen(&window, settings, minimise);
+        expectFocusSeen(&window, minimise, settings);
+        expectFocusSeen(&window, forecast, settings);
+    }
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+
+    const auto dialog = openDialogWithALocation();
+    QApplication::setActiveWindow(dialog.get());
+    auto* close = dialog->findChild<QToolButton*>("btnClose2");
+    auto* add = dialog->findChild<QPushButton*>("addButton");
+    QTest::mouseClick(add, Qt::LeftButton);  // the zip code field takes input from now on
+    for (QWidget* widget : {static_cast<QWidget*>(dialog->findChild<QListWidget*>("pageList")),
+                            static_cast<QWidget*>(dialog->findChild<QComboBox*>("chooser")),
+                            static_cast<QWidget*>(add),
+                            static_cast<QWidget*>(dialog->findChild<QLineEdit*>("zipEdit")),
+                            static_cast<QWidget*>(close)}) {
+        expectFocusSeen(dialog.get(), widget, widget == close ? static_cast<QWidget*>(add) : close);
+    }
+    clickItem(dialog.get(), 1);
+    expectFocusSeen(dialog.get(), dialog->findChild<QCheckBox*>("soundCheckBox"), close);
 }
 
 TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {
