@@ -50,4 +50,10 @@ std::string BarometerEngViewModel::readout(float newValue) const {
     return Converter::formatDecimalString(newValue, 2);
 }
 
+void BarometerEngViewModel::resetNeedle() {
+    if (gaugeModel) {
+        gaugeModel->resetNeedle();
+    }
+}
+
 }  // namespace vpcore

@@ -59,4 +59,10 @@ std::string BarometerMetricViewModel::readout(float newValue) const {
     return toRoundedString(newValue);
 }
 
+void BarometerMetricViewModel::resetNeedle() {
+    if (gaugeModel) {
+        gaugeModel->resetNeedle();
+    }
+}
+
 }  // namespace vpcore

@@ -30,6 +30,7 @@ public:
 protected:
     // The nearest whole number: "1013".
     std::string readout(float value) const override;
+    void resetNeedle() override;
 
 private:
     std::unique_ptr<GaugeViewModel<int>> gaugeModel;  // null until constructView

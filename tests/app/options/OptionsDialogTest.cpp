@@ -34,6 +34,7 @@
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
 #include "Vesparo.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/SoundsPage.h"
@@ -541,10 +542,19 @@ TEST_F(OptionsDialogTest, DeletingTheOnlyLocationLeavesTheWindowWithoutOne) {
             vpcore::LocationService::Instance().getAlertModel()->getAlertItems(list);
             return list.size();
         };
+        // The gauges' tool tips say what their faces read.
+        const auto gaugeTips = [&window] {
+            QStringList tips;
+            for (auto* gauge : window.findChildren<DoubleSidedGaugeRenderer*>()) {
+                tips << gauge->toolTip();
+            }
+            return tips.join(" | ");
+        };
         ASSERT_TRUE(apptest::waitFor([&] {
             return text("weatherValue") == "Mostly Cloudy" && forecastCards() > 0 && alerts() > 0 &&
-                   bannerText(&window) == "Austin, TX";
-        }));
+                   bannerText(&window) == "Austin, TX" &&
+                   gaugeTips().contains("Air temperature\n64.0");
+        })) << gaugeTips().toStdString();
 
         EXPECT_TRUE(withOptionsDialog(bannerOf(&window), [](auto* dialog) {
             QTest::mouseClick(dialog->template findChild<QPushButton*>("deleteButton"),
@@ -559,6 +569,11 @@ TEST_F(OptionsDialogTest, DeletingTheOnlyLocationLeavesTheWindowWithoutOne) {
         })) << bannerText(&window).toStdString()
             << " / " << text("weatherValue").toStdString();
         EXPECT_EQ(alerts(), 0u);
+        // The gauges are back where a first run starts them.
+        EXPECT_TRUE(apptest::waitFor([&] {
+            return gaugeTips().contains("Air temperature\n0.0") &&
+                   gaugeTips().contains("Barometric pressure\n0.0");
+        })) << gaugeTips().toStdString();
         EXPECT_EQ(vpcore::LocationService::Instance().getCurrentLocation(), nullptr);
         EXPECT_EQ(vpcore::LocationService::Instance().getCurrentConditionsModel()->getProviderPtr(),
                   nullptr);
