@@ -63,6 +63,9 @@ void VesparoOptionsDialog::init() {
     layout->addWidget(pageList, 0);
     layout->addWidget(pageStack, 1);
 
+    // The keyboard starts on the page list (the arrows switch pages), not on the close button.
+    pageList->setFocus();
+
     // Connected after the first row was made current, so that selection is no page switch.
     connect(pageList, &QListWidget::currentItemChanged, this, &VesparoOptionsDialog::changePage);
 }
