@@ -51,7 +51,8 @@ void logInfo(const std::string& text) {
 
 }  // namespace
 
-// Hears the first observation of a place: a text of its that is not empty.
+// Hears the first observation of a place (a text of its that is not empty), or another choice
+// of the current location (another place, or none), which ends the wait as well.
 class Vesparo::WeatherArrival : public vpcore::StringPropertyChangeListener {
 public:
     explicit WeatherArrival(std::function<void()> arrived) : arrived(std::move(arrived)) {
@@ -64,16 +65,17 @@ public:
     WeatherArrival(const WeatherArrival&) = delete;
     WeatherArrival& operator=(const WeatherArrival&) = delete;
 
-    void handlePropertyChange(short, const std::string* const,
+    void handlePropertyChange(short propId, const std::string* const,
                               const std::string* const newValue) override {
-        if (!newValue->empty()) {
+        if (propId == vpcore::PROP_CURRENT_LOCATION || !newValue->empty()) {
             arrived();
         }
     }
 
 private:
     static std::set<short> ids() {
-        return {vpcore::PROP_LOCATION, vpcore::PROP_OBSERVATION_TIME, vpcore::PROP_WEATHER};
+        return {vpcore::PROP_LOCATION, vpcore::PROP_OBSERVATION_TIME, vpcore::PROP_WEATHER,
+                vpcore::PROP_CURRENT_LOCATION};
     }
     const std::function<void()> arrived;
 };

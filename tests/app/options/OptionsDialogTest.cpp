@@ -600,17 +600,10 @@ int visibleBoxesSaying(const QString& text) {
 
 // The saved location's service does not answer at start: a notice says so, and the status bar
 // says that Ombrix keeps trying, under the passing messages, until the weather is in; then the
-// notice closes itself and the status bar stops saying it.
+// notice closes itself and the status bar stops saying it. Deleting the location ends the wait
+// the same way.
 TEST_F(OptionsDialogTest, AnOfflineStartSaysItKeepsTryingUntilTheWeatherArrives) {
     VPMessageBox::setShower(nullptr);  // real boxes: the notice must be seen to close
-    for (const char* station : {"KATT", "KAUS", "KBKF"}) {
-        server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
-                        HttpTestServer::status(503, "down"));
-    }
-    QSettings().setValue("ALL_LOCATIONS",
-                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
-                                     "EWX", "Austin/San Antonio", "Austin, TX"});
-    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
     vpcore::TaskScheduler::instance().setRetryTime(1);
     struct RetryTime {
         ~RetryTime() { vpcore::TaskScheduler::instance().setRetryTime(15); }
@@ -618,38 +611,57 @@ TEST_F(OptionsDialogTest, AnOfflineStartSaysItKeepsTryingUntilTheWeatherArrives)
     const QString notice = vpcore::LocationService::SELECTION_ERROR;
     const QString waiting =
         "The weather service did not answer for Austin, TX. Ombrix keeps trying.";
-    {
-        const apptest::MainWindowIdsLease ids;
-        Vesparo window(nullptr);
-        useFixtureFiles();
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        ASSERT_TRUE(apptest::waitFor([&] { return visibleBoxesSaying(notice) == 1; }));
-        EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
-        // The retries fail and say so in passing; the standing message stays.
-        ASSERT_TRUE(apptest::waitFor(
-            [&] { return server.requestCount("/xml/current_obs/KATT.xml") >= 3; }));
-        EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
-        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
-        window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-offline-start.png");
-
+    // Deleted first: a location whose weather came once is not checked again at its restore.
+    for (const bool serviceComesUp : {false, true}) {
+        SCOPED_TRACE(serviceComesUp ? "the service comes up" : "the location is deleted");
         for (const char* station : {"KATT", "KAUS", "KBKF"}) {
-            const std::string path = std::string("/xml/current_obs/") + station + ".xml";
-            server.addRoute(path, HttpTestServer::fixture("nws" + path));
+            server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
+                            HttpTestServer::status(503, "down"));
         }
-        auto* panel = window.findChild<CurrentConditionsPanel*>();
-        ASSERT_TRUE(apptest::waitFor([&] {
-            return panel->findChild<QWidget*>("weatherValue")->findChild<VPLabel*>()->text() ==
-                   "Mostly Cloudy";
-        }));
-        EXPECT_TRUE(apptest::waitFor([&] {
-            return visibleBoxesSaying(notice) == 0 &&
-                   window.statusBar()->standingMessage().isEmpty();
-        }));
+        QSettings().setValue("ALL_LOCATIONS", QStringList{"78701", "TXC453", "KATT",
+                                                          "Austin City, Austin Camp Mabry", "EWX",
+                                                          "Austin/San Antonio", "Austin, TX"});
+        QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+        const int requestsBefore = server.requestCount("/xml/current_obs/KATT.xml");
+        {
+            const apptest::MainWindowIdsLease ids;
+            Vesparo window(nullptr);
+            useFixtureFiles();
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            ASSERT_TRUE(apptest::waitFor([&] { return visibleBoxesSaying(notice) == 1; }));
+            EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+            // The retries fail and say so in passing; the standing message stays.
+            ASSERT_TRUE(apptest::waitFor([&] {
+                return server.requestCount("/xml/current_obs/KATT.xml") >= requestsBefore + 3;
+            }));
+            EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+            QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+            window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-offline-start.png");
+
+            if (serviceComesUp) {
+                for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+                    const std::string path = std::string("/xml/current_obs/") + station + ".xml";
+                    server.addRoute(path, HttpTestServer::fixture("nws" + path));
+                }
+                auto* panel = window.findChild<CurrentConditionsPanel*>();
+                ASSERT_TRUE(apptest::waitFor([&] {
+                    return panel->findChild<QWidget*>("weatherValue")
+                               ->findChild<VPLabel*>()
+                               ->text() == "Mostly Cloudy";
+                }));
+            } else {
+                ASSERT_TRUE(vpcore::LocationService::Instance().deleteLocation("Austin, TX"));
+            }
+            EXPECT_TRUE(apptest::waitFor([&] {
+                return visibleBoxesSaying(notice) == 0 &&
+                       window.statusBar()->standingMessage().isEmpty();
+            }));
+        }
+        apptest::drainEvents();
+        vpcore::NotificationService::Instance().unRegisterPropertyIds(
+            {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
     }
-    apptest::drainEvents();
-    vpcore::NotificationService::Instance().unRegisterPropertyIds(
-        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
 }
 
 // Pixels of the focus colour (rgb(255, 190, 40), as drawn, lighter or darker) in the part of the
