@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev zlib1g-dev
   xvfb xauth fonts-liberation2 minizip
   qt6-qpa-plugins libgl1-mesa-dri
-  x11-utils
+  x11-utils xdotool
   desktop-file-utils appstream libxtst-dev
 )
 

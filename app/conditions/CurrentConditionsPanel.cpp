@@ -36,6 +36,25 @@ const unsigned int kSingleSided = 2;
 
 }  // namespace
 
+class CurrentConditionsPanel::ResetListener : public vpcore::NoPropertyChangeListener {
+public:
+    explicit ResetListener(std::function<void()> onReset) : onReset(std::move(onReset)) {
+        vpcore::NotificationService::Instance().addPropertyChangeListener<int>(
+            this, {vpcore::PROP_CONDITIONS_RESET});
+    }
+    ~ResetListener() override {
+        vpcore::NotificationService::Instance().removePropertyChangeListener<int>(
+            this, {vpcore::PROP_CONDITIONS_RESET});
+    }
+    ResetListener(const ResetListener&) = delete;
+    ResetListener& operator=(const ResetListener&) = delete;
+
+    void handlePropertyChange(short, const int* const, const int* const) override { onReset(); }
+
+private:
+    const std::function<void()> onReset;
+};
+
 CurrentConditionsPanel::CurrentConditionsPanel(QWidget* parent,
                                                std::shared_ptr<vpcore::AlertModel> alertModel)
     : QGroupBox("Current conditions", parent),
@@ -61,6 +80,25 @@ CurrentConditionsPanel::CurrentConditionsPanel(QWidget* parent,
     conditionImageProvider.setImageChangeDelegate(fastdelegate::FastDelegate1<const QImage&>(
         this, &CurrentConditionsPanel::onConditionImageChanged));
     setupUi();
+    // Runs on the publishing thread: the models post their texts, the image is queued.
+    resetListener = std::make_unique<ResetListener>([this] {
+        for (StringModel* model :
+             {&weatherModel, &comfortModel, &observationTimeModel, &locationModel}) {
+            model->clearTexts();
+        }
+        humidityModel.clearTexts();
+        for (FloatModel* model : {&dewpointModel, &feelsLikeModel, &visibilityModel}) {
+            model->clearTexts();
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (conditionImageLabel != nullptr) {
+                    conditionImageLabel->clear();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 CurrentConditionsPanel::~CurrentConditionsPanel() = default;

@@ -95,4 +95,8 @@ private:
     std::unique_ptr<ProviderLinkUpdater> providerLinkUpdater;
     vpcore::LabelImageProvider providerLogoProvider;
     VPLinkLabel* providerLinkLabel = nullptr;
+    // Last, so that it stops listening before any model goes: a reset of the conditions (a new
+    // place, or none) empties every text and the condition image.
+    class ResetListener;
+    std::unique_ptr<ResetListener> resetListener;
 };

@@ -53,7 +53,9 @@ DewpointComfortGauge::~DewpointComfortGauge() {
 }
 
 void DewpointComfortGauge::init() {
-    resize(600, 500);
+    // The rows are laid out for this size.
+    setFixedSize(600, 500);
+    setWindowTitle("Ombrix - Dew Point Comfort");
     QWidget* content = contentWidget();
     auto* outer = new QGridLayout();
     outer->setSpacing(0);

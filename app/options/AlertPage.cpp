@@ -33,7 +33,8 @@ AlertPage::AlertPage(QWidget* parent)
     repeatLayout->setContentsMargins(0, 0, 0, 0);
     repeatLayout->addWidget(untilViewedButton);
     repeatLayout->addWidget(intervalBox);
-    groupLayout->addRow(repeatRow);
+    // In the field column as the other button, so that the two buttons line up.
+    groupLayout->addRow(" ", repeatRow);
 
     const bool untilViewed = readBoolSetting("PLAY_ALERT_UNTIL_VIEWED");
     untilViewedButton->setChecked(untilViewed);
@@ -45,7 +46,7 @@ AlertPage::AlertPage(QWidget* parent)
 
     intervalBox->setRange(1, 30);
     intervalBox->setSingleStep(1);
-    intervalBox->setSuffix("minute(s)");
+    intervalBox->setSuffix(" minute(s)");
     // A stored value out of range is shown, and saved again, clamped to the range.
     intervalBox->setValue(readIntSetting("PLAY_ALERT_INTERVAL_IN_MIN"));
 

@@ -130,7 +130,7 @@ LocationPage::LocationPage(QWidget* parent)
     // The status line takes the room left of the button and wraps there, so that no text it
     // shows moves "Save Location" or pushes it against the edge.
     statusLabel->setWordWrap(true);
-    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     saveRow->addWidget(statusLabel, 1);
     saveRow->addWidget(saveButton, 0);
     layout->addRow(saveRow);
@@ -167,6 +167,20 @@ void LocationPage::paintEvent(QPaintEvent* e) {
         reloadLocations();
     }
     QWidget::paintEvent(e);
+}
+
+void LocationPage::showEvent(QShowEvent* e) {
+    // Two lines of the styled font, whether a text shows or not: the longest texts fit, and a
+    // text that appears or goes moves nothing on the page.
+    statusLabel->ensurePolished();
+    const QMargins margins = statusLabel->contentsMargins();
+    const int twoLines =
+        statusLabel->fontMetrics()
+            .boundingRect(QRect(0, 0, 10000, 10000), Qt::TextWordWrap, QStringLiteral("X\nX"))
+            .height();
+    statusLabel->setFixedHeight(twoLines + margins.top() + margins.bottom() +
+                                2 * statusLabel->margin());
+    OptionsPageBase::showEvent(e);
 }
 
 void LocationPage::setSearchControlsEnabled(bool enabled, bool clear) {
@@ -387,7 +401,13 @@ void LocationPage::save() {
             strings.append(QString::fromStdString(*field));
         }
     }
-    settings.setValue("ALL_LOCATIONS", strings);
+    // Qt writes an empty list as "@Invalid()", which reads as a broken value; an empty text
+    // is read back as an empty list.
+    if (strings.isEmpty()) {
+        settings.setValue("ALL_LOCATIONS", QString());
+    } else {
+        settings.setValue("ALL_LOCATIONS", strings);
+    }
     // A full disk or a read-only folder: the location runs, and the user learns that it
     // will be gone after a restart.
     commitSettings(settings, pendingWriteFailures);

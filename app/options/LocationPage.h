@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPaintEvent;
 class QPushButton;
+class QShowEvent;
 
 class LocationPage : public OptionsPageBase {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
 protected:
     // The saved locations are loaded on the first paint, so the dialog opens without waiting.
     void paintEvent(QPaintEvent* e) override;
+    // Gives the status line its height once its font is known.
+    void showEvent(QShowEvent* e) override;
 
 private slots:
     void onFindButtonClicked(bool checked = false);

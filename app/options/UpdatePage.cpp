@@ -55,7 +55,7 @@ void trackCheck(QThread* check) {
 UpdatePage::UpdatePage(QWidget* parent)
     : OptionsPageBase("Update", parent),
       layout(nullptr),
-      messageLabel(new QLabel("Latest version is installed. No updates available.")) {
+      messageLabel(new QLabel("Checking for updates ...")) {
     buildHeader();
     layout = new QFormLayout(contentWidget());
     messageLabel->setObjectName("updateMessage");
@@ -96,6 +96,7 @@ void UpdatePage::showUpdate(bool failed, bool newer, const QVersionNumber& lates
         return;
     }
     if (!newer) {
+        messageLabel->setText("Latest version is installed. No updates available.");
         return;
     }
     messageLabel->setText("A new Ombrix version is available!");

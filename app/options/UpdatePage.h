@@ -1,8 +1,8 @@
 // The options page that says whether the home site publishes a newer version and links to
 // its download. The check runs once, when the dialog is built, on a thread of its own so
-// that a dead network (10 s time-out) never freezes the dialog; the page shows "no update"
-// until the answer says otherwise, and says so when the check failed. GUI thread only, but
-// for that check.
+// that a dead network (10 s time-out) never freezes the dialog; the page says that it is
+// checking until the answer is in, then what the answer was (or that the check failed). GUI thread
+// only, but for that check.
 #pragma once
 
 #include <QVersionNumber>

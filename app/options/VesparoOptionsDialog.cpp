@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QStackedWidget>
 
+#include "VPStatusBar.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/LocationPage.h"
@@ -14,6 +15,8 @@
 #include "options/WaitCursor.h"
 
 namespace {
+
+const char* const kCloseAgain = "Close again to leave anyway.";
 
 void setBold(QListWidgetItem* item, bool bold) {
     if (item != nullptr) {
@@ -32,7 +35,9 @@ VesparoOptionsDialog::VesparoOptionsDialog(QWidget* parent) : VespWindow(parent)
 }
 
 void VesparoOptionsDialog::init() {
-    resize(600, 500);
+    // The pages are laid out for this size.
+    setFixedSize(600, 500);
+    setWindowTitle("Ombrix - Options");
     QWidget* content = contentWidget();
 
     pageList = new QListWidget(content);
@@ -57,6 +62,9 @@ void VesparoOptionsDialog::init() {
     auto* layout = new QHBoxLayout(content);
     layout->addWidget(pageList, 0);
     layout->addWidget(pageStack, 1);
+
+    // The keyboard starts on the page list (the arrows switch pages), not on the close button.
+    pageList->setFocus();
 
     // Connected after the first row was made current, so that selection is no page switch.
     connect(pageList, &QListWidget::currentItemChanged, this, &VesparoOptionsDialog::changePage);
@@ -95,7 +103,7 @@ void VesparoOptionsDialog::switchPage(QListWidgetItem* current, QListWidgetItem*
 }
 
 void VesparoOptionsDialog::closeEvent(QCloseEvent* e) {
-    if (!validateAndSaveShownPage()) {
+    if (!mayClose()) {
         e->ignore();
         return;
     }
@@ -104,9 +112,25 @@ void VesparoOptionsDialog::closeEvent(QCloseEvent* e) {
 }
 
 void VesparoOptionsDialog::reject() {
-    if (validateAndSaveShownPage()) {
+    if (mayClose()) {
         VespWindow::reject();
     }
+}
+
+bool VesparoOptionsDialog::mayClose() {
+    if (validateAndSaveShownPage()) {
+        return true;
+    }
+    // The page says why it cannot be saved; a user who closes once more means to leave
+    // without it (the first run without a location), and must be able to.
+    if (closeRefused) {
+        return true;
+    }
+    closeRefused = true;
+    VPStatusBar* bar = statusBar();
+    bar->showMessage(kCloseAgain);
+    bar->show();
+    return false;
 }
 
 OptionsPageBase* VesparoOptionsDialog::shownPage() const {

@@ -17,7 +17,24 @@
 
 namespace {
 
-const char* const kButtonStyle = "background-color: rgba(255, 255, 255, 0);\nborder: none;";
+// Keyboard focus is shown in rgb(255, 190, 40): it stands out on the midnight blue and on the
+// white below.
+
+// Transparent and borderless; with keyboard focus a frame in the focus colour.
+const char* const kButtonStyle =
+    "QToolButton { background-color: rgba(255, 255, 255, 0); border: none; }"
+    " QToolButton:focus { border: 2px solid rgb(255, 190, 40); border-radius: 4px; }";
+
+// The style draws keyboard focus (buttons, fields, boxes) in the selection colour, given here;
+// the page list keeps its transparent selection. Widgets drawn by style sheets get a frame in
+// the focus colour while they have focus; check boxes and radio buttons (whose indicators
+// the pages style) an outline.
+const char* const kFocusStyle =
+    "QWidget { selection-background-color: rgb(255, 190, 40); selection-color: black; }"
+    " QListWidget { selection-background-color: transparent; selection-color: white; }"
+    " QListWidget:focus, QScrollArea:focus, QTextEdit:focus { border: 2px solid rgb(255, 190, "
+    "40); }"
+    " QCheckBox, QRadioButton { outline: 1px solid rgb(255, 190, 40); }";
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QRect& geometry,
                         const char* iconResource) {
@@ -41,6 +58,8 @@ VespWindow::VespWindow(QWidget* parent) : QDialog(parent) {
     // A mask alone leaves the window manager's frame and title bar on X11.
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setupUi(this);
+    // Keyboard focus must be seen on the dark window.
+    setStyleSheet(kFocusStyle);
     centerOnDesktop();
     setMinimumSize(300, 200);
 }
@@ -91,13 +110,17 @@ void VespWindow::configure() {}
 
 VPStatusBar* VespWindow::statusBar() {
     if (statusBarWidget == nullptr) {
-        const QSize size = this->size();
         statusBarWidget = new VPStatusBar(this);
-        statusBarWidget->resize(size.width() - 20, 22);
-        statusBarWidget->move(40, size.height() - 20);
+        placeStatusBar();
         statusBarWidget->setSizeGripEnabled(false);
     }
     return statusBarWidget;
+}
+
+void VespWindow::placeStatusBar() {
+    // As far from the right edge as from the left: the rounded corner would cover the busy
+    // indicator at the bar's right end.
+    statusBarWidget->setGeometry(40, height() - 20, width() - 80, 22);
 }
 
 QWidget* VespWindow::contentWidget() {
@@ -172,6 +195,9 @@ void VespWindow::resizeEvent(QResizeEvent*) {
     btnClose->move(pixmap.width() - 80, 3);
     btnClose2->move(pixmap.width() - 80, 3);
     btnConfigure->move(pixmap.width() - 108, 3);
+    if (statusBarWidget != nullptr) {
+        placeStatusBar();
+    }
 }
 
 void VespWindow::on_btnClose_clicked() {

@@ -52,6 +52,9 @@ private slots:
     void on_btnConfigure_clicked();
 
 private:
+    // Along the bottom edge, inside the rounded corners.
+    void placeStatusBar();
+
     bool dragging = false;
     QPoint dragPosition;  // global cursor position at the last press or move while dragging
     bool closeButtonShown = true;

@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QStackedLayout>
 #include <QSystemTrayIcon>
+#include <functional>
+#include <set>
 
 #include "AlertDetailsPanel.h"
 #include "AlertSoundManager.h"
@@ -30,6 +33,8 @@
 #include "options/VesparoOptionsDialog.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
+#include "services/NotificationService.h"
+#include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/NWSCodeService.h"
 #include "weather/TemperatureInterpolater.h"
@@ -45,6 +50,35 @@ void logInfo(const std::string& text) {
 }
 
 }  // namespace
+
+// Hears the first observation of a place (a text of its that is not empty), or another choice
+// of the current location (another place, or none), which ends the wait as well.
+class Vesparo::WeatherArrival : public vpcore::StringPropertyChangeListener {
+public:
+    explicit WeatherArrival(std::function<void()> arrived) : arrived(std::move(arrived)) {
+        vpcore::NotificationService::Instance().addPropertyChangeListener<std::string>(this, ids());
+    }
+    ~WeatherArrival() override {
+        vpcore::NotificationService::Instance().removePropertyChangeListener<std::string>(this,
+                                                                                          ids());
+    }
+    WeatherArrival(const WeatherArrival&) = delete;
+    WeatherArrival& operator=(const WeatherArrival&) = delete;
+
+    void handlePropertyChange(short propId, const std::string* const,
+                              const std::string* const newValue) override {
+        if (propId == vpcore::PROP_CURRENT_LOCATION || !newValue->empty()) {
+            arrived();
+        }
+    }
+
+private:
+    static std::set<short> ids() {
+        return {vpcore::PROP_LOCATION, vpcore::PROP_OBSERVATION_TIME, vpcore::PROP_WEATHER,
+                vpcore::PROP_CURRENT_LOCATION};
+    }
+    const std::function<void()> arrived;
+};
 
 Vesparo::Vesparo(QWidget* parent) : VespWindow(parent) {
     setCloseButtonShown(false);
@@ -89,7 +123,8 @@ Vesparo* Vesparo::instance() {
 }
 
 void Vesparo::init() {
-    resize(800, 650);
+    // Every widget sits at a fixed place in this size: a window manager must not resize it.
+    setFixedSize(800, 650);
     // The base centred the window at its first, smaller size.
     centerOnDesktop();
     VespWindow::init();
@@ -102,6 +137,7 @@ void Vesparo::init() {
     setUpApplication();
 
     auto* banner = new LocationWidget(this);
+    banner->setObjectName("locationBanner");
     banner->setLabelMinimumSize(350, 22);
     banner->move(184, 12);
 
@@ -226,11 +262,18 @@ void Vesparo::restoreCurrentLocation() {
         // The saved location stays current even when the service does not answer now; its
         // tasks are scheduled and fetch the weather as soon as it does.
         if (!vpcore::LocationService::Instance().restoreCurrentLocation(key.toStdString(), error)) {
-            vpcore::StatusService::Instance().update(
-                vpcore::StatusMessage_t("The weather service did not answer for " +
-                                            key.toStdString() + ". Ombrix keeps trying.",
-                                        0));
-            VPMessageBox::informationLater(this, QString(), QString::fromStdString(error));
+            const std::string waiting = "The weather service did not answer for " +
+                                        key.toStdString() + ". Ombrix keeps trying.";
+            vpcore::StatusService::Instance().update(vpcore::StatusMessage_t(waiting, 0));
+            // Said until the weather is in: passing messages and task descriptions would
+            // replace it within the second.
+            statusBar()->setStandingMessage(QString::fromStdString(waiting));
+            offlineNotice =
+                VPMessageBox::informationLater(this, QString(), QString::fromStdString(error));
+            weatherArrival = std::make_unique<WeatherArrival>([this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { onWeatherArrived(); }, Qt::QueuedConnection);
+            });
         }
     } catch (const std::invalid_argument& e) {
         vpcore::Logger::Instance().log("ERROR",
@@ -243,10 +286,30 @@ void Vesparo::restoreCurrentLocation() {
     }
 }
 
+void Vesparo::onWeatherArrived() {
+    statusBar()->setStandingMessage(QString());
+    if (offlineNotice) {
+        // Hidden and deleted: a box not shown yet must not open later either.
+        offlineNotice->hide();
+        offlineNotice->deleteLater();
+    }
+    weatherArrival.reset();
+}
+
 void Vesparo::setGaugeBackground(vpcore::IGaugeViewModel* model, int x, int y) {
     const QPixmap snapshot =
         grab(QRect(x, y, 160, 160)).scaled(256, 256, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     model->setBackgroundImage(new QImage(snapshot.toImage()));
+}
+
+void Vesparo::keyPressEvent(QKeyEvent* e) {
+    // A dialog closes on Escape; the main window is no pop-up to dismiss, and closing it ends
+    // the program.
+    if (e->matches(QKeySequence::Cancel)) {
+        e->accept();
+        return;
+    }
+    VespWindow::keyPressEvent(e);
 }
 
 void Vesparo::configure() {

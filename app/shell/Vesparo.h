@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QVariant>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +18,7 @@
 #include "services/StatusService.h"
 #include "weather/LocationService.h"
 
+class QKeyEvent;
 class QStackedLayout;
 
 namespace vpcore {
@@ -60,6 +63,10 @@ public:
     static void unmarshalLocations(const QList<QVariant>& list,
                                    std::vector<vpcore::Location_t>& out, Converter converter);
 
+protected:
+    // Escape does not close the main window.
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     // Stops the scheduler and frees what the core calls into: the models, the comfort level,
     // the interpolater, the status handlers.
@@ -85,6 +92,14 @@ private:
     QStackedLayout* pageStack = nullptr;
     std::unique_ptr<vpcore::DewpointComfortLevel> dewpointComfortLevel;
     std::unique_ptr<vpcore::TemperatureInterpolater> temperatureInterpolater;
+
+    // After a start whose service did not answer: the notice that said so, and a listener
+    // that hears the first conditions of a place (on the publishing thread). Once they are
+    // in, the notice closes and the status bar stops saying that Ombrix keeps trying.
+    class WeatherArrival;
+    void onWeatherArrived();
+    QPointer<QMessageBox> offlineNotice;
+    std::unique_ptr<WeatherArrival> weatherArrival;  // last: it stops listening first
 };
 
 template <class Converter>

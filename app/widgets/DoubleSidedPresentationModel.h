@@ -59,6 +59,20 @@ public:
         }
     }
 
+    // Forgets both texts (a place no longer shown) and shows the empty text, without a suffix.
+    void clearTexts() {
+        fastdelegate::FastDelegate1<const std::string&> target;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            frontText.clear();
+            backText.clear();
+            target = textDelegate;
+        }
+        if (target) {
+            target(std::string());
+        }
+    }
+
     std::string getDisplayText(bool withSuffix) const {
         std::lock_guard<std::mutex> lock(mutex);
         return displayTextLocked(withSuffix);

@@ -5,9 +5,26 @@
 #include "options/VesparoOptionsDialog.h"
 #include "services/PropIds.h"
 
+namespace {
+
+const std::string kInvitation = "< CLICK HERE TO SET YOUR WEATHER LOCATION >";
+
+}  // namespace
+
+LocationWidget::BannerModel::BannerModel()
+    : vpcore::DoubleSidedPresentationModel<std::string>(vpcore::PROP_CURRENT_LOCATION, 0, 2) {}
+
+void LocationWidget::BannerModel::handlePropertyChange(short propId,
+                                                       const std::string* const oldValue,
+                                                       const std::string* const newValue) {
+    // The location service announces an empty name once the current location is deleted.
+    const std::string* shown = newValue->empty() ? &kInvitation : newValue;
+    vpcore::DoubleSidedPresentationModel<std::string>::handlePropertyChange(propId, oldValue,
+                                                                            shown);
+}
+
 LocationWidget::LocationWidget(QWidget* parent)
     : QWidget(parent),
-      model(vpcore::PROP_CURRENT_LOCATION, 0, 2),
       label(new DoubleSidedDataWidget<vpcore::DoubleSidedPresentationModel<std::string>>(&model,
                                                                                          this)) {
     // Without a layout the banner would keep a child's default size and clip its label.
@@ -17,9 +34,8 @@ LocationWidget::LocationWidget(QWidget* parent)
     label->setProperty("playsound", "drop");
     setCursor(Qt::PointingHandCursor);
     const std::string none;
-    const std::string invitation = "< CLICK HERE TO SET YOUR WEATHER LOCATION >";
     vpcore::NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION,
-                                                                &none, &invitation);
+                                                                &none, &kInvitation);
 }
 
 void LocationWidget::setLabelMinimumSize(int width, int height) {

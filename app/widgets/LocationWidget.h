@@ -1,5 +1,5 @@
 // The banner at the top of the main window: the current location (property 17), or an
-// invitation to set one until the location service publishes it; a click opens the options
+// invitation to set one while none is current; a click opens the options
 // dialog. Built on the GUI thread after the location service has registered property 17.
 #pragma once
 
@@ -24,7 +24,15 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
 
 private:
+    // The current location's name; for none (an empty name) the invitation to set one.
+    class BannerModel : public vpcore::DoubleSidedPresentationModel<std::string> {
+    public:
+        BannerModel();
+        void handlePropertyChange(short propId, const std::string* const oldValue,
+                                  const std::string* const newValue) override;
+    };
+
     // Members go before the Qt children, so the model stops listening before its widget goes.
-    vpcore::DoubleSidedPresentationModel<std::string> model;
+    BannerModel model;
     DoubleSidedDataWidget<vpcore::DoubleSidedPresentationModel<std::string>>* label;
 };

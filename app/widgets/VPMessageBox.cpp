@@ -19,15 +19,17 @@ void VPMessageBox::information(QWidget* parent, const QString& title, const QStr
     show(QMessageBox::Information, parent, title, text);
 }
 
-void VPMessageBox::informationLater(QWidget* parent, const QString& title, const QString& text) {
+QMessageBox* VPMessageBox::informationLater(QWidget* parent, const QString& title,
+                                            const QString& text) {
     if (shower()) {
         shower()(QMessageBox::Information, parent, title, text);
-        return;
+        return nullptr;
     }
     auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     QTimer::singleShot(0, box, &QWidget::show);
+    return box;
 }
 
 void VPMessageBox::setShower(Shower replacement) {

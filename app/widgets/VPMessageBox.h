@@ -19,8 +19,10 @@ public:
     static void information(QWidget* parent, const QString& title, const QString& text);
     // The same information box, shown without blocking: it opens once the event loop runs and
     // leaves the caller (and the window behind it) going. Start-up uses it, so that a notice
-    // never holds the main window back. A test's shower gets it at once.
-    static void informationLater(QWidget* parent, const QString& title, const QString& text);
+    // never holds the main window back. A test's shower gets it at once. The box deletes
+    // itself when closed; null when a shower took it.
+    static QMessageBox* informationLater(QWidget* parent, const QString& title,
+                                         const QString& text);
 
     // Replaces the modal box; an empty shower restores it. For tests.
     static void setShower(Shower shower);

@@ -7,7 +7,19 @@
 namespace vpcore {
 
 AbstractBarometerViewModel::AbstractBarometerViewModel(PropId heardProperty, std::string unitText)
-    : heardProperty(heardProperty), unitText(std::move(unitText)) {
+    : heardProperty(heardProperty), unitText(std::move(unitText)), resetListener([this] {
+          const float old = getValue();
+          const float none = 0.0f;
+          {
+              std::lock_guard<std::mutex> lock(textMutex);
+              trend.clear();
+              digitalValue = "0.0";
+          }
+          // The needle goes home, as before the first reading.
+          AbstractGaugeViewModelFloat::setValue(none);
+          resetNeedle();
+          AbstractGaugeViewModelFloat::handlePropertyChange(this->heardProperty, &old, &none);
+      }) {
     NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});
 }
 

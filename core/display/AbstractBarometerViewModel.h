@@ -9,6 +9,7 @@
 #include <string>
 
 #include "display/AbstractGaugeViewModelFloat.h"
+#include "display/ConditionsResetListener.h"
 #include "services/PropIds.h"
 #include "services/VpCoreExport.h"
 
@@ -42,6 +43,8 @@ protected:
 
     // The read-out of a reading in this face's unit.
     virtual std::string readout(float value) const = 0;
+    // Puts the needle where it is before the first reading.
+    virtual void resetNeedle() = 0;
 
 private:
     const PropId heardProperty;
@@ -49,6 +52,9 @@ private:
     std::string digitalValue = "0.0";
     std::string trend;
     mutable std::mutex textMutex;  // digitalValue and trend
+    // Last, so that it stops listening first: a reset brings the face back to its start (no
+    // reading, no trend), and tells the delegate.
+    ConditionsResetListener resetListener;
 };
 
 }  // namespace vpcore

@@ -19,7 +19,18 @@ AbstractTemperatureViewModel::AbstractTemperatureViewModel(
       drawDirection(drawDirection),
       rotationDivisor(rotationDivisor),
       unitLetter(std::move(unitLetter)),
-      labelColours(std::move(labelColours)) {
+      labelColours(std::move(labelColours)),
+      resetListener([this] {
+          const float old = getValue();
+          const float none = 0.0f;
+          // The needle goes home, as before the first reading, not to zero degrees.
+          AbstractGaugeViewModelFloat::setValue(none);
+          if (gaugeModel) {
+              gaugeModel->resetNeedle();
+          }
+          setDigitalValue("0.0");
+          AbstractGaugeViewModelFloat::handlePropertyChange(this->heardProperty, &old, &none);
+      }) {
     NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "display/AbstractGaugeViewModelFloat.h"
+#include "display/ConditionsResetListener.h"
 #include "display/GaugeViewModel.h"
 #include "display/NumericScale.h"
 #include "services/PropIds.h"
@@ -58,6 +59,9 @@ private:
     std::unique_ptr<GaugeViewModel<int>> gaugeModel;  // null until constructView
     std::string digitalValue = "0.0";
     mutable std::mutex digitalMutex;
+    // Last, so that it stops listening first: a reset brings the face back to its start and
+    // tells the delegate.
+    ConditionsResetListener resetListener;
 };
 
 }  // namespace vpcore

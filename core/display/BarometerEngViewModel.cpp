@@ -53,4 +53,10 @@ std::string BarometerEngViewModel::readout(float newValue) const {
                                 : Converter::formatDecimalString(newValue, 2);
 }
 
+void BarometerEngViewModel::resetNeedle() {
+    if (gaugeModel) {
+        gaugeModel->resetNeedle();
+    }
+}
+
 }  // namespace vpcore

@@ -28,6 +28,7 @@ public:
 protected:
     // Two decimals: "29.92".
     std::string readout(float value) const override;
+    void resetNeedle() override;
 
 private:
     std::unique_ptr<GaugeViewModel<float>> gaugeModel;  // null until constructView

@@ -63,4 +63,10 @@ std::string BarometerMetricViewModel::readout(float newValue) const {
     return millibars ? std::to_string(*millibars) : std::string(Converter::NO_READING);
 }
 
+void BarometerMetricViewModel::resetNeedle() {
+    if (gaugeModel) {
+        gaugeModel->resetNeedle();
+    }
+}
+
 }  // namespace vpcore

@@ -33,6 +33,7 @@ public:
 protected:
     // The nearest whole number: "1013"; "NA" for no reading.
     std::string readout(float value) const override;
+    void resetNeedle() override;
 
 private:
     std::unique_ptr<GaugeViewModel<int>> gaugeModel;  // null until constructView

@@ -152,6 +152,10 @@ void CurrentWeatherInfoModel::setProviderLinks(const ProviderLinks& links) {
                                                           &providerLinks);
 }
 
+void CurrentWeatherInfoModel::clear() {
+    reset();
+}
+
 void CurrentWeatherInfoModel::reset() {
     temperatureF = temperatureC = 0.0f;
     feelsLikeF = feelsLikeC = 0.0f;

@@ -40,6 +40,9 @@ public:
     // number ("" for absent, "NA") is published as no reading: NaN, or NO_HUMIDITY.
     void setProperties(const std::map<short, std::string>& values);
     void setProviderLinks(const ProviderLinks& links);
+    // Forgets the observation as a new location does (PROP_CONDITIONS_RESET), for a place
+    // that is no longer shown.
+    void clear();
 
     std::string getLocation() const { return location; }
     std::string getObservationTime() const { return observationTime; }

@@ -26,6 +26,13 @@ bool ForecastModel::performTask() {
     return updated;
 }
 
+void ForecastModel::clear() {
+    clearForecastItems();
+    for (const fastdelegate::FastDelegate0<void>& handler : handlersSnapshot()) {
+        handler();
+    }
+}
+
 std::string ForecastModel::getTaskName() const {
     return "Forecast Update";
 }

@@ -34,6 +34,9 @@ public:
     bool contributesToProgressBar() const override;
     std::string getDescription() const override;
 
+    // Empties the list and tells the handlers, so that nothing of a forgotten place is shown.
+    void clear();
+
     // Handlers are kept for the model's life; there is no removal.
     void registerHandler(fastdelegate::FastDelegate0<void> handler);
 

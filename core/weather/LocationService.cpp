@@ -70,7 +70,43 @@ void LocationService::setLocations(const std::vector<Location_t>& newLocations) 
 }
 
 bool LocationService::deleteLocation(const std::string& displayName) {
-    return locations.erase(keyFor(displayName)) > 0;
+    if (locations.erase(keyFor(displayName)) == 0) {
+        return false;
+    }
+    // A deleted place must not go on being fetched and shown.
+    if (currentLocation && currentLocation->displayName == displayName) {
+        forgetCurrentLocation();
+    }
+    return true;
+}
+
+void LocationService::forgetCurrentLocation() {
+    TaskScheduler::instance().shutdown();
+    currentConditionsModel->setProvider(nullptr);
+    alertModel->setProvider(nullptr);
+    forecastModel->setProvider(nullptr);
+    // Nothing reads the provided copy once its providers are gone.
+    providedLocation.reset();
+    const std::string previous = currentLocation->displayName;
+    currentLocation.reset();
+    const std::string none;
+    const auto report = [](const char* what, const std::exception& e) {
+        Logger::Instance().log("ERROR", std::string(what) + e.what());
+    };
+    // A listener that throws must not leave the rest shown.
+    try {
+        NotificationService::Instance().notify<std::string>(PROP_CURRENT_LOCATION, &previous,
+                                                            &none);
+    } catch (const std::exception& e) {
+        report("Announcing that no location is current failed: ", e);
+    }
+    try {
+        currentConditionsModel->clear();
+        alertModel->assignAlerts({});
+        forecastModel->clear();
+    } catch (const std::exception& e) {
+        report("Clearing the weather of a deleted location failed: ", e);
+    }
 }
 
 void LocationService::getLocations(std::vector<Location_t>& out) const {

@@ -32,7 +32,10 @@ public:
     void addLocation(const Location_t& location);
     // Replaces the list; of equal display names the first wins. The current location stays.
     void setLocations(const std::vector<Location_t>& newLocations);
-    // True when a location of that name was removed. The current location stays.
+    // True when a location of that name was removed. Removing the current location ends its
+    // updates: the scheduler stops, the models lose their providers and are emptied, and an
+    // empty name is announced (PROP_CURRENT_LOCATION); no location is current until the next
+    // selection.
     bool deleteLocation(const std::string& displayName);
     // Replaces out's content with every location, in display name order.
     void getLocations(std::vector<Location_t>& out) const;
@@ -69,6 +72,8 @@ private:
     LocationService();
     ~LocationService();
 
+    // Stops the current location's updates and forgets it, as described at deleteLocation.
+    void forgetCurrentLocation();
     // Whether that location is current with its providers installed.
     bool isProvided(const std::string& displayName) const;
     // A copy of the listed location; throws std::invalid_argument when it is not listed.

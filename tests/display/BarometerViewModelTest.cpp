@@ -47,6 +47,31 @@ TEST_F(BarometerViewModelTest, InchesFollowReadingsWithTrendReadoutAndNeedle) {
     EXPECT_EQ(model.getToolTip(), "Barometric pressure\n29.92 inHg Rising");
 }
 
+// A reset of the conditions brings the face back to where a fresh model starts: no reading,
+// no trend; the next reading has no trend either.
+TEST_F(BarometerViewModelTest, AResetOfTheConditionsBringsTheFaceBackToItsStart) {
+    NotificationService::Instance().registerPropertyIds({PROP_CONDITIONS_RESET});
+    BarometerEngViewModel model;
+    model.constructView();
+    const Vector3D home = model.getNeedleEndpoint();
+    const std::string freshReadout = model.getDigitalValue();
+    const std::string freshTip = model.getToolTip();
+    publish(PROP_PRESSURE_IN, 0.0f, 29.80f);
+    publish(PROP_PRESSURE_IN, 29.80f, 30.02f);
+    ASSERT_EQ(model.getTrend(), "Rising");
+
+    NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
+    EXPECT_EQ(model.getDigitalValue(), freshReadout);
+    EXPECT_EQ(model.getTrend(), "");
+    EXPECT_EQ(model.getToolTip(), freshTip);
+    EXPECT_EQ(model.getNeedleEndpoint(), home);
+    EXPECT_NE(home, pointOf(model, "30"));
+    EXPECT_FLOAT_EQ(model.getValue(), 0.0f);
+
+    publish(PROP_PRESSURE_IN, 0.0f, 29.92f);
+    EXPECT_EQ(model.getTrend(), "");
+}
+
 TEST_F(BarometerViewModelTest, InchesNeedleTakesTenthsFrom27Point5To31Point4Only) {
     BarometerEngViewModel model;
     model.constructView();

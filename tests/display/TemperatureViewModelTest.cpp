@@ -58,6 +58,36 @@ TEST_F(TemperatureViewModelTest, AReadingMovesTheNeedleToTheNearestDegreeAndReac
     EXPECT_EQ(model.getToolTip(), "Air temperature\n68.3 \u00B0F");
 }
 
+// A reset of the conditions (a new place, or none) brings both faces back to where a fresh
+// model starts, and the follower hears it.
+TEST_F(TemperatureViewModelTest, AResetOfTheConditionsBringsTheFacesBackToTheirStart) {
+    NotificationService::Instance().registerPropertyIds({PROP_CONDITIONS_RESET});
+    TempEngViewModel fahrenheit;
+    TempMetricViewModel celsius;
+    fahrenheit.constructView();
+    celsius.constructView();
+    const Vector3D home = fahrenheit.getNeedleEndpoint();
+    DelegateRecorder recorder;
+    fahrenheit.setPropertyChangeDelegate(
+        fastdelegate::FastDelegate2<short, float>(&recorder, &DelegateRecorder::onProperty));
+    publish(PROP_TEMP_F, 0.0f, 64.0f);
+    publish(PROP_TEMP_C, 0.0f, 17.8f);
+    ASSERT_EQ(fahrenheit.getDigitalValue(), "64.0");
+
+    NotificationService::Instance().notify(PROP_CONDITIONS_RESET);
+    for (AbstractTemperatureViewModel* model :
+         {static_cast<AbstractTemperatureViewModel*>(&fahrenheit),
+          static_cast<AbstractTemperatureViewModel*>(&celsius)}) {
+        EXPECT_EQ(model->getDigitalValue(), "0.0");
+        EXPECT_FLOAT_EQ(model->getValue(), 0.0f);
+    }
+    EXPECT_EQ(fahrenheit.getNeedleEndpoint(), home) << "home, not at zero degrees";
+    EXPECT_NE(fahrenheit.getNeedleEndpoint(), pointOf(fahrenheit, "0"));
+    ASSERT_EQ(recorder.properties.size(), 2u);
+    EXPECT_EQ(recorder.properties[1].first, PROP_TEMP_F);
+    EXPECT_FLOAT_EQ(recorder.properties[1].second, 0.0f);
+}
+
 TEST_F(TemperatureViewModelTest, WholeDegreesRoundHalvesAwayFromZero) {
     TempMetricViewModel model;
     model.constructView();

@@ -22,6 +22,9 @@
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "weather/AlertModel.h"
+#include "weather/CurrentWeatherInfoModel.h"
+#include "weather/ForecastModel.h"
 #include "weather/LocationService.h"
 
 using namespace vpcore;
@@ -222,6 +225,73 @@ TEST_F(LocationServiceTest, SelectingTheCurrentLocationAgainChangesNothing) {
     EXPECT_EQ(nws.mark(), mark) << "no station test, no lookup";
     EXPECT_FALSE(log.contains("TaskScheduler is shutdown."));
     EXPECT_FALSE(log.contains("TaskScheduler has been started."));
+}
+
+// Deleting another location leaves the current one running; deleting the current one ends its
+// updates, empties what is shown of it and announces that no location is current. The next
+// selection runs only its own place.
+TEST_F(LocationServiceTest, DeletingTheCurrentLocationEndsItsUpdatesAndEmptiesTheModels) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    testsupport::LogCapture log;
+    e2e::PropertyJournal journal;
+    e2e::LoopbackNws nws;
+    nws.serve(AUSTIN);
+    nws.serve(DENVER);
+    listPlaces();
+    std::string error;
+    ASSERT_TRUE(select(AUSTIN, error)) << error;
+    const auto forecastItems = [this] {
+        std::vector<ForecastItem_t*> items;
+        service.getForecastModel()->getForecastItems(items);
+        const std::size_t count = items.size();
+        for (ForecastItem_t* item : items) {
+            delete item;
+        }
+        return count;
+    };
+    const auto alertCount = [this] {
+        AlertModel::AlertList alerts;
+        service.getAlertModel()->getAlertItems(alerts);
+        return alerts.size();
+    };
+    // The weather, the forecast and the two alerts of the place are in.
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return !journal.last(PROP_WEATHER).empty() && forecastItems() > 0 && alertCount() == 2;
+    }));
+
+    EXPECT_TRUE(service.deleteLocation(nameOf(DENVER)));
+    ASSERT_NE(service.getCurrentLocation(), nullptr);
+    EXPECT_EQ(service.getCurrentLocation()->displayName, nameOf(AUSTIN));
+    EXPECT_NE(service.getCurrentConditionsModel()->getProviderPtr(), nullptr);
+
+    const int resets = journal.count(PROP_CONDITIONS_RESET);
+    const int expiries = journal.count(PROP_ALERTS_EXPIRED);
+    EXPECT_TRUE(service.deleteLocation(nameOf(AUSTIN)));
+    EXPECT_EQ(service.getCurrentLocation(), nullptr);
+    EXPECT_EQ(journal.last(PROP_CURRENT_LOCATION), "");
+    EXPECT_EQ(journal.count(PROP_CONDITIONS_RESET), resets + 1);
+    EXPECT_EQ(journal.count(PROP_ALERTS_EXPIRED), expiries + 1);
+    EXPECT_EQ(service.getCurrentConditionsModel()->getLocation(), "");
+    EXPECT_EQ(forecastItems(), 0u);
+    EXPECT_EQ(alertCount(), 0u);
+    EXPECT_EQ(service.getCurrentConditionsModel()->getProviderPtr(), nullptr);
+    EXPECT_EQ(service.getForecastModel()->getProviderPtr(), nullptr);
+    EXPECT_EQ(service.getAlertModel()->getProviderPtr(), nullptr);
+    EXPECT_TRUE(log.contains("TaskScheduler is shutdown."));
+
+    // Listed again and chosen, another place runs alone: nothing asks for the deleted one.
+    service.addLocation(DENVER.location(suffix));
+    const std::size_t mark = nws.mark();
+    ASSERT_TRUE(select(DENVER, error)) << error;
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return nws.requestsSince(mark, DENVER.forecastTarget()) == 1 &&
+               nws.requestsSince(mark, DENVER.alertTarget()) == 1 &&
+               nws.requestsSince(mark, DENVER.observationTarget()) == 2;
+    }));
+    for (const std::string& target :
+         {AUSTIN.observationTarget(), AUSTIN.forecastTarget(), AUSTIN.alertTarget()}) {
+        EXPECT_EQ(nws.requestsSince(mark, target), 0) << target;
+    }
 }
 
 // A failed check leaves the previous location current and its tasks running on its own copy of

@@ -9,6 +9,7 @@
 
 #include "AppTestSupport.h"
 #include "DewpointComfortGauge.h"
+#include "FramelessWindowChecks.h"
 #include "display/DewpointComfortLevel.h"
 
 namespace {
@@ -49,6 +50,11 @@ std::string framedAt(std::size_t index, std::size_t count) {
     std::string result(count, '.');
     result[index] = '#';
     return result;
+}
+
+TEST(DewpointComfortGaugeTest, TheWindowKeepsItsSizeAndSaysWhatItShows) {
+    DewpointComfortGauge gauge("Comfortable", nullptr);
+    apptest::expectAFixedWellShapedWindow(gauge, QSize(600, 500), "Ombrix - Dew Point Comfort");
 }
 
 TEST(DewpointComfortGaugeTest, RowsShowEveryLevelOnItsColourWithTheCurrentOneLarge) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QListWidget>
 #include <QSettings>
 #include <QTest>
@@ -15,7 +16,9 @@
 #include "OptionsTestSupport.h"
 #include "QPairListModel.h"
 #include "Settings.h"
+#include "Startup.h"
 #include "TempDir.h"
+#include "VPStatusBar.h"
 #include "options/VesparoOptionsDialog.h"
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
@@ -163,7 +166,9 @@ TEST_F(LocationPageTest, ACountyTheTablesSpellOtherwiseMustBeChosen) {
               0);
 }
 
-TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
+// Without a location the other pages stay closed; the first close says why, and a second one
+// (by the same way or another) leaves the dialog without a location, writing nothing.
+TEST_F(LocationPageTest, LeavingWithoutALocationIsRefusedOnceThenAllowed) {
     auto* list = dialog->findChild<QListWidget*>("pageList");
     const QRect alerts = list->visualItemRect(list->item(1));
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -174,10 +179,43 @@ TEST_F(LocationPageTest, LeavingWithoutALocationIsRefused) {
         EXPECT_TRUE(controls->page->isVisible());
         EXPECT_EQ(controls->error->text(), "You must selection a location.");
     }
-    closeDialog();
-    EXPECT_TRUE(dialog->isVisible());
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    EXPECT_TRUE(dialog->isVisible());
+
+    enum Way { kCloseButton, kEscape, kWindowManager };
+    const auto closeBy = [this](Way way) {
+        switch (way) {
+            case kCloseButton:
+                return closeDialog();
+            case kEscape:
+                return QTest::keyClick(dialog.get(), Qt::Key_Escape);
+            case kWindowManager:
+                dialog->close();  // what a window manager's close button leads to
+                return;
+        }
+    };
+    const std::pair<Way, Way> cases[] = {{kCloseButton, kCloseButton},
+                                         {kEscape, kEscape},
+                                         {kWindowManager, kWindowManager},
+                                         {kCloseButton, kEscape}};
+    bool first = true;
+    for (const auto& [once, again] : cases) {
+        SCOPED_TRACE(testing::Message() << once << " then " << again);
+        if (!first) {
+            controls.reset();
+            dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+            dialog->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+            controls = std::make_unique<LocationControls>(dialog.get());
+            apptest::drainEvents();
+        }
+        first = false;
+        closeBy(once);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(controls->error->text(), "You must selection a location.");
+        EXPECT_EQ(dialog->statusBar()->currentMessage(), "Close again to leave anyway.");
+        EXPECT_TRUE(dialog->statusBar()->isVisible());
+        closeBy(again);
+        EXPECT_FALSE(dialog->isVisible());
+    }
     EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
     EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
 }
@@ -211,6 +249,59 @@ TEST_F(LocationPageTest, AFailedPositionLookupLeavesTheListAsItWas) {
     LocationService::Instance().getLocations(locations);
     EXPECT_TRUE(locations.empty());
     EXPECT_FALSE(QSettings().contains("ALL_LOCATIONS"));
+}
+
+// The status line under the search shows its longest texts whole, and a text appearing or
+// going moves nothing on the page.
+TEST_F(LocationPageTest, TheStatusLineShowsItsTextWholeAndMovesNothing) {
+    // In the program's own style, which gives labels their font.
+    qApp->setStyleSheet(applicationStyleSheet());
+    struct PlainStyle {
+        ~PlainStyle() { qApp->setStyleSheet(QString()); }
+    } plainStyleAfterwards;
+    controls.reset();
+    dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    controls = std::make_unique<LocationControls>(dialog.get());
+    apptest::drainEvents();
+
+    const auto positions = [this] {
+        std::vector<QPoint> at;
+        for (QWidget* widget :
+             {static_cast<QWidget*>(controls->page->findChild<QLabel*>("titleLabel")),
+              static_cast<QWidget*>(controls->add), static_cast<QWidget*>(controls->zip),
+              static_cast<QWidget*>(controls->county), static_cast<QWidget*>(controls->save),
+              static_cast<QWidget*>(controls->status)}) {
+            at.push_back(widget->mapTo(dialog.get(), QPoint(0, 0)));
+        }
+        return at;
+    };
+    const std::vector<QPoint> empty = positions();
+    const QString texts[] = {
+        "Could not find where zip code 78701 is. Please try again later.",
+        "Connecting to the weather station of Rancho Santa Margarita, CA ...",
+        "Looking up zip code 78701 ...",
+    };
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        controls->status->setText(text);
+        apptest::drainEvents();
+        EXPECT_EQ(positions(), empty);
+        QLabel* label = controls->status;
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+            << "the text needs " << label->heightForWidth(label->width()) << " px, it has "
+            << label->height();
+        EXPECT_LE(label->mapTo(dialog.get(), QPoint(0, label->height())).y(),
+                  dialog->contentWidget()->geometry().bottom());
+    }
+    QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+    controls->status->setText(texts[0]);
+    apptest::drainEvents();
+    dialog->grab().save(OMBRIX_ARTEFACT_DIR "/location-page-status.png");
+    controls->status->clear();
+    apptest::drainEvents();
+    EXPECT_EQ(positions(), empty);
 }
 
 // The disk fills up before Denver is saved (no file may grow past a few bytes: that stops
@@ -288,14 +379,19 @@ TEST_F(LocationPageTest, ChoosingAndDeletingSavedLocations) {
     EXPECT_EQ(LocationService::Instance().getCurrentLocation()->displayName, "Denver, CO");
     EXPECT_GE(server.requestCount("/xml/current_obs/KBKF.xml"), 1);
 
-    // Deleting the current and last location empties both settings; closing is refused.
+    // Deleting the current and last location empties both settings, the list as an empty
+    // text; no location is current. The first close is refused, the second leaves.
     QTest::mouseClick(controls->remove, Qt::LeftButton);
     EXPECT_EQ(controls->chooser->count(), 0);
     EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "");
     EXPECT_TRUE(storedLocations().isEmpty());
+    EXPECT_EQ(storedLine("ALL_LOCATIONS"), "ALL_LOCATIONS=");
+    EXPECT_EQ(LocationService::Instance().getCurrentLocation(), nullptr);
     closeDialog();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(controls->error->text(), "You must selection a location.");
+    closeDialog();
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(LocationPageTest, ASelectionTheServiceRefusesIsShownOnceAndTriedAgainOnClose) {

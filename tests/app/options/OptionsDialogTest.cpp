@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFont>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -13,18 +16,25 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
+#include <functional>
 #include <memory>
 
 #include "AppTestSupport.h"
 #include "CurrentConditionsPanel.h"
+#include "ForecastPanel.h"
+#include "FramelessWindowChecks.h"
 #include "FullDisk.h"
 #include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
+#include "Startup.h"
 #include "VPLabel.h"
 #include "VPLinkLabel.h"
+#include "VPMessageBox.h"
 #include "VPStatusBar.h"
 #include "Vesparo.h"
+#include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/SoundsPage.h"
@@ -33,6 +43,8 @@
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "weather/AlertModel.h"
+#include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
 
 namespace {
@@ -114,6 +126,11 @@ TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
     }
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_EQ(stack->currentIndex(), 0);
+}
+
+TEST_F(OptionsDialogTest, TheDialogKeepsItsSizeAndSaysWhatItIs) {
+    const auto dialog = openDialogWithALocation();
+    apptest::expectAFixedWellShapedWindow(*dialog, QSize(600, 500), "Ombrix - Options");
 }
 
 TEST_F(OptionsDialogTest, LeavingAValidPageSavesItAndMovesTheBoldItem) {
@@ -251,7 +268,7 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_TRUE(once->isChecked());  // the default: play once
     EXPECT_FALSE(interval->isEnabled());
     EXPECT_EQ(interval->value(), 3);
-    EXPECT_EQ(interval->text(), "3minute(s)");
+    EXPECT_EQ(interval->text(), "3 minute(s)");
 
     sound->setChecked(true);
     EXPECT_TRUE(once->isEnabled());
@@ -261,6 +278,19 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_FALSE(once->isChecked());
     once->setChecked(true);
     EXPECT_FALSE(interval->isEnabled());
+}
+
+// The two choices of the alert sound stand one above the other, their indicators in line.
+TEST_F(OptionsDialogTest, TheAlertSoundChoicesLineUp) {
+    const auto dialog = openDialogWithALocation();
+    clickItem(dialog.get(), 1);
+    auto* untilViewed = dialog->findChild<QRadioButton*>("untilViewedButton");
+    auto* once = dialog->findChild<QRadioButton*>("onceButton");
+    ASSERT_TRUE(once->isVisible());
+    EXPECT_EQ(once->mapTo(dialog.get(), QPoint(0, 0)).x(),
+              untilViewed->mapTo(dialog.get(), QPoint(0, 0)).x());
+    EXPECT_GT(untilViewed->mapTo(dialog.get(), QPoint(0, 0)).y(),
+              once->mapTo(dialog.get(), QPoint(0, 0)).y());
 }
 
 TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {
@@ -336,7 +366,8 @@ TEST_F(OptionsDialogTest, TheUpdatePageAsksTheHomeSiteWithoutBlocking) {
         testsupport::LogCapture log;
         UpdatePage page(nullptr);
         auto* message = page.findChild<QLabel*>("updateMessage");
-        EXPECT_EQ(message->text(), "Latest version is installed. No updates available.");
+        // Nothing is claimed while the answer is out.
+        EXPECT_EQ(message->text(), "Checking for updates ...");
         ASSERT_TRUE(apptest::waitFor([&] { return !page.isCheckingForUpdate(); }));
         EXPECT_EQ(message->text(), c.shown);
         auto* link = page.findChild<VPLinkLabel*>("downloadLink");
@@ -374,6 +405,10 @@ TEST_F(OptionsDialogTest, TheDialogOpensAtOnceOnADeadHomeSite) {
     EXPECT_LT(timer.elapsed(), 6000);  // the check alone would take 9 s
     auto* update = dialog.findChild<UpdatePage*>();
     EXPECT_TRUE(update->isCheckingForUpdate());
+    // Still checking seconds later, and saying so.
+    QTest::qWait(1500);
+    EXPECT_TRUE(update->isCheckingForUpdate());
+    EXPECT_EQ(update->findChild<QLabel*>("updateMessage")->text(), "Checking for updates ...");
 }
 
 // Clicks the widget and, once the modal options dialog it opens shows the saved locations,
@@ -397,6 +432,311 @@ bool openAndCloseOptionsDialog(QWidget* widget, Qt::MouseButton button) {
     poll.start();
     QTest::mouseClick(widget, button);
     return opened && closed;
+}
+
+// Clicks the opener; once the modal options dialog it opens is on screen, runs act on it (which
+// must close it) and hides it should it still be open. True when the dialog opened.
+bool withOptionsDialog(QWidget* opener, const std::function<void(VesparoOptionsDialog*)>& act) {
+    bool opened = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<VesparoOptionsDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->windowHandle() == nullptr ||
+            !dialog->windowHandle()->isExposed()) {
+            return;
+        }
+        poll.stop();
+        opened = true;
+        apptest::drainEvents();  // the location page loads the locations on its first paint
+        act(dialog);
+        dialog->hide();  // never leave the test waiting on a dialog that stayed open
+    });
+    poll.start();
+    QTest::mouseClick(opener, Qt::LeftButton);
+    return opened;
+}
+
+// The banner class has no meta-object of its own: it is found by its name.
+LocationWidget* bannerOf(QWidget* window) {
+    return static_cast<LocationWidget*>(window->findChild<QWidget*>("locationBanner"));
+}
+
+QString bannerText(QWidget* window) {
+    return bannerOf(window)->labelWidget()->textLabel()->text();
+}
+
+const char* const kInvitation = "< CLICK HERE TO SET YOUR WEATHER LOCATION >";
+
+// A first run: the banner opens the dialog, whose first close says that a location is needed
+// and how to leave without one; the second close leaves. The banner still invites, and the
+// main window closes as usual.
+TEST_F(OptionsDialogTest, TheFirstRunDialogCanBeLeftAndTheProgramClosed) {
+    if (vpcore::LocationService::Instance().getCurrentLocation() != nullptr) {
+        GTEST_SKIP() << "another test of this process chose a location first";
+    }
+    const apptest::MainWindowIdsLease ids;
+    Vesparo window(nullptr);
+    useFixtureFiles();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(apptest::waitFor([&] { return bannerText(&window) == kInvitation; }));
+
+    bool refusedFirst = false;
+    bool leftSecond = false;
+    EXPECT_TRUE(withOptionsDialog(bannerOf(&window), [&](auto* dialog) {
+        auto* close = dialog->template findChild<QToolButton*>("btnClose2");
+        QTest::mouseClick(close, Qt::LeftButton);
+        apptest::drainEvents();
+        auto* page = dialog->template findChild<LocationPage*>();
+        refusedFirst = dialog->isVisible() &&
+                       page->template findChild<QLabel*>("errorLabel")->text() ==
+                           "You must selection a location." &&
+                       dialog->statusBar()->currentMessage() == "Close again to leave anyway.";
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(page->template findChild<QLabel*>("errorLabel")->text(),
+                  "You must selection a location.");
+        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+        dialog->grab().save(OMBRIX_ARTEFACT_DIR "/first-run-close-refused.png");
+        QTest::mouseClick(close, Qt::LeftButton);
+        leftSecond = !dialog->isVisible();
+    }));
+    EXPECT_TRUE(refusedFirst);
+    EXPECT_TRUE(leftSecond);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    apptest::drainEvents();
+    EXPECT_EQ(bannerText(&window), kInvitation);
+    EXPECT_EQ(vpcore::LocationService::Instance().getCurrentLocation(), nullptr);
+    EXPECT_FALSE(QSettings().contains("CURRENT_LOCATION"));
+
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// Austin runs in the main window; deleting it, the only location, leaves the window without a
+// location: the banner invites again, the readings, the forecast and the alerts are gone, the
+// place is no longer fetched, and the settings hold an empty list.
+TEST_F(OptionsDialogTest, DeletingTheOnlyLocationLeavesTheWindowWithoutOne) {
+    server.addRoute("/cap/wwaatmget.php", HttpTestServer::fixture("nws/alerts/TXC453.xml"));
+    QSettings().setValue("ALL_LOCATIONS",
+                         QStringList{"78701", "TXC453", "KATT", "Austin City, Austin Camp Mabry",
+                                     "EWX", "Austin/San Antonio", "Austin, TX"});
+    QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+    {
+        const apptest::MainWindowIdsLease ids;
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        auto* panel = window.findChild<CurrentConditionsPanel*>();
+        const auto text = [panel](const char* name) {
+            return panel->findChild<QWidget*>(name)->findChild<VPLabel*>()->text();
+        };
+        const auto forecastCards = [&window] {
+            return window.findChild<ForecastPanel*>()->findChildren<QLabel*>("temperature").size();
+        };
+        const auto alerts = [] {
+            vpcore::AlertModel::AlertList list;
+            vpcore::LocationService::Instance().getAlertModel()->getAlertItems(list);
+            return list.size();
+        };
+        // The gauges' tool tips say what their faces read.
+        const auto gaugeTips = [&window] {
+            QStringList tips;
+            for (auto* gauge : window.findChildren<DoubleSidedGaugeRenderer*>()) {
+                tips << gauge->toolTip();
+            }
+            return tips.join(" | ");
+        };
+        ASSERT_TRUE(apptest::waitFor([&] {
+            return text("weatherValue") == "Mostly Cloudy" && forecastCards() > 0 && alerts() > 0 &&
+                   bannerText(&window) == "Austin, TX" &&
+                   gaugeTips().contains("Air temperature\n64.0");
+        })) << gaugeTips().toStdString();
+
+        EXPECT_TRUE(withOptionsDialog(bannerOf(&window), [](auto* dialog) {
+            QTest::mouseClick(dialog->template findChild<QPushButton*>("deleteButton"),
+                              Qt::LeftButton);
+            auto* close = dialog->template findChild<QToolButton*>("btnClose2");
+            QTest::mouseClick(close, Qt::LeftButton);
+            QTest::mouseClick(close, Qt::LeftButton);
+        }));
+        EXPECT_TRUE(apptest::waitFor([&] {
+            return bannerText(&window) == kInvitation && text("weatherValue").isEmpty() &&
+                   forecastCards() == 0;
+        })) << bannerText(&window).toStdString()
+            << " / " << text("weatherValue").toStdString();
+        EXPECT_EQ(alerts(), 0u);
+        // The gauges are back where a first run starts them.
+        EXPECT_TRUE(apptest::waitFor([&] {
+            return gaugeTips().contains("Air temperature\n0.0") &&
+                   gaugeTips().contains("Barometric pressure\n0.0");
+        })) << gaugeTips().toStdString();
+        EXPECT_EQ(vpcore::LocationService::Instance().getCurrentLocation(), nullptr);
+        EXPECT_EQ(vpcore::LocationService::Instance().getCurrentConditionsModel()->getProviderPtr(),
+                  nullptr);
+        EXPECT_EQ(storedLine("ALL_LOCATIONS"), "ALL_LOCATIONS=");
+        EXPECT_EQ(QSettings().value("CURRENT_LOCATION").toString(), "");
+        QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+        window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-location-deleted.png");
+    }
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+}
+
+// The visible message boxes with that text.
+int visibleBoxesSaying(const QString& text) {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible() && box->text() == text) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The saved location's service does not answer at start: a notice says so, and the status bar
+// says that Ombrix keeps trying, under the passing messages, until the weather is in; then the
+// notice closes itself and the status bar stops saying it. Deleting the location ends the wait
+// the same way.
+TEST_F(OptionsDialogTest, AnOfflineStartSaysItKeepsTryingUntilTheWeatherArrives) {
+    VPMessageBox::setShower(nullptr);  // real boxes: the notice must be seen to close
+    vpcore::TaskScheduler::instance().setRetryTime(1);
+    struct RetryTime {
+        ~RetryTime() { vpcore::TaskScheduler::instance().setRetryTime(15); }
+    } restoreRetryTime;
+    const QString notice = vpcore::LocationService::SELECTION_ERROR;
+    const QString waiting =
+        "The weather service did not answer for Austin, TX. Ombrix keeps trying.";
+    // Deleted first: a location whose weather came once is not checked again at its restore.
+    for (const bool serviceComesUp : {false, true}) {
+        SCOPED_TRACE(serviceComesUp ? "the service comes up" : "the location is deleted");
+        for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+            server.addRoute(std::string("/xml/current_obs/") + station + ".xml",
+                            HttpTestServer::status(503, "down"));
+        }
+        QSettings().setValue("ALL_LOCATIONS", QStringList{"78701", "TXC453", "KATT",
+                                                          "Austin City, Austin Camp Mabry", "EWX",
+                                                          "Austin/San Antonio", "Austin, TX"});
+        QSettings().setValue("CURRENT_LOCATION", "Austin, TX");
+        const int requestsBefore = server.requestCount("/xml/current_obs/KATT.xml");
+        {
+            const apptest::MainWindowIdsLease ids;
+            Vesparo window(nullptr);
+            useFixtureFiles();
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            ASSERT_TRUE(apptest::waitFor([&] { return visibleBoxesSaying(notice) == 1; }));
+            EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+            // The retries fail and say so in passing; the standing message stays.
+            ASSERT_TRUE(apptest::waitFor([&] {
+                return server.requestCount("/xml/current_obs/KATT.xml") >= requestsBefore + 3;
+            }));
+            EXPECT_EQ(window.statusBar()->standingMessage(), waiting);
+            QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+            window.grab().save(OMBRIX_ARTEFACT_DIR "/main-window-offline-start.png");
+
+            if (serviceComesUp) {
+                for (const char* station : {"KATT", "KAUS", "KBKF"}) {
+                    const std::string path = std::string("/xml/current_obs/") + station + ".xml";
+                    server.addRoute(path, HttpTestServer::fixture("nws" + path));
+                }
+                auto* panel = window.findChild<CurrentConditionsPanel*>();
+                ASSERT_TRUE(apptest::waitFor([&] {
+                    return panel->findChild<QWidget*>("weatherValue")
+                               ->findChild<VPLabel*>()
+                               ->text() == "Mostly Cloudy";
+                }));
+            } else {
+                ASSERT_TRUE(vpcore::LocationService::Instance().deleteLocation("Austin, TX"));
+            }
+            EXPECT_TRUE(apptest::waitFor([&] {
+                return visibleBoxesSaying(notice) == 0 &&
+                       window.statusBar()->standingMessage().isEmpty();
+            }));
+        }
+        apptest::drainEvents();
+        vpcore::NotificationService::Instance().unRegisterPropertyIds(
+            {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+    }
+}
+
+// Pixels of the focus colour (rgb(255, 190, 40), as drawn, lighter or darker) in the part of the
+// window around the widget.
+int focusPixelsAround(QWidget* window, QWidget* widget) {
+    const QRect area =
+        QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()).adjusted(-3, -3, 3, 3);
+    const QImage image = window->grab(area).toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() >= 150 && c.green() >= c.red() * 0.55 && c.green() <= c.red() * 0.85 &&
+                c.blue() <= c.red() * 0.4) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// Tabbed to, each kind of control of the main window and the options dialog shows a frame in
+// the focus colour, which it does not show without focus.
+TEST_F(OptionsDialogTest, KeyboardFocusIsSeenInTheMainWindowAndTheDialog) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    struct PlainStyle {
+        ~PlainStyle() { qApp->setStyleSheet(QString()); }
+    } plainStyleAfterwards;
+    const auto expectFocusSeen = [](QWidget* window, QWidget* widget, QWidget* elsewhere) {
+        SCOPED_TRACE(std::string(widget->metaObject()->className()) + " " +
+                     widget->objectName().toStdString());
+        elsewhere->setFocus(Qt::TabFocusReason);
+        apptest::drainEvents();
+        EXPECT_EQ(focusPixelsAround(window, widget), 0);
+        // Tab, as a user moves the focus, until the widget has it.
+        for (int step = 0; step < 20 && !widget->hasFocus(); ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            apptest::drainEvents();
+        }
+        ASSERT_TRUE(widget->hasFocus());
+        // A frame: at least a side's length of it.
+        EXPECT_GE(focusPixelsAround(window, widget), std::min(widget->width(), widget->height()));
+    };
+    {
+        const apptest::MainWindowIdsLease ids;
+        Vesparo window(nullptr);
+        useFixtureFiles();
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        auto* settings = window.findChild<QToolButton*>("btnConfigure");
+        auto* minimise = window.findChild<QToolButton*>("btnClose");
+        auto* forecast = window.findChild<ForecastPanel*>()->findChild<QScrollArea*>();
+        ASSERT_NE(forecast, nullptr);
+        expectFocusSeen(&window, settings, minimise);
+        expectFocusSeen(&window, minimise, settings);
+        expectFocusSeen(&window, forecast, settings);
+    }
+    vpcore::NotificationService::Instance().unRegisterPropertyIds(
+        {vpcore::PROP_DEWPOINT_COMFORT_LEVEL});
+
+    const auto dialog = openDialogWithALocation();
+    QApplication::setActiveWindow(dialog.get());
+    auto* close = dialog->findChild<QToolButton*>("btnClose2");
+    auto* add = dialog->findChild<QPushButton*>("addButton");
+    QTest::mouseClick(add, Qt::LeftButton);  // the zip code field takes input from now on
+    for (QWidget* widget : {static_cast<QWidget*>(dialog->findChild<QListWidget*>("pageList")),
+                            static_cast<QWidget*>(dialog->findChild<QComboBox*>("chooser")),
+                            static_cast<QWidget*>(add),
+                            static_cast<QWidget*>(dialog->findChild<QLineEdit*>("zipEdit")),
+                            static_cast<QWidget*>(close)}) {
+        expectFocusSeen(dialog.get(), widget, widget == close ? static_cast<QWidget*>(add) : close);
+    }
+    clickItem(dialog.get(), 1);
+    expectFocusSeen(dialog.get(), dialog->findChild<QCheckBox*>("soundCheckBox"), close);
 }
 
 TEST_F(OptionsDialogTest, TheBannerAndTheSettingsButtonOpenTheDialog) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,8 +84,29 @@ protected:
         apptest::clearSettingsButVersion();
     }
 
+    // As the program reads the list back: an empty text is an empty list.
     static QStringList storedLocations() {
-        return QSettings().value("ALL_LOCATIONS").toStringList();
+        QStringList strings;
+        for (const QVariant& value :
+             qvariant_cast<QList<QVariant>>(QSettings().value("ALL_LOCATIONS"))) {
+            strings.append(value.toString());
+        }
+        return strings;
+    }
+
+    // The line of the settings file that holds the key, as the file has it.
+    static QString storedLine(const QString& key) {
+        QSettings().sync();
+        QFile file(QSettings().fileName());
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            return QString();
+        }
+        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+            if (line.startsWith(key + "=")) {
+                return line;
+            }
+        }
+        return QString();
     }
 
     testsupport::TempDir dataDir;

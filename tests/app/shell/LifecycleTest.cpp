@@ -3,12 +3,14 @@
 // real binary on a display of its own with a fresh profile, against the fixture NWS.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -101,6 +103,51 @@ public:
     QByteArray output;
 };
 
+// Drives the pointer and the keyboard of a display as a user does (xdotool, through the X test
+// extension).
+class Hands {
+public:
+    explicit Hands(const QString& display) : display(display) {}
+    static bool available() { return !QStandardPaths::findExecutable("xdotool").isEmpty(); }
+
+    // The id of the visible window of exactly that title; "" when there is none.
+    QString window(const QString& title) const {
+        const QStringList ids = run({"search", "--onlyvisible", "--name",
+                                     "^" + QRegularExpression::escape(title) + "$"})
+                                    .split('\n', Qt::SkipEmptyParts);
+        return ids.isEmpty() ? QString() : ids.first();
+    }
+    void click(const QString& window, int x, int y) const {
+        run({"mousemove", "--window", window, QString::number(x), QString::number(y), "click",
+             "1"});
+    }
+    void press(const QString& window, const QString& key) const {
+        run({"windowfocus", "--sync", window});
+        run({"key", key});
+    }
+    // Until the window of that title is gone, or timeoutMs.
+    bool waitUntilGone(const QString& title, int timeoutMs) const {
+        QElapsedTimer timer;
+        timer.start();
+        while (!window(title).isEmpty() && timer.elapsed() < timeoutMs) {
+            QThread::msleep(100);
+        }
+        return window(title).isEmpty();
+    }
+
+private:
+    QString run(const QStringList& arguments) const {
+        QProcess xdotool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", display);
+        xdotool.setProcessEnvironment(environment);
+        xdotool.start("xdotool", arguments);
+        xdotool.waitForFinished(10000);
+        return QString::fromUtf8(xdotool.readAllStandardOutput());
+    }
+    const QString display;
+};
+
 class LifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -151,6 +198,50 @@ TEST_F(LifecycleTest, TheSavedLocationsWeatherArrivesOnceTheServiceComesUpAfterT
     EXPECT_TRUE(program.endsCleanlyWithin(10000)) << program.log();
     EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value("CURRENT_LOCATION").toString(),
               "Austin, TX");
+}
+
+// A new user's first minutes with the real program: Escape in the main window does not end it;
+// the banner opens the options, titled so; closing them without a location is refused once,
+// saying why, and the second close leaves; the program runs on, writes no location, and ends
+// cleanly as closing its window does.
+TEST_F(LifecycleTest, AFirstRunLeavesTheOptionsWithoutALocationAndEndsAsUsual) {
+    SKIP_FETCH_TESTS_UNDER_TSAN();
+    if (!Hands::available()) {
+        GTEST_SKIP() << "xdotool is not installed (tools/install-deps.sh installs it)";
+    }
+    Nws nws;
+    ASSERT_TRUE(nws.start(0)) << nws.output.toStdString();
+    Program program(profile.path(), nws.host, display.name());
+    ASSERT_TRUE(program.says("INFO: Ombrix init complete.")) << program.log();
+    ASSERT_TRUE(display.waitForWindow("Ombrix", 20000));
+    const Hands hands(display.name());
+    const QString main = hands.window("Ombrix");
+    ASSERT_FALSE(main.isEmpty());
+
+    hands.press(main, "Escape");
+    // Given the time a closing window would take, the window is still there.
+    QThread::msleep(1000);
+    EXPECT_EQ(program.process.state(), QProcess::Running) << program.log();
+    EXPECT_FALSE(hands.window("Ombrix").isEmpty()) << "Escape closed the main window";
+
+    hands.click(main, 300, 22);  // the banner
+    ASSERT_TRUE(display.waitForWindow("Ombrix - Options", 20000)) << program.log();
+    const QString options = hands.window("Ombrix - Options");
+    display.grabWhenStill(300, 5000);
+    hands.click(options, 530, 13);  // its close button
+    const QImage refused = display.grabWhenStill(300, 5000);
+    EXPECT_FALSE(hands.window("Ombrix - Options").isEmpty()) << "the first close is refused";
+    QDir().mkpath(OMBRIX_ARTEFACT_DIR);
+    refused.save(OMBRIX_ARTEFACT_DIR "/first-run-real-close-refused.png");
+    hands.click(options, 530, 13);
+    EXPECT_TRUE(hands.waitUntilGone("Ombrix - Options", 10000)) << "the second close leaves";
+    display.grabWhenStill(300, 5000).save(OMBRIX_ARTEFACT_DIR "/first-run-real-left.png");
+
+    EXPECT_EQ(program.process.state(), QProcess::Running) << program.log();
+    EXPECT_FALSE(hands.window("Ombrix").isEmpty());
+    program.signal(SIGTERM);
+    EXPECT_TRUE(program.endsCleanlyWithin(10000)) << program.log();
+    EXPECT_FALSE(QSettings(iniPath(), QSettings::IniFormat).contains("CURRENT_LOCATION"));
 }
 
 // A notice at start (a saved list that cannot be read; a service that does not answer) does not

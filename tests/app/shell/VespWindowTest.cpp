@@ -129,11 +129,21 @@ TEST(VespWindowTest, StatusBarAndContentAreaAreMadeOnce) {
     // init() made the bar at the constructor's size, 600 by 480.
     VPStatusBar* bar = window.statusBar();
     EXPECT_EQ(bar, window.statusBar());
-    EXPECT_EQ(bar->geometry(), QRect(40, 460, 580, 22));
+    EXPECT_EQ(bar->geometry(), QRect(40, 460, 520, 22));
 
     QWidget* content = window.contentWidget();
     EXPECT_EQ(content, window.contentWidget());
     EXPECT_EQ(content->geometry(), QRect(10, 30, 790, 590));
+}
+
+// A window of the base that is resized once shown: the bar follows the bottom edge.
+TEST(VespWindowTest, TheStatusBarFollowsAResize) {
+    TestWindow window(false, true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.resize(700, 520);
+    apptest::drainEvents();
+    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 500, 620, 22));
 }
 
 TEST(VespWindowTest, StatusBarOfAnEightHundredBySixHundredFiftyWindow) {
@@ -144,7 +154,7 @@ TEST(VespWindowTest, StatusBarOfAnEightHundredBySixHundredFiftyWindow) {
             VespWindow::init();
         }
     } window;
-    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 630, 780, 22));
+    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 630, 720, 22));
     EXPECT_FALSE(window.statusBar()->isSizeGripEnabled());
 }
 

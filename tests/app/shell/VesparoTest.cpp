@@ -6,11 +6,14 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <thread>
 
 #include "AppTestSupport.h"
 #include "ForecastPanel.h"
+#include "FramelessWindowChecks.h"
 #include "LogCapture.h"
 #include "Settings.h"
 #include "VPStatusBar.h"
@@ -235,7 +238,28 @@ TEST_F(VesparoTest, StatusMessagesFromAWorkerReachTheStatusBar) {
     window.onProgress({"Updating forecast", 1});
     ASSERT_TRUE(apptest::waitFor(
         [&] { return window.statusBar()->currentMessage() == "Updating forecast"; }));
-    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 630, 780, 22));
+    EXPECT_EQ(window.statusBar()->geometry(), QRect(40, 630, 720, 22));
+}
+
+TEST_F(VesparoTest, TheMainWindowKeepsItsSize) {
+    Vesparo window(nullptr);
+    apptest::expectAFixedWellShapedWindow(window, QSize(800, 650), "Ombrix");
+}
+
+// Escape dismisses pop-ups; pressed in the main window, on it or on one of its widgets, it
+// leaves the window (and so the program) running.
+TEST_F(VesparoTest, EscapeLeavesTheMainWindowOpen) {
+    Vesparo window(nullptr);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    for (QWidget* target :
+         {static_cast<QWidget*>(&window),
+          static_cast<QWidget*>(window.findChild<QToolButton*>("btnConfigure"))}) {
+        QTest::keyClick(target, Qt::Key_Escape);
+        apptest::drainEvents();
+        EXPECT_TRUE(window.isVisible());
+    }
 }
 
 TEST_F(VesparoTest, TheMainWindowIsGoneWithItsDestruction) {

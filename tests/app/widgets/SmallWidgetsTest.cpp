@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -95,6 +96,48 @@ TEST(VPStatusBarTest, PassingMessageVanishesAfterFiveSeconds) {
     // Coarse timers may fire up to 5 % early.
     EXPECT_GE(timer.elapsed(), 4700);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// A standing message shows whenever nothing passing does: passing messages and task
+// descriptions cover it for their time, and it is back after them until it is cleared.
+TEST(VPStatusBarTest, AStandingMessageOutlastsPassingOnes) {
+    VPStatusBar bar(nullptr);
+    bar.resize(700, 22);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    auto* standing = bar.findChild<QLabel*>("standingMessage");
+    ASSERT_NE(standing, nullptr);
+    EXPECT_FALSE(standing->isVisible());
+    const auto shown = [&] {
+        return !bar.currentMessage().isEmpty()
+                   ? bar.currentMessage()
+                   : (standing->isVisible() ? standing->text() : QString());
+    };
+
+    const QString waiting =
+        "The weather service did not answer for Austin, TX. Ombrix keeps trying.";
+    bar.setStandingMessage(waiting);
+    EXPECT_EQ(shown(), waiting);
+
+    bar.showMessage("Could not update current weather. ", 200);
+    EXPECT_EQ(shown(), "Could not update current weather. ");
+    EXPECT_FALSE(standing->isVisible());
+    ASSERT_TRUE(apptest::waitFor([&] { return shown() == waiting; }));
+
+    QCoreApplication::postEvent(&bar, new VPDataEventProgressInfo({"Updating forecast", 1}));
+    ASSERT_TRUE(apptest::waitFor([&] { return shown() == "Updating forecast"; }));
+    // Set anew while covered: it waits under the description.
+    bar.setStandingMessage(waiting + " ");
+    EXPECT_FALSE(standing->isVisible());
+    QCoreApplication::postEvent(&bar, new VPDataEventProgressInfo({"", 0}));
+    ASSERT_TRUE(apptest::waitFor([&] { return shown() == waiting + " "; }));
+
+    bar.setStandingMessage(QString());
+    EXPECT_EQ(shown(), "");
+    bar.showMessage("passing", 100);
+    ASSERT_TRUE(apptest::waitFor([&] { return bar.currentMessage().isEmpty(); }));
+    apptest::drainEvents();
+    EXPECT_FALSE(standing->isVisible()) << "a cleared standing message stays away";
 }
 
 TEST(VPStatusBarTest, PopupMessageOpensABoxTitledWithTheApplicationName) {
