@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ToolTipStyle.h"
+
 using vpcore::ForecastItem_t;
 
 ForecastWidget::ForecastWidget(ForecastItem_t* item, QWidget* parent)
@@ -34,9 +36,12 @@ void ForecastWidget::setLabelColor(QWidget* widget, bool highlighted) {
     if (label == nullptr) {
         return;
     }
-    label->setStyleSheet(highlighted
-                             ? "QLabel { color: black; font-family: Helvetica; font-size: 12px; }"
-                             : "QLabel { color: white; font-family: Helvetica; font-size: 12px; }");
+    // The text's tip opens under the label's own sheet, whose QLabel rule it matches too.
+    label->setStyleSheet(
+        QString(highlighted
+                    ? "QLabel { color: black; font-family: Helvetica; font-size: 12px; } "
+                    : "QLabel { color: white; font-family: Helvetica; font-size: 12px; } ") +
+        TOOL_TIP_STYLE);
 }
 
 void ForecastWidget::enterEvent(QEnterEvent* event) {

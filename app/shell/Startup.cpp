@@ -18,6 +18,7 @@
 
 #include "CrashHandler.h"
 #include "FatalError.h"
+#include "ToolTipStyle.h"
 #include "VPMessageBox.h"
 #include "Vesparo.h"
 #include "VesparoEventFilter.h"
@@ -91,7 +92,9 @@ QString applicationStyleSheet() {
         "transparent; } QListWidget::item {color: white; }",
         "QGroupBox::title { color: white; }",
         "QCheckBox { color: white; font-family: Helvetica; font-size: 12px; }",
-        "QRadioButton { color: white; font-family: Helvetica; font-size: 12px; }"};
+        "QRadioButton { color: white; font-family: Helvetica; font-size: 12px; }",
+        // After the QLabel rule, which the tips' label matches as well.
+        TOOL_TIP_STYLE};
     QStringList sheet;
     for (const char* rule : rules) {
         sheet << rule;

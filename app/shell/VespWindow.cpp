@@ -11,13 +11,17 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+#include "ToolTipStyle.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
 
 namespace {
 
-const char* const kButtonStyle = "background-color: rgba(255, 255, 255, 0);\nborder: none;";
+// The buttons' tips open under this sheet too: they keep colours of their own.
+const QString kButtonStyle =
+    QString("QToolButton { background-color: rgba(255, 255, 255, 0); border: none; } ") +
+    TOOL_TIP_STYLE;
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QRect& geometry,
                         const char* iconResource) {

@@ -239,6 +239,34 @@ TEST_F(ForecastPanelTest, EveryCardShowsItsWholeTextAndOnlyTheScrollBarsNeeded) 
     qApp->setStyleSheet(QString());
 }
 
+// The tip of a card's text, shown while the pointer is on the card (its text then black) or
+// not, is readable under the program's style sheet.
+TEST_F(ForecastPanelTest, CardTextToolTipsAreReadable) {
+    setSetting("PLAY_SOUNDS", false);
+    qApp->setStyleSheet(applicationStyleSheet());
+    panel.resize(598, 400);
+    panel.show();
+    showPeriods({makeItem("Tonight", "Clear.", ForecastItem_t::CONDITION_NIGHT)});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    const std::vector<ForecastWidget*> cards = cardsOf(panel);
+    ASSERT_EQ(cards.size(), 1u);
+    QLabel* text = cards[0]->findChild<QLabel*>("shortDesc");
+    for (const bool hovered : {true, false}) {
+        SCOPED_TRACE(hovered ? "hovered" : "not hovered");
+        if (hovered) {
+            hover(cards[0]);
+        }
+        const apptest::ShownToolTip tip = apptest::showToolTip(text);
+        EXPECT_EQ(tip.text, "Short Tonight");
+        EXPECT_GE(tip.textPixels, 20) << "a box with no text";
+        EXPECT_GE(tip.bestContrast, 7.0);
+        if (hovered) {
+            leave(cards[0]);
+        }
+    }
+    qApp->setStyleSheet(QString());
+}
+
 TEST_F(ForecastPanelTest, HoverShowsTheWordedForecastInBlackAndLeavingClearsIt) {
     setSetting("PLAY_SOUNDS", false);
     showPeriods({makeItem("Tonight", "Clear, low around 20.", ForecastItem_t::CONDITION_NIGHT),

@@ -40,7 +40,7 @@ TEST(StartupTest, TheStyleSheetMakesLabelsWhiteHelvetica) {
     label.ensurePolished();
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::white));
     EXPECT_EQ(label.font().pixelSize(), 12);
-    EXPECT_EQ(applicationStyleSheet().count("} Q"), 6);
+    EXPECT_EQ(applicationStyleSheet().count("} Q"), 7);
 }
 
 TEST(StartupTest, AnExceptionFromTheMainWindowIsReportedAsAFatalError) {
