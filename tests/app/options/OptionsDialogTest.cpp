@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -261,6 +262,77 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_FALSE(once->isChecked());
     once->setChecked(true);
     EXPECT_FALSE(interval->isEnabled());
+}
+
+// What a check box's or radio button's indicator shows, read from the drawn widget: the share
+// of light pixels inside its frame, whether its centre is light, and whether a light inside
+// holds dark marks (a tick).
+struct IndicatorLook {
+    double lightInside = 0;
+    bool lightCentre = false;
+    int darkInsideLight = 0;
+};
+
+IndicatorLook indicatorLook(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+    const QRect indicator = button->style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, button);
+    const QImage image = button->grab().toImage();
+    const auto light = [](QRgb c) { return qGray(c) > 120; };
+    const auto dark = [](QRgb c) { return qGray(c) < 80; };
+    IndicatorLook look;
+    const QRect inside = indicator.adjusted(4, 4, -4, -4);  // inside the frame or ring
+    int count = 0;
+    int lit = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            ++count;
+            lit += light(image.pixel(x, y)) ? 1 : 0;
+            look.darkInsideLight += dark(image.pixel(x, y)) ? 1 : 0;
+        }
+    }
+    look.lightInside = count > 0 ? static_cast<double>(lit) / count : 0;
+    look.lightCentre = light(image.pixel(indicator.center()));
+    return look;
+}
+
+// A ticked box is a light box with a dark tick, an unticked one an empty frame; only the
+// selected radio button has a dot. Disabled ones keep the difference.
+TEST_F(OptionsDialogTest, IndicatorsShowTheirStateAtAGlance) {
+    QSettings().setValue("SOUND_ALERT", false);
+    AlertPage page(nullptr);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    auto* sound = page.findChild<QCheckBox*>("soundCheckBox");
+    auto* untilViewed = page.findChild<QRadioButton*>("untilViewedButton");
+    auto* once = page.findChild<QRadioButton*>("onceButton");
+    for (const bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled ? "enabled" : "disabled");
+        sound->setChecked(enabled);  // the radio buttons follow the check box
+        once->setChecked(true);
+        page.setEnabled(true);
+        sound->setEnabled(enabled);
+        apptest::drainEvents();
+        ASSERT_EQ(once->isEnabled(), enabled);
+
+        const IndicatorLook ticked = indicatorLook(sound);
+        if (enabled) {
+            EXPECT_GT(ticked.lightInside, 0.4) << "a light box";
+            EXPECT_GT(ticked.darkInsideLight, 6) << "with a tick in it";
+        } else {
+            EXPECT_EQ(ticked.lightInside, 0) << "an unticked box is an empty frame";
+        }
+        const IndicatorLook selected = indicatorLook(once);
+        const IndicatorLook other = indicatorLook(untilViewed);
+        EXPECT_TRUE(selected.lightCentre) << "the selected radio has a dot";
+        EXPECT_FALSE(other.lightCentre) << "the other has none";
+        EXPECT_EQ(other.lightInside, 0);
+    }
+    sound->setEnabled(true);
+    sound->setChecked(false);
+    EXPECT_EQ(indicatorLook(sound).lightInside, 0);
 }
 
 TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {
