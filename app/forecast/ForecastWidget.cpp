@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -44,6 +45,29 @@ void ForecastWidget::setLabelColor(QWidget* widget, bool highlighted) {
         TOOL_TIP_STYLE);
 }
 
+void ForecastWidget::reserveTextLines() {
+    QLabel* text = findChild<QLabel*>("shortDesc");
+    if (text == nullptr) {
+        return;
+    }
+    // As the label measures a text of that many lines, in the font its style sheet gives it.
+    text->ensurePolished();
+    const QMargins margins = text->contentsMargins();
+    const int height = text->fontMetrics()
+                           .boundingRect(QRect(0, 0, 1000, 2000),
+                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, "X\nX\nX")
+                           .height() +
+                       margins.top() + margins.bottom() + 2 * text->margin();
+    if (text->minimumHeight() != height) {
+        text->setMinimumHeight(height);
+    }
+}
+
+void ForecastWidget::showEvent(QShowEvent* event) {
+    reserveTextLines();
+    QWidget::showEvent(event);
+}
+
 void ForecastWidget::enterEvent(QEnterEvent* event) {
     applyToChildren(this, WidgetFunction(this, &ForecastWidget::setLabelColor), true);
     notifyHoverHandlers(false);
@@ -81,6 +105,9 @@ void ForecastWidget::setupUi() {
     // onto up to three lines, and the tool tip holds the whole text whatever the card shows.
     text->setWordWrap(true);
     text->setToolTip(text->text());
+    // Every card gives its text the room of three lines, from the top: a text of one line or
+    // three then leaves the rows of all cards (name, icon, text, temperature) in line.
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     QWidget* row = new QWidget;
     QHBoxLayout* rowLayout = new QHBoxLayout;
