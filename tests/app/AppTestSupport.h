@@ -190,6 +190,27 @@ inline double contrastRatio(QRgb a, QRgb b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The lowest contrast of the label's text colour with what lies behind the label in its
+// window (the window drawn off the screen, with the label's text taken away for the moment:
+// other windows on the display do not count).
+inline double worstContrastBehind(QLabel* label) {
+    label->ensurePolished();
+    const QRgb ink = label->palette().color(label->foregroundRole()).rgb();
+    const QString text = label->text();
+    label->setText(QString());
+    QWidget* top = label->window();
+    const QImage window = top->grab().toImage();
+    label->setText(text);
+    const QImage behind = window.copy(QRect(label->mapTo(top, QPoint(0, 0)), label->size()));
+    double worst = behind.isNull() ? 1.0 : 21.0;
+    for (int y = 0; y < behind.height(); ++y) {
+        for (int x = 0; x < behind.width(); ++x) {
+            worst = std::min(worst, contrastRatio(ink, behind.pixel(x, y)));
+        }
+    }
+    return worst;
+}
+
 // What a tool tip shown on the screen looks like to its reader.
 struct ShownToolTip {
     QString text;        // what the tip says; empty when none showed

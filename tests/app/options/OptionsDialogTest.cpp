@@ -111,10 +111,25 @@ TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(page->title(), titles[row]);
         EXPECT_EQ(page->findChild<QLabel*>("titleLabel")->text(), titles[row]);
-        EXPECT_TRUE(page->findChild<QLabel*>("errorLabel")->styleSheet().contains("color: red"));
     }
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_EQ(stack->currentIndex(), 0);
+}
+
+// Each page's error text is readable on the dialog where it stands.
+TEST_F(OptionsDialogTest, ErrorTextsAreReadable) {
+    const auto dialog = openDialogWithALocation();
+    auto* stack = dialog->findChild<QStackedWidget*>("pageStack");
+    for (int row = 0; row < stack->count(); ++row) {
+        SCOPED_TRACE(row);
+        clickItem(dialog.get(), row);
+        ASSERT_EQ(stack->currentIndex(), row);
+        auto* error = stack->currentWidget()->findChild<QLabel*>("errorLabel");
+        error->setText("Please choose a location.");
+        apptest::drainEvents();
+        EXPECT_GE(apptest::worstContrastBehind(error), 4.5);
+        error->setText(QString());
+    }
 }
 
 TEST_F(OptionsDialogTest, LeavingAValidPageSavesItAndMovesTheBoldItem) {
