@@ -30,8 +30,10 @@ int quitPipe[2] = {-1, -1};
 // Set by a termination signal while the main window is being built: it is then not run.
 bool quitRequested = false;
 
+// Broken into lines that each fit the box: left to the box, the second line wrapped by a
+// pixel and left "is." alone on a line of its own.
 const char* const kAlreadyRunning =
-    "Ombrix is already running.\nOnly one Ombrix can use a profile at a time: the one that "
+    "Ombrix is already running.\nOnly one Ombrix can use a profile at a time:\nthe one that "
     "is running stays as it is.";
 
 void onQuitSignal(int) {
@@ -102,6 +104,10 @@ QString applicationStyleSheet() {
     return sheet.join(" ");
 }
 
+QString alreadyRunningText() {
+    return QString::fromUtf8(kAlreadyRunning);
+}
+
 int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow) {
     int result = 0;
     quitRequested = false;
@@ -139,7 +145,7 @@ int ombrixMain(int argc, char** argv) {
     const std::unique_ptr<QLockFile> profileLock = lockProfile();
     if (!profileLock) {
         std::cerr << kAlreadyRunning << std::endl;
-        VPMessageBox::information(nullptr, "Ombrix", kAlreadyRunning);
+        VPMessageBox::information(nullptr, "Ombrix", alreadyRunningText());
         return 1;
     }
     const int result = runMainWindow([] { return std::make_unique<Vesparo>(nullptr); });
