@@ -339,8 +339,9 @@ QImage closeButton() {
 }
 
 // The check box and radio button indicators of the options pages, 16 by 16, for their midnight
-// blue: an empty frame when off; a light box with a dark tick, or a light dot inside the ring,
-// when on. Disabled ones are the same in grey.
+// blue gradient: an empty frame or ring when off (the page shows through, so nothing in it
+// reads as a mark); a light box with a dark tick, or a light dot inside the ring, when on.
+// Disabled ones are the same in grey.
 constexpr int INDICATOR_SIZE = 16;
 const QColor PAGE_BLUE(25, 25, 112);
 const QColor INDICATOR_OFF_GLYPH(150, 150, 165);
@@ -352,7 +353,7 @@ QImage checkBoxIndicator(bool checked, bool enabled) {
     const QColor ink = enabled ? GLYPH : INDICATOR_OFF_GLYPH;
     const QRectF box(1.0, 1.0, INDICATOR_SIZE - 2.0, INDICATOR_SIZE - 2.0);
     painter.setPen(QPen(ink, 2.0));
-    painter.setBrush(checked ? QBrush(ink) : QBrush(PAGE_BLUE));
+    painter.setBrush(checked ? QBrush(ink) : QBrush(Qt::NoBrush));
     painter.drawRoundedRect(box, 2.0, 2.0);
     if (checked) {
         painter.setPen(QPen(PAGE_BLUE, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -370,7 +371,7 @@ QImage radioIndicator(bool checked, bool enabled) {
     const QColor ink = enabled ? GLYPH : INDICATOR_OFF_GLYPH;
     const double centre = INDICATOR_SIZE / 2.0;
     painter.setPen(QPen(ink, 2.0));
-    painter.setBrush(PAGE_BLUE);
+    painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(QPointF(centre, centre), centre - 1.0, centre - 1.0);
     if (checked) {
         painter.setPen(Qt::NoPen);

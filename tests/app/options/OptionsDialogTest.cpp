@@ -279,13 +279,13 @@ TEST_F(OptionsDialogTest, AlertControlsFollowTheirSwitches) {
     EXPECT_FALSE(interval->isEnabled());
 }
 
-// What a check box's or radio button's indicator shows, read from the drawn widget: the share
-// of light pixels inside its frame, whether its centre is light, and whether a light inside
-// holds dark marks (a tick).
+// What a check box's or radio button's indicator shows, read from the drawn widget: whether
+// the inside of its frame or ring is the page behind it (empty), whether it holds dark marks (a
+// tick), and whether its centre is light (a dot or a light box).
 struct IndicatorLook {
-    double lightInside = 0;
+    bool empty = false;
+    int darkInside = 0;
     bool lightCentre = false;
-    int darkInsideLight = 0;
 };
 
 IndicatorLook indicatorLook(QAbstractButton* button) {
@@ -294,60 +294,65 @@ IndicatorLook indicatorLook(QAbstractButton* button) {
     const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
     const QRect indicator = button->style()->subElementRect(
         radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, button);
-    const QImage image = button->grab().toImage();
-    const auto light = [](QRgb c) { return qGray(c) > 120; };
-    const auto dark = [](QRgb c) { return qGray(c) < 80; };
+    // Drawn as part of its window, on the page's own background.
+    QWidget* top = button->window();
+    const QImage image =
+        top->grab().toImage().copy(QRect(button->mapTo(top, QPoint(0, 0)), button->size()));
+    // Between the indicator and its text: the page.
+    const QRgb page = image.pixel(indicator.right() + 2, indicator.top());
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                   std::abs(qBlue(a) - qBlue(b)) <
+               48;
+    };
     IndicatorLook look;
+    look.empty = true;
     const QRect inside = indicator.adjusted(4, 4, -4, -4);  // inside the frame or ring
-    int count = 0;
-    int lit = 0;
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         for (int x = inside.left(); x <= inside.right(); ++x) {
-            ++count;
-            lit += light(image.pixel(x, y)) ? 1 : 0;
-            look.darkInsideLight += dark(image.pixel(x, y)) ? 1 : 0;
+            const QRgb pixel = image.pixel(x, y);
+            look.empty = look.empty && near(pixel, page);
+            look.darkInside += qGray(pixel) < 80 && !near(pixel, page) ? 1 : 0;
         }
     }
-    look.lightInside = count > 0 ? static_cast<double>(lit) / count : 0;
-    look.lightCentre = light(image.pixel(indicator.center()));
+    look.lightCentre = qGray(image.pixel(indicator.center())) > 120 &&
+                       !near(image.pixel(indicator.center()), page);
     return look;
 }
 
 // A ticked box is a light box with a dark tick, an unticked one an empty frame; only the
-// selected radio button has a dot. Disabled ones keep the difference.
+// selected radio button has a dot, the other an empty ring. Disabled ones keep the difference.
 TEST_F(OptionsDialogTest, IndicatorsShowTheirStateAtAGlance) {
     QSettings().setValue("SOUND_ALERT", false);
-    AlertPage page(nullptr);
-    page.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-    auto* sound = page.findChild<QCheckBox*>("soundCheckBox");
-    auto* untilViewed = page.findChild<QRadioButton*>("untilViewedButton");
-    auto* once = page.findChild<QRadioButton*>("onceButton");
-    for (const bool enabled : {true, false}) {
-        SCOPED_TRACE(enabled ? "enabled" : "disabled");
-        sound->setChecked(enabled);  // the radio buttons follow the check box
+    const auto dialog = openDialogWithALocation();
+    clickItem(dialog.get(), 1);
+    auto* sound = dialog->findChild<QCheckBox*>("soundCheckBox");
+    auto* untilViewed = dialog->findChild<QRadioButton*>("untilViewedButton");
+    auto* once = dialog->findChild<QRadioButton*>("onceButton");
+    ASSERT_TRUE(sound->isVisible());
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked ? "ticked, radios enabled" : "unticked, radios disabled");
+        sound->setChecked(ticked);  // the radio buttons follow the check box
         once->setChecked(true);
-        page.setEnabled(true);
-        sound->setEnabled(enabled);
         apptest::drainEvents();
-        ASSERT_EQ(once->isEnabled(), enabled);
+        ASSERT_EQ(once->isEnabled(), ticked);
 
-        const IndicatorLook ticked = indicatorLook(sound);
-        if (enabled) {
-            EXPECT_GT(ticked.lightInside, 0.4) << "a light box";
-            EXPECT_GT(ticked.darkInsideLight, 6) << "with a tick in it";
-        } else {
-            EXPECT_EQ(ticked.lightInside, 0) << "an unticked box is an empty frame";
+        const IndicatorLook box = indicatorLook(sound);
+        EXPECT_EQ(box.empty, !ticked);
+        EXPECT_EQ(box.lightCentre || box.darkInside > 0, ticked);
+        if (ticked) {
+            EXPECT_GT(box.darkInside, 6) << "a tick in the box";
         }
         const IndicatorLook selected = indicatorLook(once);
         const IndicatorLook other = indicatorLook(untilViewed);
         EXPECT_TRUE(selected.lightCentre) << "the selected radio has a dot";
-        EXPECT_FALSE(other.lightCentre) << "the other has none";
-        EXPECT_EQ(other.lightInside, 0);
+        EXPECT_FALSE(selected.empty);
+        EXPECT_TRUE(other.empty) << "the other is an empty ring";
     }
-    sound->setEnabled(true);
-    sound->setChecked(false);
-    EXPECT_EQ(indicatorLook(sound).lightInside, 0);
+    sound->setEnabled(false);
+    EXPECT_TRUE(indicatorLook(sound).empty) << "disabled and unticked";
+    sound->setChecked(true);
+    EXPECT_FALSE(indicatorLook(sound).empty) << "disabled and ticked";
 }
 
 TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {
