@@ -16,7 +16,10 @@ namespace {
 const char* const NO_ALERTS_TEXT = "No weather alerts";
 const char* const NEW_ALERT_TEXT = "New weather alert";
 const char* const VIEWED_TEXT = "Weather alert";
-const char* const ALERT_STYLE = "QLabel { color: DarkRed; font-family: Verdana; font-size: 12px;}";
+// Pale yellow: the conditions panel behind the indicator is a middle blue on which no red,
+// nor even black, reaches a contrast of 4.5 to 1; this does (white reaches about 4.8).
+const char* const ALERT_STYLE =
+    "QLabel { color: rgb(255, 255, 200); font-family: Verdana; font-size: 12px;}";
 const char* const IDLE_STYLE = "QLabel { color: white; font-family: Helvetica; font-size: 12px; }";
 const int BLINK_INTERVAL_MS = 600;
 const int LABEL_MIN_WIDTH = 160;

@@ -14,6 +14,7 @@
 #include "ForecastWidget.h"
 #include "Settings.h"
 #include "SoundPlayer.h"
+#include "ToolTipStyle.h"
 #include "VPDataEvent.h"
 
 using vpcore::ForecastItem_t;
@@ -141,10 +142,12 @@ void ForecastPanel::playSound(const QString& file) {
 void ForecastPanel::setupUi() {
     QVBoxLayout* layout = new QVBoxLayout;
 
+    // The cards' tips open under these sheets: they keep colours of their own.
+    const QString transparent = QString("background: transparent; ") + TOOL_TIP_STYLE;
     QWidget* content = new QWidget;
-    content->setStyleSheet("background: transparent");
+    content->setStyleSheet(transparent);
     QScrollArea* scrollArea = new QScrollArea;
-    scrollArea->setStyleSheet("background: transparent");
+    scrollArea->setStyleSheet(transparent);
 
     rowLayout = new QHBoxLayout;
     rowLayout->setSizeConstraint(QLayout::SetMinAndMaxSize);
@@ -155,7 +158,7 @@ void ForecastPanel::setupUi() {
     scrollArea->setWidget(content);
 
     textBox = new QTextEdit;
-    textBox->setStyleSheet("background: transparent");
+    textBox->setStyleSheet(transparent);
     textBox->setReadOnly(true);
     textBox->setWordWrapMode(QTextOption::WordWrap);
     textBox->setMaximumHeight(165);

@@ -4,8 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "ToolTipStyle.h"
 
 using vpcore::ForecastItem_t;
 
@@ -34,9 +37,35 @@ void ForecastWidget::setLabelColor(QWidget* widget, bool highlighted) {
     if (label == nullptr) {
         return;
     }
-    label->setStyleSheet(highlighted
-                             ? "QLabel { color: black; font-family: Helvetica; font-size: 12px; }"
-                             : "QLabel { color: white; font-family: Helvetica; font-size: 12px; }");
+    // The text's tip opens under the label's own sheet, whose QLabel rule it matches too.
+    label->setStyleSheet(
+        QString(highlighted
+                    ? "QLabel { color: black; font-family: Helvetica; font-size: 12px; } "
+                    : "QLabel { color: white; font-family: Helvetica; font-size: 12px; } ") +
+        TOOL_TIP_STYLE);
+}
+
+void ForecastWidget::reserveTextLines() {
+    QLabel* text = findChild<QLabel*>("shortDesc");
+    if (text == nullptr) {
+        return;
+    }
+    // As the label measures a text of that many lines, in the font its style sheet gives it.
+    text->ensurePolished();
+    const QMargins margins = text->contentsMargins();
+    const int height = text->fontMetrics()
+                           .boundingRect(QRect(0, 0, 1000, 2000),
+                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, "X\nX\nX")
+                           .height() +
+                       margins.top() + margins.bottom() + 2 * text->margin();
+    if (text->minimumHeight() != height) {
+        text->setMinimumHeight(height);
+    }
+}
+
+void ForecastWidget::showEvent(QShowEvent* event) {
+    reserveTextLines();
+    QWidget::showEvent(event);
 }
 
 void ForecastWidget::enterEvent(QEnterEvent* event) {
@@ -76,6 +105,9 @@ void ForecastWidget::setupUi() {
     // onto up to three lines, and the tool tip holds the whole text whatever the card shows.
     text->setWordWrap(true);
     text->setToolTip(text->text());
+    // Every card gives its text the room of three lines, from the top: a text of one line or
+    // three then leaves the rows of all cards (name, icon, text, temperature) in line.
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     QWidget* row = new QWidget;
     QHBoxLayout* rowLayout = new QHBoxLayout;

@@ -32,11 +32,14 @@ public:
     virtual void setLabelColor(QWidget* widget, bool highlighted);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
     void setupUi();
+    // The text's label is at least three lines high in its current font.
+    void reserveTextLines();
     void notifyHoverHandlers(bool leaving);
     // f on widget, then on every widget below it, at any depth.
     void applyToChildren(QWidget* widget, WidgetFunction f, bool flag);

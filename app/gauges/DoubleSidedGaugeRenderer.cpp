@@ -315,7 +315,8 @@ void DoubleSidedGaugeRenderer::drawFace(int face) {
         glPushMatrix();
         glColor3f(1.0f, 1.0f, 1.0f);
         const std::string text = model->getDigitalValue();
-        const float halfWidth = static_cast<float>(text.size()) * 0.05f;
+        // Centred on the characters drawn, not on the bytes of their UTF-8.
+        const float halfWidth = static_cast<float>(GLUtil::fontText(text).size()) * 0.05f;
         const float x = face == 0 ? -halfWidth : halfWidth;
         const float textDepth = face == 0 ? depth + 0.02f : depth - 0.02f;
         glRasterPos3f(x, -0.06f, textDepth);

@@ -20,6 +20,7 @@
 
 #include "CrashHandler.h"
 #include "FatalError.h"
+#include "ToolTipStyle.h"
 #include "UserProfile.h"
 #include "VPMessageBox.h"
 #include "Vesparo.h"
@@ -33,8 +34,10 @@ int quitPipe[2] = {-1, -1};
 // Set by a termination signal while the main window is being built: it is then not run.
 bool quitRequested = false;
 
+// Broken into lines that each fit the box: left to the box, the second line wrapped by a
+// pixel and left "is." alone on a line of its own.
 const char* const kAlreadyRunning =
-    "Ombrix is already running.\nOnly one Ombrix can use a profile at a time: the one that "
+    "Ombrix is already running.\nOnly one Ombrix can use a profile at a time:\nthe one that "
     "is running stays as it is.";
 
 void onQuitSignal(int) {
@@ -170,12 +173,18 @@ QString applicationStyleSheet() {
         "transparent; } QListWidget::item {color: white; }",
         "QGroupBox::title { color: white; }",
         "QCheckBox { color: white; font-family: Helvetica; font-size: 12px; }",
-        "QRadioButton { color: white; font-family: Helvetica; font-size: 12px; }"};
+        "QRadioButton { color: white; font-family: Helvetica; font-size: 12px; }",
+        // After the QLabel rule, which the tips' label matches as well.
+        TOOL_TIP_STYLE};
     QStringList sheet;
     for (const char* rule : rules) {
         sheet << rule;
     }
     return sheet.join(" ");
+}
+
+QString alreadyRunningText() {
+    return QString::fromUtf8(kAlreadyRunning);
 }
 
 int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow) {

@@ -22,6 +22,9 @@ int runMainWindow(const std::function<std::unique_ptr<QWidget>()>& makeWindow);
 
 int ombrixMain(int argc, char** argv);
 
+// What a second program on the same profile says (in its box and on standard error).
+QString alreadyRunningText();
+
 // SIGTERM and SIGINT end the program as closing its window does, from any state: every running
 // event loop ends (the main one and those of open message boxes and dialogs), and a window
 // still being built is not shown or run, so runMainWindow returns 0 and the normal shutdown

@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+#include "ToolTipStyle.h"
 #include "VPDataEvent.h"
 #include "VPMessageBox.h"
 #include "VPStatusBar.h"
@@ -21,9 +22,12 @@ namespace {
 // white below.
 
 // Transparent and borderless; with keyboard focus a frame in the focus colour.
-const char* const kButtonStyle =
-    "QToolButton { background-color: rgba(255, 255, 255, 0); border: none; }"
-    " QToolButton:focus { border: 2px solid rgb(255, 190, 40); border-radius: 4px; }";
+// The buttons' tips open under this sheet too: they keep colours of their own.
+const QString kButtonStyle =
+    QString(
+        "QToolButton { background-color: rgba(255, 255, 255, 0); border: none; }"
+        " QToolButton:focus { border: 2px solid rgb(255, 190, 40); border-radius: 4px; } ") +
+    TOOL_TIP_STYLE;
 
 // The style draws keyboard focus (buttons, fields, boxes) in the selection colour, given here;
 // the page list keeps its transparent selection. Widgets drawn by style sheets get a frame in

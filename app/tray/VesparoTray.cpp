@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTimerEvent>
 #include <QWidget>
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -56,6 +57,15 @@ VesparoTray::VesparoTray(QObject* parent, AbstractGaugeViewModelFloat* frontMode
         fastdelegate::FastDelegate1<bool>(this, &VesparoTray::onActiveChanged));
 
     NotificationService::Instance().addPropertyChangeListener<int>(this, kAlertIds);
+    // The main window makes the tray after the location service has registered the id, and
+    // chooses the saved location after that.
+    if (NotificationService::Instance().getRegisteredPropertyIds().count(
+            vpcore::PROP_CURRENT_LOCATION) != 0) {
+        NotificationService::Instance().addPropertyChangeListener<std::string>(
+            this, {vpcore::PROP_CURRENT_LOCATION});
+        hearsLocation = true;
+    }
+    updateToolTip();
 }
 
 VesparoTray::~VesparoTray() {
@@ -63,6 +73,10 @@ VesparoTray::~VesparoTray() {
     // not touched: in the main window they are freed before its child widgets, the tray
     // among them.
     NotificationService::Instance().removePropertyChangeListener<int>(this, kAlertIds);
+    if (hearsLocation) {
+        NotificationService::Instance().removePropertyChangeListener<std::string>(
+            this, {vpcore::PROP_CURRENT_LOCATION});
+    }
     // Without a parent widget the menu has no owner but the tray.
     QMenu* menu = contextMenu();
     if (menu != nullptr && menu->parent() == nullptr) {
@@ -72,6 +86,43 @@ VesparoTray::~VesparoTray() {
 
 void VesparoTray::handlePropertyChange(short propId, const int* const, const int* const) {
     QCoreApplication::postEvent(this, new VPPropertyChange(propId));
+}
+
+void VesparoTray::handlePropertyChange(short propId, const std::string* const,
+                                       const std::string* const newValue) {
+    if (propId != vpcore::PROP_CURRENT_LOCATION) {
+        return;
+    }
+    const QString name = newValue != nullptr ? QString::fromStdString(*newValue) : QString();
+    // Dropped with the tray if it goes first.
+    QMetaObject::invokeMethod(
+        this, [this, name] { setLocationName(name); }, Qt::QueuedConnection);
+}
+
+void VesparoTray::setLocationName(const QString& name) {
+    // The banner publishes its invitation under the same id; no place name starts with "<".
+    locationName = name.startsWith('<') ? QString() : name;
+    updateToolTip();
+}
+
+QString VesparoTray::toolTipText(const QString& location, const QString& temperature,
+                                 bool fahrenheit) {
+    const bool known =
+        std::any_of(temperature.begin(), temperature.end(), [](QChar c) { return c.isDigit(); });
+    const QString reading =
+        known ? temperature + QString::fromUtf8(fahrenheit ? " \u00b0F" : " \u00b0C")
+              : QString("no temperature yet");
+    if (location.isEmpty()) {
+        return "Ombrix\nNo location chosen";
+    }
+    return "Ombrix\n" + location + ": " + reading;
+}
+
+void VesparoTray::updateToolTip() {
+    const QString tip = toolTipText(locationName, iconText, frontModel->isActive());
+    if (toolTip() != tip) {
+        setToolTip(tip);
+    }
 }
 
 void VesparoTray::onTemperatureChanged(short propId, float value) {
@@ -95,6 +146,7 @@ void VesparoTray::drawIcon() {
         cachedIcons[1] = QIcon(renderIcon(iconText, Qt::red));
     }
     setIcon(cachedIcons[backgroundColor == Qt::white ? 0 : 1]);
+    updateToolTip();
 }
 
 QFont VesparoTray::iconFont(const QString& text) {

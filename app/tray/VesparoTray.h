@@ -14,7 +14,9 @@
 #include "display/AbstractGaugeViewModelFloat.h"
 #include "services/IPropertyChangeListener.h"
 
-class VesparoTray : public QSystemTrayIcon, public vpcore::NoPropertyChangeListener {
+class VesparoTray : public QSystemTrayIcon,
+                    public vpcore::NoPropertyChangeListener,
+                    public vpcore::StringPropertyChangeListener {
     Q_OBJECT
 public:
     // The models (the Fahrenheit and the Celsius face) are not owned. They call the tray through
@@ -26,6 +28,16 @@ public:
     // Alerts changed, expired or viewed; any thread. Posts the id to the tray.
     void handlePropertyChange(short propId, const int* const oldValue,
                               const int* const newValue) override;
+    // The current location changed (its display name); any thread. Queued to the tray.
+    void handlePropertyChange(short propId, const std::string* const oldValue,
+                              const std::string* const newValue) override;
+    // The place the tool tip names; empty (or the banner's "< ... >" invitation) for none.
+    void setLocationName(const QString& name);
+
+    // The tool tip: the program, the place and its temperature in the unit shown ("73",
+    // "fahrenheit" true: "73 °F"); a temperature without digits is not known yet.
+    static QString toolTipText(const QString& location, const QString& temperature,
+                               bool fahrenheit);
     // The models' property delegate; any thread. Posts the text when the face of that unit shows.
     void onTemperatureChanged(short propId, float value);
     // The Fahrenheit model's active delegate: the gauge flipped (GUI thread).
@@ -51,7 +63,11 @@ private slots:
 private:
     vpcore::AbstractGaugeViewModelFloat* frontModel;
     vpcore::AbstractGaugeViewModelFloat* backModel;
+    void updateToolTip();
+
     QString iconText = "NA";
+    QString locationName;
+    bool hearsLocation = false;  // listens to the current location's id
     Qt::GlobalColor backgroundColor = Qt::white;
     int blinkTimerId = 0;
     // The icon of iconText on white and on red: a blink only swaps them.

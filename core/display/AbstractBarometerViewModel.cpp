@@ -18,6 +18,7 @@ AbstractBarometerViewModel::AbstractBarometerViewModel(PropId heardProperty, std
           // The needle goes home, as before the first reading.
           AbstractGaugeViewModelFloat::setValue(none);
           resetNeedle();
+          notifyChanged();
           AbstractGaugeViewModelFloat::handlePropertyChange(this->heardProperty, &old, &none);
       }) {
     NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});

@@ -29,6 +29,7 @@ AbstractTemperatureViewModel::AbstractTemperatureViewModel(
               gaugeModel->resetNeedle();
           }
           setDigitalValue("0.0");
+          notifyChanged();
           AbstractGaugeViewModelFloat::handlePropertyChange(this->heardProperty, &old, &none);
       }) {
     NotificationService::Instance().addPropertyChangeListener<float>(this, {heardProperty});

@@ -15,11 +15,19 @@ enum FontPointSize_t : int { FONT_SIZE_10 = 0, FONT_SIZE_13 = 1, FONT_SIZE_15 = 
 
 class VPCORE_EXPORT GLUtil {
 public:
-    // Draws the bytes of text with the GLUT bitmap font of size (HELVETICA_10, 8_BY_13,
-    // 9_BY_15; HELVETICA_10 for any other value) from the current raster position; a line
-    // feed moves lineSpacing pixels down, back to the x where the call began.
+    // Draws text (UTF-8, as fontText takes it) with the GLUT bitmap font of size
+    // (HELVETICA_10, 8_BY_13, 9_BY_15; HELVETICA_10 for any other value) from the current
+    // raster position; a line feed moves lineSpacing pixels down, back to the x where the
+    // call began.
     static void renderBitmapString(const std::string& text, FontPointSize_t size,
                                    float lineSpacing);
+
+    // The UTF-8 text as the bitmap fonts can draw it, one byte a character of Latin-1 (the
+    // range the fonts have): characters beyond it become a close stand-in (dashes "-", curly
+    // quotes straight ones, an ellipsis "...", odd spaces a blank), and anything else "?", as
+    // do bytes that are not UTF-8. A sequence cut short at the end of the text (a text typed
+    // out part way) yields nothing.
+    static std::string fontText(const std::string& utf8);
 
     // A filled disc of the given radius with a dotted rim, centred on (c.x, -c.y, c.z): the y
     // of the centre is mirrored. Colours, blending and depth are the caller's; the current

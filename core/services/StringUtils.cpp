@@ -25,38 +25,50 @@ void split2(const std::string& text, std::vector<std::string>& out, const std::s
     out.push_back(text.substr(pos + separator.size()));
 }
 
+namespace {
+
+// Characters, not bytes: a UTF-8 sequence takes one column on the screen.
+std::size_t columnsOf(const std::string& text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
 std::string wrapText(const std::string& text, unsigned int width) {
     std::vector<std::string> lines;
     tokenize(text, lines, "\n");
 
     std::string result;
     for (const std::string& line : lines) {
-        if (line.size() <= width) {
+        if (columnsOf(line) <= width) {
             result += line;
             result += "\n";
             continue;
         }
         std::vector<std::string> words;
         tokenize(line, words, " ");
-        // The cut at the last blank belongs to this line alone: a line without words must
-        // not eat into the lines before it.
-        std::string wrapped;
-        unsigned int count = 0;
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            count += static_cast<unsigned int>(words[i].size()) + 1;
-            // No break before the line's first word: it would only open with an empty line.
-            if (count > width && i > 0) {
-                wrapped += "\n";
-                count = 0;
+        // Each output line holds as many words as fit in width with one blank between them,
+        // and ends at its last word: the text is shown as it is broken here, so no line may
+        // run past the width (the display would break it again and leave an orphan word) or
+        // end in a blank. A word longer than width has a line of its own.
+        std::size_t used = 0;
+        for (const std::string& word : words) {
+            const std::size_t length = columnsOf(word);
+            if (used > 0 && used + 1 + length > width) {
+                result += "\n";
+                used = 0;
             }
-            wrapped += words[i];
-            wrapped += " ";
+            if (used > 0) {
+                result += " ";
+                ++used;
+            }
+            result += word;
+            used += length;
         }
-        const std::string::size_type lastBlank = wrapped.rfind(' ');
-        if (lastBlank != std::string::npos) {
-            wrapped.erase(lastBlank);
-        }
-        result += wrapped;
         result += "\n";
     }
     return result;

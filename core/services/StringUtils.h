@@ -20,9 +20,11 @@ VPCORE_EXPORT void tokenize(const std::string& text, std::vector<std::string>& o
 VPCORE_EXPORT void split2(const std::string& text, std::vector<std::string>& out,
                           const std::string& separator);
 
-// Breaks lines longer than width between words; every output line ends with "\n", empty
-// lines vanish, a word longer than width stays whole, and a line of blanks only that is
-// longer than width becomes an empty line.
+// Breaks lines longer than width (in characters of UTF-8) between words, so that no line is
+// longer than width unless it is a single word longer than width, which stays whole. Every
+// output line ends with "\n" and never with a blank; runs of blanks in a broken line become
+// one; empty lines vanish, and a line of blanks only that is longer than width becomes an
+// empty line.
 VPCORE_EXPORT std::string wrapText(const std::string& text, unsigned int width);
 
 // Case-insensitive comparison: negative, 0 or positive.

@@ -2,16 +2,25 @@
 // condition, and seeing the message boxes the program would show.
 #pragma once
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScreen>
 #include <QSettings>
 #include <QString>
 #include <QThread>
+#include <QToolTip>
 #include <QVariantList>
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -166,5 +175,111 @@ public:
     MainWindowIdsLease()
         : PropertyIdsLease({vpcore::PROP_DEWPOINT_COMFORT_LEVEL, vpcore::PROP_ALERT_VIEWED}) {}
 };
+
+// WCAG's contrast ratio of two colours, 1 to 21.
+inline double contrastRatio(QRgb a, QRgb b) {
+    const auto luminance = [](QRgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The lowest contrast of the label's text colour with what lies behind the label in its
+// window (the window drawn off the screen, with the label's text taken away for the moment:
+// other windows on the display do not count).
+inline double worstContrastBehind(QLabel* label) {
+    label->ensurePolished();
+    const QRgb ink = label->palette().color(label->foregroundRole()).rgb();
+    const QString text = label->text();
+    label->setText(QString());
+    QWidget* top = label->window();
+    const QImage window = top->grab().toImage();
+    label->setText(text);
+    const QImage behind = window.copy(QRect(label->mapTo(top, QPoint(0, 0)), label->size()));
+    double worst = behind.isNull() ? 1.0 : 21.0;
+    for (int y = 0; y < behind.height(); ++y) {
+        for (int x = 0; x < behind.width(); ++x) {
+            worst = std::min(worst, contrastRatio(ink, behind.pixel(x, y)));
+        }
+    }
+    return worst;
+}
+
+// What a tool tip shown on the screen looks like to its reader.
+struct ShownToolTip {
+    QString text;        // what the tip says; empty when none showed
+    QRgb background{};   // the commonest colour inside its frame
+    int textPixels = 0;  // pixels inside the frame that stand out from it (ratio 3 or more)
+    double bestContrast = 1.0;
+};
+
+// Shows widget's tool tip as hovering would, and reads it off the screen (what the X server
+// shows, so a background the window system leaves black is seen as black).
+inline ShownToolTip showToolTip(QWidget* widget) {
+    ShownToolTip seen;
+    const auto visibleTip = []() -> QLabel* {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("QTipLabel") && top->isVisible()) {
+                return qobject_cast<QLabel*>(top);
+            }
+        }
+        return nullptr;
+    };
+    // A tip still up from before goes first (it fades out on a timer of its own).
+    QToolTip::hideText();
+    waitFor([&] { return visibleTip() == nullptr; });
+    QLabel* tip = nullptr;
+    const auto upAndPainted = [&] {
+        tip = visibleTip();
+        if (tip == nullptr || tip->text() != widget->toolTip()) {
+            QToolTip::showText(widget->mapToGlobal(widget->rect().center()), widget->toolTip(),
+                               widget);
+            return false;
+        }
+        // Painted and on the screen.
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 300) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return visibleTip() == tip && tip->text() == widget->toolTip();
+    };
+    if (!waitFor(upAndPainted)) {
+        return seen;
+    }
+    seen.text = tip->text();
+    const QRect area = tip->geometry();
+    const QImage image = QGuiApplication::primaryScreen()
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                             .toImage();
+    const int margin = 2;  // the frame
+    std::map<QRgb, int> counts;
+    for (int y = margin; y < image.height() - margin; ++y) {
+        for (int x = margin; x < image.width() - margin; ++x) {
+            ++counts[image.pixel(x, y) | 0xFF000000u];
+        }
+    }
+    if (counts.empty()) {
+        return seen;
+    }
+    seen.background = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                          return a.second < b.second;
+                      })->first;
+    for (const auto& [colour, count] : counts) {
+        const double ratio = contrastRatio(colour, seen.background);
+        if (ratio >= 3.0) {
+            seen.textPixels += count;
+        }
+        seen.bestContrast = std::max(seen.bestContrast, ratio);
+    }
+    QToolTip::hideText();
+    return seen;
+}
 
 }  // namespace apptest

@@ -182,6 +182,53 @@ TEST_F(GLUtilTest, LineFeedsWorkUnderTheGaugesPerspectiveToo) {
     EXPECT_FLOAT_EQ(end[2], start[2]);
 }
 
+TEST_F(GLUtilTest, NonAsciiTextDrawsOneGlyphACharacterFromTheFontsLatin1Range) {
+    struct Case {
+        std::string text;    // UTF-8, as the feeds' texts come
+        std::string glyphs;  // the font's characters it must draw
+    };
+    const Case cases[] = {
+        {"caf\xc3\xa9", "caf\xe9"},
+        {"40\xc2\xb0"
+         "F",
+         "40\xb0"
+         "F"},
+        {"6 AM \xe2\x80\x93 6 PM", "6 AM - 6 PM"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.glyphs);
+        glClear(GL_COLOR_BUFFER_BIT);
+        pixelProjection();
+        glRasterPos2f(20.0f, 60.0f);
+        GLUtil::renderBitmapString(c.text, FONT_SIZE_13, 14.0f);
+        GLfloat end[4];
+        rasterPosition(end);
+        const int width = glutBitmapLength(
+            GLUT_BITMAP_8_BY_13, reinterpret_cast<const unsigned char*>(c.glyphs.c_str()));
+        EXPECT_FLOAT_EQ(end[0], 20.0f + width);
+        EXPECT_EQ(width, 8 * static_cast<int>(c.glyphs.size())) << "one cell a character";
+        const QImage drawn = fbo->toImage();
+
+        // The same pixels as the font's own glyphs drawn byte by byte.
+        glClear(GL_COLOR_BUFFER_BIT);
+        glRasterPos2f(20.0f, 60.0f);
+        for (const char glyph : c.glyphs) {
+            glutBitmapCharacter(GLUT_BITMAP_8_BY_13, static_cast<unsigned char>(glyph));
+        }
+        EXPECT_TRUE(drawn == fbo->toImage());
+        EXPECT_GT(litPixels(20, 55, 20 + width, 75), 0);
+    }
+    // The accented letter has a glyph of its own, not the plain letter's.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glRasterPos2f(20.0f, 60.0f);
+    GLUtil::renderBitmapString("\xc3\xa9", FONT_SIZE_13, 14.0f);
+    const QImage accented = fbo->toImage();
+    glClear(GL_COLOR_BUFFER_BIT);
+    glRasterPos2f(20.0f, 60.0f);
+    GLUtil::renderBitmapString("e", FONT_SIZE_13, 14.0f);
+    EXPECT_FALSE(accented == fbo->toImage());
+}
+
 TEST_F(GLUtilTest, CirclePlaneIsADiscAtTheMirroredCentreAndLeavesTheMatrixAlone) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -214,6 +261,60 @@ TEST(GLUtilInitTest, GlutInitialisationIsSafeToRepeat) {
     const bool first = GLUtil::initGlut();
     EXPECT_EQ(GLUtil::initGlut(), first);
     EXPECT_EQ(GLUtil::initGlut(), first);
+}
+
+TEST(GLUtilFontTextTest, Utf8BecomesTheFontsLatin1OrACloseStandIn) {
+    struct Case {
+        std::string utf8;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"plain ASCII 0-9\n", "plain ASCII 0-9\n"},
+        {"", ""},
+        // Latin-1 characters: their own byte.
+        {"caf\xc3\xa9 \xc3\xa0 \xc3\xb1", "caf\xe9 \xe0 \xf1"},
+        {"75\xc2\xb0"
+         "F \xc2\xbd mile \xc2\xa0",
+         "75\xb0"
+         "F \xbd mile \xa0"},
+        {"\xc3\xbf", "\xff"},
+        // Beyond Latin-1: a close stand-in.
+        {"6 AM \xe2\x80\x93 6 PM \xe2\x80\x94 or so", "6 AM - 6 PM - or so"},
+        {"\xe2\x88\x92"
+         "5",
+         "-5"},
+        {"\xe2\x80\x98quoted\xe2\x80\x99 \xe2\x80\x9c"
+         "double\xe2\x80\x9d",
+         "'quoted' \"double\""},
+        {"wait\xe2\x80\xa6", "wait..."},
+        {"\xe2\x80\xa2 item", "* item"},
+        {"thin\xe2\x80\x89space", "thin space"},
+        {"\xef\xbb\xbfzero\xe2\x80\x8bwidth", "zerowidth"},
+        {"\xe2\x82\xac"
+         "5",
+         "EUR5"},
+        // No stand-in: "?" per character, whatever its length.
+        {"\xe2\x98\x83 snow", "? snow"},
+        {"\xf0\x9f\x8c\xa7 rain", "? rain"},
+        {"\xc2\x85", "?"},  // a C1 control
+        // Not UTF-8: "?" for each broken piece, and the text goes on.
+        {"\xe9t\xe9!", "?t?!"},     // Latin-1 bytes
+        {"\x80\xbf", "??"},         // continuations without a lead
+        {"\xc0\xaf", "??"},         // a lead byte UTF-8 never uses
+        {"\xe0\x80\xaf", "?"},      // overlong
+        {"\xed\xa0\x80", "?"},      // a surrogate half
+        {"\xf4\x90\x80\x80", "?"},  // beyond U+10FFFF
+        {"\xe2\x80"
+         "x",
+         "?x"},  // cut short by a byte that does not continue it
+        // Cut short by the end of the text, as the reveal cuts it: nothing yet.
+        {"ab\xe2\x80", "ab"},
+        {"ab\xc3", "ab"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(GLUtil::fontText(c.utf8), c.expected);
+    }
 }
 
 }  // namespace

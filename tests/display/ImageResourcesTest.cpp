@@ -66,6 +66,34 @@ TEST(ImageResourcesTest, EveryImageTheProgramNamesIsCompiledIn) {
     }
 }
 
+// The options pages' indicators: 16 by 16, the "off" ones empty inside, the "on" ones not.
+TEST(ImageResourcesTest, IndicatorImagesAreCompiledInAndDifferWhenOn) {
+    for (const char* kind : {"checkbox", "radio"}) {
+        for (const char* state : {"", "_disabled"}) {
+            const QString off = QString(":/Resources/%1_unchecked%2.png").arg(kind, state);
+            const QString on = QString(":/Resources/%1_checked%2.png").arg(kind, state);
+            SCOPED_TRACE(on.toStdString());
+            const QImage offImage(off);
+            const QImage onImage(on);
+            ASSERT_FALSE(offImage.isNull());
+            ASSERT_FALSE(onImage.isNull());
+            EXPECT_EQ(offImage.size(), QSize(16, 16));
+            EXPECT_EQ(onImage.size(), QSize(16, 16));
+            const auto lightPixels = [](const QImage& image) {
+                int count = 0;
+                for (int y = 4; y < 12; ++y) {
+                    for (int x = 4; x < 12; ++x) {
+                        count += qAlpha(image.pixel(x, y)) > 200 && qGray(image.pixel(x, y)) > 120;
+                    }
+                }
+                return count;
+            };
+            EXPECT_EQ(lightPixels(offImage), 0) << "empty inside its frame";
+            EXPECT_GT(lightPixels(onImage), 16);
+        }
+    }
+}
+
 TEST(ImageResourcesTest, DialsAreOpaqueAndLightWhereTheGaugeDrawsAndTheRimLeavesThemVisible) {
     const QImage plain(":/gauge_back_plate_new.png");
     const QImage barometer(":/barometer_bg_1.png");

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "services/StringUtils.h"
@@ -71,8 +73,8 @@ TEST(StringUtilsTest, WrapTextBreaksLongLinesBetweenWords) {
         std::string expected;
     };
     const Case cases[] = {
-        // The blank before an inserted break stays.
-        {"one two three", 8, "one two \nthree\n"},
+        // A broken line ends at its last word, with no blank before the break.
+        {"one two three", 8, "one two\nthree\n"},
         {"short", 80, "short\n"},
         {"exactly8", 8, "exactly8\n"},
         {"", 10, ""},
@@ -80,23 +82,73 @@ TEST(StringUtilsTest, WrapTextBreaksLongLinesBetweenWords) {
         {"a\n\nb\n", 10, "a\nb\n"},
         // A word longer than the width stays whole, with no empty line before it.
         {"abcdefghijkl", 5, "abcdefghijkl\n"},
-        {"abcdefghijkl xy", 5, "abcdefghijkl \nxy\n"},
-        // The word that causes a break does not count on its new line, so that line may
-        // run past the width.
-        {"aaa bbb ccc ddd eee", 8, "aaa bbb \nccc ddd eee\n"},
+        {"abcdefghijkl xy", 5, "abcdefghijkl\nxy\n"},
+        {"xy abcdefghijkl z", 5, "xy\nabcdefghijkl\nz\n"},
+        // The word that causes a break counts on its new line: no line runs past the width.
+        {"aaa bbb ccc ddd eee", 8, "aaa bbb\nccc ddd\neee\n"},
+        // Words that fill the width exactly stay on the line; one character more breaks.
+        {"aaa bbb ccc", 7, "aaa bbb\nccc\n"},
+        {"aaa bbbb cc", 7, "aaa\nbbbb cc\n"},
         // Runs of blanks between words collapse to one.
-        {"one   two    three", 8, "one two \nthree\n"},
+        {"one   two    three", 8, "one two\nthree\n"},
         // Short lines, blanks and all, are kept as they are.
         {"  ", 8, "  \n"},
         // A line of blanks only that is longer than the width becomes an empty line and
         // leaves the lines before it alone.
         {"                    ", 8, "\n"},
         {"first line\n                    \nlast", 12, "first line\n\nlast\n"},
-        {"first line of text\n                    ", 12, "first line \nof text\n\n"},
+        {"first line of text\n                    ", 12, "first line\nof text\n\n"},
+        // Width counts characters: "é" and "–" take two and three bytes of UTF-8 each.
+        {"caf\xc3\xa9 caf\xc3\xa9", 9, "caf\xc3\xa9 caf\xc3\xa9\n"},
+        {"a \xe2\x80\x93 b c", 5, "a \xe2\x80\x93 b\nc\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("text '" + c.text + "' width " + std::to_string(c.width));
         EXPECT_EQ(wrapText(c.text, c.width), c.expected);
+    }
+}
+
+// An alert summary as the feeds send it: one line of several hundred characters. Wrapped for
+// the columns the alert page shows, every line fits, none is empty or ends in a blank, each
+// is as full as the next word allows (no orphan word), and the words come out as they went in.
+TEST(StringUtilsTest, WrapTextFillsEachLineOfALongSummaryOnceAndWithinTheWidth) {
+    const std::string summary =
+        "...WIND ADVISORY IN EFFECT FROM 6 AM FRIDAY TO 6 PM CST FRIDAY... * WHAT...West "
+        "winds 25 to 35 mph with gusts up to 55 mph expected. * WHERE...Upper Santa Cruz "
+        "River Valley/Altar Valley, Western Pima County including Ajo/Organ Pipe Cactus "
+        "National Monument, Southeast Pinal County and Upper San Pedro River Valley. * "
+        "WHEN...From 6 AM to 6 PM MST Friday \xe2\x80\x93 strongest near noon. * "
+        "IMPACTS...Gusty winds will blow around unsecured objects.";
+    for (const unsigned int width : {70u, 74u, 40u}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const std::string wrapped = wrapText(summary, width);
+        ASSERT_FALSE(wrapped.empty());
+        EXPECT_EQ(wrapped.back(), '\n');
+        Strings lines;
+        vpcore::StringUtils::tokenize(wrapped, lines, "\n");
+        EXPECT_EQ(static_cast<std::size_t>(std::count(wrapped.begin(), wrapped.end(), '\n')),
+                  lines.size())
+            << "no empty line";
+        Strings words;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            SCOPED_TRACE("line '" + line + "'");
+            // The en dash is three bytes and one column.
+            const std::size_t columns =
+                line.size() -
+                2 * static_cast<std::size_t>(line.find("\xe2\x80\x93") != std::string::npos);
+            EXPECT_LE(columns, width);
+            EXPECT_NE(line.front(), ' ');
+            EXPECT_NE(line.back(), ' ');
+            if (i + 1 < lines.size()) {
+                const std::string nextWord = lines[i + 1].substr(0, lines[i + 1].find(' '));
+                EXPECT_GT(columns + 1 + nextWord.size(), width) << "the next word would fit";
+            }
+            vpcore::StringUtils::tokenize(line, words, " ");
+        }
+        Strings original;
+        vpcore::StringUtils::tokenize(summary, original, " ");
+        EXPECT_EQ(words, original);
     }
 }
 

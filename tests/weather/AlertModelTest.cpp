@@ -451,7 +451,7 @@ TEST(AlertTest, DisplayStringsAreWrappedAndDetailsFollowOnRequest) {
     alert.expires = "2026-12-11T06:00:00-06:00";
     alert.summary = "...THE FLOOD WARNING CONTINUES FOR THE CACHE RIVER NEAR PATTERSON...";
     const std::string head =
-        "Flood Warning issued December 10 at 9:00AM CST until December 11 at \n"
+        "Flood Warning issued December 10 at 9:00AM CST until December 11 at\n"
         "6:00AM CST\n"
         "UPDATED: 2026-12-10T09:00:00-06:00\n"
         "PUBLISHED: 2026-12-10T09:00:00-06:00\n"
@@ -482,9 +482,9 @@ TEST(AlertTest, DescriptionDisplayWrapsLongLinesAndKeepsTheInstruction) {
         "Use caution while traveling outside.", "Wind Chill Advisory");
     EXPECT_EQ(description.toDisplayString(30),
               "WIND CHILL ADVISORY\n"
-              "Very cold wind chills \n"
-              "expected, as low as 45 below zero \n"  // the word that breaks is not counted
-              "tonight.\n"
-              "Use caution while traveling \n"
+              "Very cold wind chills\n"
+              "expected, as low as 45 below\n"
+              "zero tonight.\n"
+              "Use caution while traveling\n"
               "outside.\n");
 }

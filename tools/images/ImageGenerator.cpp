@@ -338,6 +338,49 @@ QImage closeButton() {
     return image;
 }
 
+// The check box and radio button indicators of the options pages, 16 by 16, for their midnight
+// blue gradient: an empty frame or ring when off (the page shows through, so nothing in it
+// reads as a mark); a light box with a dark tick, or a light dot inside the ring, when on.
+// Disabled ones are the same in grey.
+constexpr int INDICATOR_SIZE = 16;
+const QColor PAGE_BLUE(25, 25, 112);
+const QColor INDICATOR_OFF_GLYPH(150, 150, 165);
+
+QImage checkBoxIndicator(bool checked, bool enabled) {
+    QImage image = blankImage(INDICATOR_SIZE);
+    QPainter painter(&image);
+    beginPainter(painter);
+    const QColor ink = enabled ? GLYPH : INDICATOR_OFF_GLYPH;
+    const QRectF box(1.0, 1.0, INDICATOR_SIZE - 2.0, INDICATOR_SIZE - 2.0);
+    painter.setPen(QPen(ink, 2.0));
+    painter.setBrush(checked ? QBrush(ink) : QBrush(Qt::NoBrush));
+    painter.drawRoundedRect(box, 2.0, 2.0);
+    if (checked) {
+        painter.setPen(QPen(PAGE_BLUE, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(
+            QPolygonF({QPointF(4.0, 8.2), QPointF(6.8, 11.0), QPointF(12.0, 5.0)}));
+    }
+    return image;
+}
+
+QImage radioIndicator(bool checked, bool enabled) {
+    QImage image = blankImage(INDICATOR_SIZE);
+    QPainter painter(&image);
+    beginPainter(painter);
+    const QColor ink = enabled ? GLYPH : INDICATOR_OFF_GLYPH;
+    const double centre = INDICATOR_SIZE / 2.0;
+    painter.setPen(QPen(ink, 2.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(centre, centre), centre - 1.0, centre - 1.0);
+    if (checked) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawEllipse(QPointF(centre, centre), 3.5, 3.5);
+    }
+    return image;
+}
+
 bool save(const QImage& image, const QDir& folder, const QString& name, QTextStream& err) {
     const QString path = folder.filePath(name);
     if (!image.convertToFormat(QImage::Format_ARGB32).save(path, "PNG", 9)) {
@@ -385,6 +428,14 @@ int main(int argc, char** argv) {
         {"settings.png", settingsButton},
         {"Down_Arrow.png", downArrowButton},
         {"window_close_lighter.png", closeButton},
+        {"checkbox_unchecked.png", [] { return checkBoxIndicator(false, true); }},
+        {"checkbox_checked.png", [] { return checkBoxIndicator(true, true); }},
+        {"checkbox_unchecked_disabled.png", [] { return checkBoxIndicator(false, false); }},
+        {"checkbox_checked_disabled.png", [] { return checkBoxIndicator(true, false); }},
+        {"radio_unchecked.png", [] { return radioIndicator(false, true); }},
+        {"radio_checked.png", [] { return radioIndicator(true, true); }},
+        {"radio_unchecked_disabled.png", [] { return radioIndicator(false, false); }},
+        {"radio_checked_disabled.png", [] { return radioIndicator(true, false); }},
     };
     for (const auto& entry : images) {
         if (!save(entry.draw(), folder, entry.name, err)) {

@@ -2,12 +2,17 @@
 """Takes the README's screenshots with the fixture NWS's data.
 
 Runs, each on its own: a virtual X screen of exactly the window's size (Xvfb, whose screen is
-kept in a file in XWD form), the fixture NWS on a free port, and the program with a fresh
-profile whose current location is Austin, TX (78701). Once the program has logged that it is
-ready and the screen has settled, the screen is written as main-window.png; then a click on
-the alert indicator opens the alert page (alert-page.png), and a click on the banner opens the
-options dialog, shown on its Alerts page (options-dialog.png). Clicks go through the X server's
-XTEST extension (libXtst, which Xvfb has).
+kept in a file in XWD form), the fixture NWS on a free port, and the program twice. First with
+a fresh profile whose current location is Austin, TX (78701): once the program has logged that
+it is ready and the screen has settled, the screen is written as main-window.png; the pointer
+then rests on the first forecast card's text until its tool tip shows (forecast-tooltip.png); a
+click on the alert indicator opens the alert page, whose fixture alert has a long summary with
+characters beyond ASCII (alert-page.png); a click on the banner opens the options dialog, and a
+click on each page's item shows it (options-location.png, options-dialog.png for the Alerts
+page, options-sounds.png, options-update.png, options-about.png). Then with an empty profile,
+as at the first start: the banner opens the dialog on its Location page, and its close button
+is clicked without a location chosen, which shows the page's notice (first-run-close.png).
+Clicks go through the X server's XTEST extension (libXtst, which Xvfb has).
 
 Usage: tools/screenshot/take_screenshot.py [build folder] [output folder]
        (defaults: build, docs). Needs Xvfb (package xvfb) and a built tree.
@@ -19,6 +24,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import zlib
 
@@ -28,7 +34,7 @@ INI = """[General]
 ALL_LOCATIONS=78701, TXC453, KATT, Austin Camp Mabry, EWX, Austin/San Antonio, "Austin, TX"
 CURRENT_LOCATION="Austin, TX"
 PLAY_SOUNDS=false
-SOUND_ALERT=false
+SOUND_ALERT=true
 """
 
 
@@ -68,8 +74,15 @@ def write_png(path, width, height, rows):
 # Where to click, on the 800x650 screen the window fills.
 ALERT_INDICATOR = (566, 221)
 BANNER = (210, 22)
-# The options dialog (600x500) is centred on the main window; its page list's "Alerts" item.
-ALERTS_ITEM = (150, 182)
+# The text of the first forecast card, and an empty part of the forecast panel.
+FORECAST_TEXT = (240, 395)
+EMPTY_SPOT = (480, 570)
+# The options dialog (600x500) is centred on the main window: its page list's items, top to
+# bottom, with the picture each page goes to, and its close button.
+PAGE_ITEMS = [((150, 144), "options-location.png"), ((150, 182), "options-dialog.png"),
+              ((150, 220), "options-sounds.png"), ((150, 258), "options-update.png"),
+              ((150, 296), "options-about.png")]
+DIALOG_CLOSE = (630, 98)
 
 
 class Pointer:
@@ -90,9 +103,12 @@ class Pointer:
         if not self.display:
             raise RuntimeError("cannot open display %s" % display)
 
-    def click(self, point):
+    def move(self, point):
         self.xtst.XTestFakeMotionEvent(self.display, -1, point[0], point[1], 0)
         self.x11.XFlush(self.display)
+
+    def click(self, point):
+        self.move(point)
         time.sleep(0.3)
         for pressed in (1, 0):
             self.xtst.XTestFakeButtonEvent(self.display, 1, pressed, 0)
@@ -152,6 +168,35 @@ def wait_for_line(stream, needle, timeout):
     raise RuntimeError("gave up waiting for %r; saw:\n%s" % (needle, "".join(seen[-20:])))
 
 
+def drain(stream):
+    """Reads a child's output away in the background, so that a full pipe never stops it."""
+    threading.Thread(target=lambda: [None for _ in stream], daemon=True).start()
+
+
+def start_program(program, display, host, work, profile, ini):
+    config = os.path.join(work, profile)
+    os.makedirs(os.path.join(config, "Ombrix"))
+    if ini is not None:
+        with open(os.path.join(config, "Ombrix", "Ombrix.ini"), "w") as out:
+            out.write(ini)
+    env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config)
+    for service in ("NWS", "FORECAST", "ALERTS", "RADAR", "HOME"):
+        env["OMBRIX_%s_HOST" % service] = host
+    env.pop("WAYLAND_DISPLAY", None)
+    env["QT_QPA_PLATFORM"] = "xcb"
+    return subprocess.Popen([program], env=env, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True)
+
+
+def stop(process):
+    process.terminate()
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "docs")
@@ -177,43 +222,63 @@ def main():
         nws = subprocess.Popen([fixture, "--port", "0"], stdout=subprocess.PIPE, text=True)
         processes.append(nws)
         host = wait_for_line(nws.stdout, "listening on", 20).split()[-1]
+        drain(nws.stdout)
+        screen_file = os.path.join(work, "Xvfb_screen0")
 
-        os.makedirs(os.path.join(work, "config", "Ombrix"))
-        with open(os.path.join(work, "config", "Ombrix", "Ombrix.ini"), "w") as ini:
-            ini.write(INI)
-        env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(work, "config"))
-        for service in ("NWS", "FORECAST", "ALERTS", "RADAR", "HOME"):
-            env["OMBRIX_%s_HOST" % service] = host
-        env.pop("WAYLAND_DISPLAY", None)
-        env["QT_QPA_PLATFORM"] = "xcb"
-        app = subprocess.Popen([program], env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, text=True)
+        def shot(name, **kwargs):
+            save_screen(settled_screen(screen_file, **kwargs), os.path.join(folder, name))
+
+        app = start_program(program, display, host, work, "config", INI)
         processes.append(app)
         wait_for_line(app.stdout, "Alert Update> completed", 60)
-
-        screen_file = os.path.join(work, "Xvfb_screen0")
+        drain(app.stdout)
         pointer = Pointer(display)
         try:
             pointer.park()
-            save_screen(settled_screen(screen_file, keep_blink=True),
-                        os.path.join(folder, "main-window.png"))
+            shot("main-window.png", keep_blink=True)
+            # Qt shows a tool tip once the pointer has rested on the widget for a moment, in
+            # the active window: a click on an empty part of the window makes it so.
+            pointer.click(EMPTY_SPOT)
+            pointer.move(FORECAST_TEXT)
+            time.sleep(0.3)
+            pointer.move((FORECAST_TEXT[0] + 2, FORECAST_TEXT[1]))
+            time.sleep(1.5)
+            shot("forecast-tooltip.png")
+            pointer.park()
+            time.sleep(1.0)
             pointer.click(ALERT_INDICATOR)
             pointer.park()
-            save_screen(settled_screen(screen_file), os.path.join(folder, "alert-page.png"))
+            shot("alert-page.png")
             pointer.click(BANNER)
             time.sleep(2.0)
-            pointer.click(ALERTS_ITEM)
+            for item, name in PAGE_ITEMS:
+                pointer.click(item)
+                pointer.park()
+                shot(name)
+        finally:
+            pointer.close()
+        stop(app)
+        processes.remove(app)
+
+        # The first start: no location yet.
+        app = start_program(program, display, host, work, "first-run", None)
+        processes.append(app)
+        wait_for_line(app.stdout, "Ombrix init complete.", 60)
+        drain(app.stdout)
+        pointer = Pointer(display)
+        try:
             pointer.park()
-            save_screen(settled_screen(screen_file), os.path.join(folder, "options-dialog.png"))
+            settled_screen(screen_file)
+            pointer.click(BANNER)
+            time.sleep(2.0)
+            pointer.click(DIALOG_CLOSE)
+            pointer.park()
+            shot("first-run-close.png")
         finally:
             pointer.close()
     finally:
         for process in reversed(processes):
-            process.terminate()
-            try:
-                process.wait(10)
-            except subprocess.TimeoutExpired:
-                process.kill()
+            stop(process)
         subprocess.run(["rm", "-rf", work])
 
 

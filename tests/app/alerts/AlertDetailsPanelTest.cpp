@@ -15,6 +15,7 @@
 #include "VPLinkLabel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "services/StringUtils.h"
 #include "services/TaskScheduler.h"
 #include "weather/LocationService.h"
 
@@ -287,6 +288,50 @@ TEST_F(AlertDetailsPanelTest, SteppingThroughThreeAlerts) {
 
     QTest::mouseClick(closeLink, Qt::LeftButton);
     EXPECT_EQ(viewed->count, 1);
+}
+
+// A summary of one long line with characters beyond ASCII, as the feeds send it: the page
+// shows it wrapped once, to lines that fit the columns shown and are as full as the next word
+// allows; the text area has nothing left to break again.
+TEST_F(AlertDetailsPanelTest, ALongSummaryIsWrappedOnceToTheColumnsShown) {
+    ASSERT_TRUE(feed->update("feed_long_summary.xml"));
+    openPage();
+    const std::string text = textArea->text();
+    // Typed out at once rather than at a character every 20 ms.
+    for (std::size_t step = 0; step < text.size(); ++step) {
+        textArea->animationStep();
+    }
+    ASSERT_EQ(textArea->shownText(), text);
+    ASSERT_NE(text.find("30\xc2\xb0"
+                        "F"),
+              std::string::npos);
+    EXPECT_EQ(textArea->drawnText(), text) << "the text area broke a line again";
+
+    const auto columns = static_cast<std::size_t>(textArea->shownColumns());
+    const auto characters = [](const std::string& line) {
+        return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    };
+    std::vector<std::string> lines;
+    vpcore::StringUtils::tokenize(text, lines, "\n");
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), lines.size())
+        << "no empty line";
+    const auto summaryStart = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("...WIND ADVISORY", 0) == 0;
+    });
+    ASSERT_NE(summaryStart, lines.end());
+    ASSERT_GT(lines.end() - summaryStart, 4);
+    for (auto line = lines.begin(); line != lines.end(); ++line) {
+        SCOPED_TRACE(*line);
+        EXPECT_LE(characters(*line), columns);
+        EXPECT_NE(line->back(), ' ');
+        if (line >= summaryStart && line + 1 != lines.end()) {
+            const std::string next = (line + 1)->substr(0, (line + 1)->find(' '));
+            EXPECT_GT(characters(*line) + 1 + characters(next), AlertDetailsPanel::TEXT_WIDTH)
+                << "an orphan word: the next one would have fitted";
+        }
+    }
 }
 
 // Every position of a long list: a link is active exactly when an alert lies on its side.

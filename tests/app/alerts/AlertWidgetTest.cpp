@@ -56,15 +56,33 @@ protected:
     QLabel* label = nullptr;
 };
 
+// The alert's colour on the conditions panel where the window's own indicator stands.
+TEST_F(AlertWidgetTest, TheAlertTextIsReadableWhereTheIndicatorStands) {
+    ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
+    ASSERT_TRUE(apptest::waitFor([&] { return !text().startsWith("No"); }));
+    AlertWidget* own = nullptr;
+    for (QWidget* candidate : (*window)->findChildren<QWidget*>()) {
+        auto* indicator = dynamic_cast<AlertWidget*>(candidate);
+        own = indicator != nullptr && indicator != widget ? indicator : own;
+    }
+    ASSERT_NE(own, nullptr);
+    QLabel* ownLabel = own->findChild<QLabel*>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&**window));
+    const QString styleSheet = ownLabel->styleSheet();
+    ownLabel->setStyleSheet(label->styleSheet());  // the alert's look, in the indicator's place
+    EXPECT_GE(apptest::worstContrastBehind(ownLabel), 4.5);
+    ownLabel->setStyleSheet(styleSheet);
+}
+
 TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     EXPECT_EQ(text(), "No weather alerts");
     EXPECT_GE(label->minimumWidth(), 160);
 
-    // A new alert: it blinks in dark red under a pointing hand.
+    // A new alert: it blinks in pale yellow under a pointing hand.
     ASSERT_TRUE(feed->update("feed_winter_storm.xml"));
     ASSERT_TRUE(apptest::waitFor([&] { return !text().startsWith("No"); }));
     EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_TRUE(label->styleSheet().contains("color: DarkRed"));
+    EXPECT_TRUE(label->styleSheet().contains("color: rgb(255, 255, 200)"));
     EXPECT_TRUE(blinks());
 
     // The same feed again, then the alert issued anew: still one blinking.
@@ -81,7 +99,7 @@ TEST_F(AlertWidgetTest, FeedSequenceDrivesTheIndicator) {
     NotificationService::Instance().notify(vpcore::PROP_ALERT_VIEWED);
     ASSERT_TRUE(apptest::waitFor([&] { return text() == "Weather alert"; }));
     EXPECT_TRUE(staysFor("Weather alert"));
-    EXPECT_TRUE(label->styleSheet().contains("color: DarkRed"));
+    EXPECT_TRUE(label->styleSheet().contains("color: rgb(255, 255, 200)"));
     EXPECT_EQ(label->cursor().shape(), Qt::PointingHandCursor);
 
     // A change after the alerts were viewed blinks again.

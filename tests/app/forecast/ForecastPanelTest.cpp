@@ -239,6 +239,78 @@ TEST_F(ForecastPanelTest, EveryCardShowsItsWholeTextAndOnlyTheScrollBarsNeeded) 
     qApp->setStyleSheet(QString());
 }
 
+// Texts of one, two and three lines: every row of the cards (name, icon, text, temperature)
+// starts at the same height in each card, the text at the top of its room.
+TEST_F(ForecastPanelTest, CardRowsStayInLineWhateverTheTextsLength) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    panel.resize(598, 400);
+    panel.show();
+    const char* const texts[] = {"Sunny", "Chance Showers", "Chance Showers and Thunderstorms",
+                                 "Slight Chance Rain Showers then Mostly Sunny"};
+    std::vector<ForecastItem_t*> items;
+    for (const char* text : texts) {
+        items.push_back(makeItem("Thursday", "Words.", ForecastItem_t::CONDITION_SUNNY));
+        items.back()->shortDesc = text;
+        items.back()->icon = std::make_unique<QImage>(55, 58, QImage::Format_RGB32);
+        items.back()->icon->fill(Qt::blue);
+    }
+    showPeriods(items);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    apptest::drainEvents();
+
+    const std::vector<ForecastWidget*> cards = cardsOf(panel);
+    ASSERT_EQ(cards.size(), 4u);
+    const auto lines = [](const QLabel* label) {
+        return label->fontMetrics()
+                   .boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text())
+                   .height() /
+               label->fontMetrics().lineSpacing();
+    };
+    EXPECT_EQ(lines(cards[0]->findChild<QLabel*>("shortDesc")), 1);
+    EXPECT_EQ(lines(cards[3]->findChild<QLabel*>("shortDesc")), 3);
+    for (const char* name : {"periodName", "icon", "shortDesc", "hiLoLabel", "temperature"}) {
+        SCOPED_TRACE(name);
+        const QLabel* first = cards[0]->findChild<QLabel*>(name);
+        const int top = first->mapTo(&panel, QPoint(0, 0)).y();
+        for (const ForecastWidget* card : cards) {
+            const QLabel* label = card->findChild<QLabel*>(name);
+            SCOPED_TRACE(card->findChild<QLabel*>("shortDesc")->text().toStdString());
+            EXPECT_EQ(label->mapTo(&panel, QPoint(0, 0)).y(), top);
+            EXPECT_EQ(label->height(), first->height());
+        }
+    }
+    EXPECT_TRUE(cards[0]->findChild<QLabel*>("shortDesc")->alignment() & Qt::AlignTop);
+    qApp->setStyleSheet(QString());
+}
+
+// The tip of a card's text, shown while the pointer is on the card (its text then black) or
+// not, is readable under the program's style sheet.
+TEST_F(ForecastPanelTest, CardTextToolTipsAreReadable) {
+    setSetting("PLAY_SOUNDS", false);
+    qApp->setStyleSheet(applicationStyleSheet());
+    panel.resize(598, 400);
+    panel.show();
+    showPeriods({makeItem("Tonight", "Clear.", ForecastItem_t::CONDITION_NIGHT)});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    const std::vector<ForecastWidget*> cards = cardsOf(panel);
+    ASSERT_EQ(cards.size(), 1u);
+    QLabel* text = cards[0]->findChild<QLabel*>("shortDesc");
+    for (const bool hovered : {true, false}) {
+        SCOPED_TRACE(hovered ? "hovered" : "not hovered");
+        if (hovered) {
+            hover(cards[0]);
+        }
+        const apptest::ShownToolTip tip = apptest::showToolTip(text);
+        EXPECT_EQ(tip.text, "Short Tonight");
+        EXPECT_GE(tip.textPixels, 20) << "a box with no text";
+        EXPECT_GE(tip.bestContrast, 7.0);
+        if (hovered) {
+            leave(cards[0]);
+        }
+    }
+    qApp->setStyleSheet(QString());
+}
+
 TEST_F(ForecastPanelTest, HoverShowsTheWordedForecastInBlackAndLeavingClearsIt) {
     setSetting("PLAY_SOUNDS", false);
     showPeriods({makeItem("Tonight", "Clear, low around 20.", ForecastItem_t::CONDITION_NIGHT),

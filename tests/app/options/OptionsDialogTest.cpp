@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -122,7 +123,6 @@ TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(page->title(), titles[row]);
         EXPECT_EQ(page->findChild<QLabel*>("titleLabel")->text(), titles[row]);
-        EXPECT_TRUE(page->findChild<QLabel*>("errorLabel")->styleSheet().contains("color: red"));
     }
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_EQ(stack->currentIndex(), 0);
@@ -131,6 +131,22 @@ TEST_F(OptionsDialogTest, OpensOnTheLocationPageWithEveryPageTitled) {
 TEST_F(OptionsDialogTest, TheDialogKeepsItsSizeAndSaysWhatItIs) {
     const auto dialog = openDialogWithALocation();
     apptest::expectAFixedWellShapedWindow(*dialog, QSize(600, 500), "Ombrix - Options");
+}
+
+// Each page's error text is readable on the dialog where it stands.
+TEST_F(OptionsDialogTest, ErrorTextsAreReadable) {
+    const auto dialog = openDialogWithALocation();
+    auto* stack = dialog->findChild<QStackedWidget*>("pageStack");
+    for (int row = 0; row < stack->count(); ++row) {
+        SCOPED_TRACE(row);
+        clickItem(dialog.get(), row);
+        ASSERT_EQ(stack->currentIndex(), row);
+        auto* error = stack->currentWidget()->findChild<QLabel*>("errorLabel");
+        error->setText("Please choose a location.");
+        apptest::drainEvents();
+        EXPECT_GE(apptest::worstContrastBehind(error), 4.5);
+        error->setText(QString());
+    }
 }
 
 TEST_F(OptionsDialogTest, LeavingAValidPageSavesItAndMovesTheBoldItem) {
@@ -291,6 +307,82 @@ TEST_F(OptionsDialogTest, TheAlertSoundChoicesLineUp) {
               untilViewed->mapTo(dialog.get(), QPoint(0, 0)).x());
     EXPECT_GT(untilViewed->mapTo(dialog.get(), QPoint(0, 0)).y(),
               once->mapTo(dialog.get(), QPoint(0, 0)).y());
+}
+
+// What a check box's or radio button's indicator shows, read from the drawn widget: whether
+// the inside of its frame or ring is the page behind it (empty), whether it holds dark marks (a
+// tick), and whether its centre is light (a dot or a light box).
+struct IndicatorLook {
+    bool empty = false;
+    int darkInside = 0;
+    bool lightCentre = false;
+};
+
+IndicatorLook indicatorLook(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+    const QRect indicator = button->style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, button);
+    // Drawn as part of its window, on the page's own background.
+    QWidget* top = button->window();
+    const QImage image =
+        top->grab().toImage().copy(QRect(button->mapTo(top, QPoint(0, 0)), button->size()));
+    // Between the indicator and its text: the page.
+    const QRgb page = image.pixel(indicator.right() + 2, indicator.top());
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                   std::abs(qBlue(a) - qBlue(b)) <
+               48;
+    };
+    IndicatorLook look;
+    look.empty = true;
+    const QRect inside = indicator.adjusted(4, 4, -4, -4);  // inside the frame or ring
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            look.empty = look.empty && near(pixel, page);
+            look.darkInside += qGray(pixel) < 80 && !near(pixel, page) ? 1 : 0;
+        }
+    }
+    look.lightCentre = qGray(image.pixel(indicator.center())) > 120 &&
+                       !near(image.pixel(indicator.center()), page);
+    return look;
+}
+
+// A ticked box is a light box with a dark tick, an unticked one an empty frame; only the
+// selected radio button has a dot, the other an empty ring. Disabled ones keep the difference.
+TEST_F(OptionsDialogTest, IndicatorsShowTheirStateAtAGlance) {
+    QSettings().setValue("SOUND_ALERT", false);
+    const auto dialog = openDialogWithALocation();
+    clickItem(dialog.get(), 1);
+    auto* sound = dialog->findChild<QCheckBox*>("soundCheckBox");
+    auto* untilViewed = dialog->findChild<QRadioButton*>("untilViewedButton");
+    auto* once = dialog->findChild<QRadioButton*>("onceButton");
+    ASSERT_TRUE(sound->isVisible());
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked ? "ticked, radios enabled" : "unticked, radios disabled");
+        sound->setChecked(ticked);  // the radio buttons follow the check box
+        once->setChecked(true);
+        apptest::drainEvents();
+        ASSERT_EQ(once->isEnabled(), ticked);
+
+        const IndicatorLook box = indicatorLook(sound);
+        EXPECT_EQ(box.empty, !ticked);
+        EXPECT_EQ(box.lightCentre || box.darkInside > 0, ticked);
+        if (ticked) {
+            EXPECT_GT(box.darkInside, 6) << "a tick in the box";
+        }
+        const IndicatorLook selected = indicatorLook(once);
+        const IndicatorLook other = indicatorLook(untilViewed);
+        EXPECT_TRUE(selected.lightCentre) << "the selected radio has a dot";
+        EXPECT_FALSE(selected.empty);
+        EXPECT_TRUE(other.empty) << "the other is an empty ring";
+    }
+    sound->setEnabled(false);
+    EXPECT_TRUE(indicatorLook(sound).empty) << "disabled and unticked";
+    sound->setChecked(true);
+    EXPECT_FALSE(indicatorLook(sound).empty) << "disabled and ticked";
 }
 
 TEST_F(OptionsDialogTest, TheIntervalIsBoundedToOneToThirtyMinutes) {

@@ -4,7 +4,9 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -40,7 +42,27 @@ TEST(StartupTest, TheStyleSheetMakesLabelsWhiteHelvetica) {
     label.ensurePolished();
     EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(Qt::white));
     EXPECT_EQ(label.font().pixelSize(), 12);
-    EXPECT_EQ(applicationStyleSheet().count("} Q"), 6);
+    EXPECT_EQ(applicationStyleSheet().count("} Q"), 7);
+}
+
+// The second program's box shows its text in the lines the text gives, none broken again
+// (no word left alone on a line of its own).
+TEST(StartupTest, TheSecondCopysBoxKeepsItsLinesWhole) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    const QString text = alreadyRunningText();
+    QMessageBox box(QMessageBox::Information, "Ombrix", text, QMessageBox::Ok);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    apptest::drainEvents();
+    const auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), text);
+    const QFontMetrics metrics(label->font());
+    for (const QString& line : text.split('\n')) {
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_LE(metrics.horizontalAdvance(line), label->contentsRect().width());
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST(StartupTest, AnExceptionFromTheMainWindowIsReportedAsAFatalError) {

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "AppTestSupport.h"
+#include "Startup.h"
 #include "VPDataEvent.h"
 #include "VPStatusBar.h"
 #include "VespWindow.h"
@@ -48,6 +49,26 @@ void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, const
     QMouseEvent event(type, QPointF(target->mapFromGlobal(global)), QPointF(global),
                       type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &event);
+}
+
+// Under the program's style sheet every button's tip is dark text on a light box, seen on the
+// screen as the user sees it.
+TEST(VespWindowTest, ButtonToolTipsAreReadable) {
+    qApp->setStyleSheet(applicationStyleSheet());
+    for (const bool closeShown : {false, true}) {
+        TestWindow window(closeShown, true);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        for (const char* name : {closeShown ? "btnClose2" : "btnClose", "btnConfigure"}) {
+            SCOPED_TRACE(name);
+            QToolButton* button = window.button(name);
+            const apptest::ShownToolTip tip = apptest::showToolTip(button);
+            EXPECT_EQ(tip.text, button->toolTip());
+            EXPECT_GE(tip.textPixels, 20) << "a box with no text";
+            EXPECT_GE(tip.bestContrast, 7.0);
+        }
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST(VespWindowTest, ButtonsFollowTheFlagsAndTheWidth) {

@@ -149,7 +149,7 @@ protected:
     static void SetUpTestSuite() {
         addedIds = registerMissingIds({vpcore::PROP_TEMP_F, vpcore::PROP_TEMP_C,
                                        vpcore::PROP_ALERTS_CHANGED, vpcore::PROP_ALERTS_EXPIRED,
-                                       vpcore::PROP_ALERT_VIEWED});
+                                       vpcore::PROP_ALERT_VIEWED, vpcore::PROP_CURRENT_LOCATION});
     }
     static void TearDownTestSuite() {
         if (!addedIds.empty()) {
@@ -176,6 +176,57 @@ protected:
 };
 
 std::set<short> VesparoTrayModelsTest::addedIds;
+
+TEST(VesparoTrayIconTest, ToolTipNamesThePlaceAndItsTemperatureInTheUnitShown) {
+    struct Case {
+        const char* location;
+        const char* temperature;
+        bool fahrenheit;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Austin, TX", "73", true, "Ombrix\nAustin, TX: 73 \u00b0F"},
+        {"Denver, CO", "-12", false, "Ombrix\nDenver, CO: -12 \u00b0C"},
+        {"Austin, TX", "NA", true, "Ombrix\nAustin, TX: no temperature yet"},
+        {"Austin, TX", "", false, "Ombrix\nAustin, TX: no temperature yet"},
+        {"", "73", true, "Ombrix\nNo location chosen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(VesparoTray::toolTipText(c.location, c.temperature, c.fahrenheit),
+                  QString::fromUtf8(c.expected));
+    }
+}
+
+// Announces a current location from a worker thread, as the location service may.
+void notifyLocation(const std::string& name) {
+    std::thread runner([name] {
+        const std::string none;
+        NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION, &none,
+                                                            &name);
+    });
+    runner.join();
+}
+
+TEST_F(VesparoTrayModelsTest, ToolTipFollowsTheLocationAndTheTemperature) {
+    EXPECT_EQ(tray->toolTip(), "Ombrix\nNo location chosen");
+    notifyLocation("Austin, TX");
+    ASSERT_TRUE(apptest::waitFor(
+        [&] { return tray->toolTip() == "Ombrix\nAustin, TX: no temperature yet"; }));
+    notifyTemperature(vpcore::PROP_TEMP_F, 72.5f);
+    ASSERT_TRUE(apptest::waitFor(
+        [&] { return tray->toolTip() == QString::fromUtf8("Ombrix\nAustin, TX: 73 \u00b0F"); }));
+    back.setActive(true);
+    front.setActive(false);
+    notifyTemperature(vpcore::PROP_TEMP_C, 22.5f);
+    ASSERT_TRUE(apptest::waitFor(
+        [&] { return tray->toolTip() == QString::fromUtf8("Ombrix\nAustin, TX: 23 \u00b0C"); }));
+    // The banner's invitation under the same id is no place.
+    notifyLocation("< CLICK HERE TO SET YOUR WEATHER LOCATION >");
+    ASSERT_TRUE(apptest::waitFor([&] { return tray->toolTip() == "Ombrix\nNo location chosen"; }));
+    back.setActive(false);
+    front.setActive(true);
+}
 
 TEST_F(VesparoTrayModelsTest, StartsWithNAOnWhite) {
     EXPECT_TRUE(shows("NA", Qt::white));
