@@ -55,8 +55,7 @@ bool postToActiveWindow(QCoreApplication& app, const QString& text) {
 // standard error, the one place left.
 void writeCrashLog(const std::string& path, const std::string& text) {
     std::string problem;
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         problem = std::strerror(errno);

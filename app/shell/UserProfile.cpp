@@ -20,8 +20,9 @@ namespace {
 const char* const kProfileFiles[] = {"Ombrix.ini",     "Ombrix.ini.lock", "Ombrix.log",
                                      "CoordsCache.db", "crash.log",       "Vesparo.dmp"};
 
+// A link is followed: what counts is the file it leads to.
 bool statOf(const QString& path, struct stat& info) {
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
 // The settings of a run whose settings file cannot be used: empty, and gone at exit.
@@ -61,9 +62,6 @@ QString UserProfile::irregularKind(const QString& path) {
     }
     if (S_ISFIFO(info.st_mode)) {
         return "a FIFO (named pipe)";
-    }
-    if (S_ISLNK(info.st_mode)) {
-        return "a symbolic link";
     }
     if (S_ISSOCK(info.st_mode)) {
         return "a socket";

@@ -63,7 +63,8 @@ void Logger::closeFile() {
 
 void Logger::openFile(bool keepPrevious) {
     struct stat info {};
-    const bool exists = ::lstat(fileName.c_str(), &info) == 0;
+    // A link to a regular file is followed.
+    const bool exists = ::stat(fileName.c_str(), &info) == 0;
     // A FIFO would block the opening thread for good, a device take the lines anywhere.
     if (exists && !S_ISREG(info.st_mode)) {
         std::cout << "Could not open logging file " << fileName << ": it is not a regular file"
@@ -78,8 +79,7 @@ void Logger::openFile(bool keepPrevious) {
                       << std::strerror(errno) << std::endl;
         }
     }
-    fd = ::open(fileName.c_str(),
-                O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+    fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
     fileSize = 0;
     if (fd < 0) {
         // Reported once: no later line tries again.

@@ -123,9 +123,8 @@ inline QProcessEnvironment programEnvironment(const QString& profile, const QStr
     return environment;
 }
 
-// Empties the process's settings but for the installed version, which the program writes once
-// per process (at its first look for the user data folder): the next test finds it as the
-// program leaves it.
+// Empties the process's settings but for the installed version, which the main window's set-up
+// writes when it differs: the next test finds it as the program leaves it.
 inline void clearSettingsButVersion() {
     QSettings settings;
     for (const QString& key : settings.allKeys()) {

@@ -117,7 +117,7 @@ TEST_F(ProfileFaultsTest, AStaleLockOfAnyKindIsTakenOver) {
         QByteArray content;
     } cases[] = {
         {"empty", ""},
-        {"garbage", QByteArray("\x01\x02 not a lock \xff\n", 18)},
+        {"garbage", QByteArray::fromHex("0102206e6f742061206c6f636b20ff0a")},
         {"another host", "4242\nOmbrix\nanother-host.example.org\n"},
         {"a dead process", "2147483000\nOmbrix\n" + host + "\n"},
         {"a live process that is not Ombrix",
@@ -233,7 +233,7 @@ TEST_F(ProfileFaultsTest, AFileOfTheWrongKindIsNamedAndLeftAlone) {
 // A settings file that cannot be read as one is kept beside the fresh one, and the user is
 // told where.
 TEST_F(ProfileFaultsTest, AnUnreadableSettingsFileIsKeptAsBad) {
-    const QByteArray garbage("\x00\x01\x02 [General\n\xff\xfe", 14);
+    const QByteArray garbage("\x00\x01\x02 [General\n\xff\xfe", 15);
     write("Ombrix.ini", garbage);
     ProgramRun run(home.path());
     ASSERT_TRUE(run.says(kInitComplete)) << run.log();

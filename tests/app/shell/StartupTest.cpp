@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
@@ -10,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
@@ -111,6 +116,39 @@ TEST(StartupTest, FatalErrorFromAWorkerWithoutAnActiveWindowWritesAtOnce) {
     EXPECT_EQ(crashLog(), kExpectedText);
     apptest::drainEvents();
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// crash.log is written only when it is a regular file (a FIFO would hold the report for good);
+// a write that fails is said on standard error, the one place left.
+TEST(StartupTest, AFatalErrorThatCannotWriteCrashLogSaysSoOnStandardError) {
+    apptest::MessageBoxRecorder boxes;
+    const std::string path = Vesparo::userDataDir() + "crash.log";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Vesparo::userDataDir())));
+    std::remove(path.c_str());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    std::cerr.flush();
+    const int savedStderr = ::dup(STDERR_FILENO);
+    ::dup2(pipeEnds[1], STDERR_FILENO);
+    std::thread worker([] { reportFatalError("Bad things"); });
+    worker.join();
+    std::cerr.flush();
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    ::close(pipeEnds[1]);
+    std::string errors;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
+        errors.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeEnds[0]);
+    struct stat info {};
+    EXPECT_TRUE(::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    std::remove(path.c_str());
+    // A FIFO without a reader refuses a non-blocking open: the system's reason is named.
+    EXPECT_EQ(errors, "Could not write " + path + ": No such device or address\n");
 }
 
 TEST(StartupTest, FatalErrorFromAWorkerIsShownInTheActiveWindowWhileTheWorkerWaits) {
