@@ -125,6 +125,13 @@ public:
         run({"windowfocus", "--sync", window});
         run({"key", key});
     }
+    // What the window tells a window manager about its size (xprop's WM_NORMAL_HINTS).
+    QString sizeHints(const QString& window) const {
+        QProcess xprop;
+        xprop.start("xprop", {"-display", display, "-id", window, "WM_NORMAL_HINTS"});
+        xprop.waitForFinished(10000);
+        return QString::fromUtf8(xprop.readAllStandardOutput());
+    }
     // Until the window of that title is gone, or timeoutMs.
     bool waitUntilGone(const QString& title, int timeoutMs) const {
         QElapsedTimer timer;
@@ -200,8 +207,9 @@ TEST_F(LifecycleTest, TheSavedLocationsWeatherArrivesOnceTheServiceComesUpAfterT
               "Austin, TX");
 }
 
-// A new user's first minutes with the real program: Escape in the main window does not end it;
-// the banner opens the options, titled so; closing them without a location is refused once,
+// A new user's first minutes with the real program: its windows tell a window manager that
+// their size is fixed; Escape in the main window does not end it; the banner opens the
+// options, titled so; closing them without a location is refused once,
 // saying why, and the second close leaves; the program runs on, writes no location, and ends
 // cleanly as closing its window does.
 TEST_F(LifecycleTest, AFirstRunLeavesTheOptionsWithoutALocationAndEndsAsUsual) {
@@ -218,6 +226,11 @@ TEST_F(LifecycleTest, AFirstRunLeavesTheOptionsWithoutALocationAndEndsAsUsual) {
     const QString main = hands.window("Ombrix");
     ASSERT_FALSE(main.isEmpty());
 
+    // A window manager may not resize it: its minimum and maximum are its size.
+    const QString mainHints = hands.sizeHints(main);
+    EXPECT_TRUE(mainHints.contains("minimum size: 800 by 650")) << mainHints.toStdString();
+    EXPECT_TRUE(mainHints.contains("maximum size: 800 by 650")) << mainHints.toStdString();
+
     hands.press(main, "Escape");
     // Given the time a closing window would take, the window is still there.
     QThread::msleep(1000);
@@ -227,6 +240,8 @@ TEST_F(LifecycleTest, AFirstRunLeavesTheOptionsWithoutALocationAndEndsAsUsual) {
     hands.click(main, 300, 22);  // the banner
     ASSERT_TRUE(display.waitForWindow("Ombrix - Options", 20000)) << program.log();
     const QString options = hands.window("Ombrix - Options");
+    const QString optionsHints = hands.sizeHints(options);
+    EXPECT_TRUE(optionsHints.contains("maximum size: 600 by 500")) << optionsHints.toStdString();
     display.grabWhenStill(300, 5000);
     hands.click(options, 530, 13);  // its close button
     const QImage refused = display.grabWhenStill(300, 5000);
