@@ -292,6 +292,12 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     // Uncompressed: a body's size on the wire is its size, there is no bomb to defuse, and
     // Qt's decompression of a large body costs more than the transfer it saves.
     request.setRawHeader("Accept-Encoding", "identity");
+    // A connection kept from an earlier fetch of this manager has been seen to hand over an
+    // empty body without an error for an answer the server sent in full (the program's
+    // location page, one fetch after another on the GUI thread); each fetch therefore has a
+    // connection of its own, which the server closes after the answer. The manager itself
+    // stays for the thread's life.
+    request.setRawHeader("Connection", "close");
 
     std::unique_ptr<QNetworkReply> reply(managerOfThisThread().get(request));
     // The caller owns the reply; the manager outlives it, as it lives as long as this thread.
