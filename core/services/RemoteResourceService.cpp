@@ -61,7 +61,7 @@ public:
 
 // The manager of one thread. A manager lives on the thread that made it, and its replies with
 // it; made anew for every fetch, each one's end waited for its HTTP thread, up to 5 s. Kept per
-// thread, it is made once and its connections are reused.
+// thread, it is made once.
 struct ThreadManager {
     QNetworkAccessManager* manager = nullptr;
     // A thread that is not a QThread (a test's std::thread) ends here.
