@@ -61,7 +61,7 @@ public:
 
 // The manager of one thread. A manager lives on the thread that made it, and its replies with
 // it; made anew for every fetch, each one's end waited for its HTTP thread, up to 5 s. Kept per
-// thread, it is made once and its connections are reused.
+// thread, it is made once.
 struct ThreadManager {
     QNetworkAccessManager* manager = nullptr;
     // A thread that is not a QThread (a test's std::thread) ends here.
@@ -292,6 +292,12 @@ std::unique_ptr<QNetworkReply> RemoteResourceService::doGetResource(const QUrl& 
     // Uncompressed: a body's size on the wire is its size, there is no bomb to defuse, and
     // Qt's decompression of a large body costs more than the transfer it saves.
     request.setRawHeader("Accept-Encoding", "identity");
+    // A connection kept from an earlier fetch of this manager has been seen to hand over an
+    // empty body without an error for an answer the server sent in full (the program's
+    // location page, one fetch after another on the GUI thread); each fetch therefore has a
+    // connection of its own, which the server closes after the answer. The manager itself
+    // stays for the thread's life.
+    request.setRawHeader("Connection", "close");
 
     std::unique_ptr<QNetworkReply> reply(managerOfThisThread().get(request));
     // The caller owns the reply; the manager outlives it, as it lives as long as this thread.

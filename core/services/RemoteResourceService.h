@@ -12,8 +12,8 @@
 // thread can be ended from another (the scheduler's shutdown).
 //
 // Each thread that fetches has one network manager of its own, made at its first fetch and
-// freed when the thread ends (the GUI thread's with the application object), so that the
-// connections to a host are reused and no fetch waits for a manager to wind down.
+// freed when the thread ends (the GUI thread's with the application object), so that no fetch
+// waits for a manager to wind down. Connections are not kept from one fetch to the next.
 #pragma once
 
 #include <QDeadlineTimer>

@@ -115,6 +115,31 @@ TEST_F(RemoteResourceServiceTest, FetchesTheDocumentAndNamesTheProgram) {
         << requests[0].header("User-Agent");
 }
 
+TEST_F(RemoteResourceServiceTest, EachFetchAsksForAConnectionOfItsOwn) {
+    // One after another on one thread, as the location page fetches: none may rely on a
+    // connection left open by the one before.
+    const char* const paths[] = {"/Ombrix.version", "/a.xml", "/xml/current_obs/KXYZ.xml"};
+    for (const char* path : paths) {
+        server.addRoute(path, HttpTestServer::ok(std::string("<b>") + path + "</b>"));
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (const char* path : paths) {
+            SCOPED_TRACE(path);
+            QString error;
+            auto reply = fetch(path, error);
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            EXPECT_EQ(reply->readAll().toStdString(), std::string("<b>") + path + "</b>");
+        }
+    }
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 6u);
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.target);
+        EXPECT_EQ(QString::fromStdString(request.header("Connection")).toLower().toStdString(),
+                  "close");
+    }
+}
+
 TEST_F(RemoteResourceServiceTest, HttpErrorStatusesAreReportedWithTheirBody) {
     const std::pair<int, QNetworkReply::NetworkError> cases[] = {
         {404, QNetworkReply::ContentNotFoundError},
