@@ -11,6 +11,7 @@
 
 #include "FullDisk.h"
 #include "LogCapture.h"
+#include "StderrCapture.h"
 #include "TempDir.h"
 #include "services/Logger.h"
 
@@ -211,28 +212,12 @@ TEST_F(LoggerTest, AFailedWriteIsToldOnceAndTheFileKeepsWholeLines) {
     Logger::Instance().log("INFO", "before the disk filled up");
     const std::size_t size = readFile(path).size();
     // Standard error into a pipe, which the file size limit does not touch.
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    std::cerr.flush();
-    const int savedStderr = ::dup(STDERR_FILENO);
-    ::dup2(pipeEnds[1], STDERR_FILENO);
-    {
+    const std::string errors = testsupport::captureStderr([size] {
         testsupport::FullDisk disk(size + 10);
         for (int i = 0; i < 5; ++i) {
             Logger::Instance().log("INFO", "a line that does not fit " + std::to_string(i));
         }
-    }
-    std::cerr.flush();
-    ::dup2(savedStderr, STDERR_FILENO);
-    ::close(savedStderr);
-    ::close(pipeEnds[1]);
-    std::string errors;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
-        errors.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeEnds[0]);
+    });
     EXPECT_EQ(splitLines(errors).size(), 1u) << errors;
     EXPECT_NE(errors.find("Could not write to logging file " + path + ": File too large"),
               std::string::npos)

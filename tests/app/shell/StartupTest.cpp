@@ -21,6 +21,7 @@
 #include "AppTestSupport.h"
 #include "FatalError.h"
 #include "Startup.h"
+#include "StderrCapture.h"
 #include "TempDir.h"
 #include "VPMessageBox.h"
 #include "VespWindow.h"
@@ -126,24 +127,10 @@ TEST(StartupTest, AFatalErrorThatCannotWriteCrashLogSaysSoOnStandardError) {
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Vesparo::userDataDir())));
     std::remove(path.c_str());
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    std::cerr.flush();
-    const int savedStderr = ::dup(STDERR_FILENO);
-    ::dup2(pipeEnds[1], STDERR_FILENO);
-    std::thread worker([] { reportFatalError("Bad things"); });
-    worker.join();
-    std::cerr.flush();
-    ::dup2(savedStderr, STDERR_FILENO);
-    ::close(savedStderr);
-    ::close(pipeEnds[1]);
-    std::string errors;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
-        errors.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeEnds[0]);
+    const std::string errors = testsupport::captureStderr([] {
+        std::thread worker([] { reportFatalError("Bad things"); });
+        worker.join();
+    });
     struct stat info {};
     EXPECT_TRUE(::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
     std::remove(path.c_str());
