@@ -10,6 +10,7 @@
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "services/RemoteResourceService.h"
 
 namespace vpcore {
 
@@ -61,12 +62,6 @@ std::string blockText(const QDomElement& element) {
     return lines.join(QLatin1Char('\n')).trimmed().toStdString();
 }
 
-bool isWebAddress(const std::string& address) {
-    const QUrl url(QString::fromStdString(address));
-    return url.isValid() && !url.host().isEmpty() &&
-           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
-}
-
 }  // namespace
 
 AlertModelDetailsRetriever::AlertModelDetailsRetriever(std::shared_ptr<Alert_t> alert)
@@ -85,7 +80,7 @@ bool AlertModelDetailsRetriever::performTask() {
     bool retrieved = false;
     try {
         // The address comes from the network: never let it name a local file or resource.
-        if (!isWebAddress(alert->id)) {
+        if (!RemoteResourceService::isWebAddress(QUrl(QString::fromStdString(alert->id)))) {
             throw VpUpdateException(
                 "Error retrieving document: not a web address: \"" + alert->id + "\"",
                 VP_RETRIEVAL_ERROR);
