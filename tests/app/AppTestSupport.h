@@ -24,22 +24,17 @@
 #include <set>
 #include <vector>
 
-#include "VPMessageBox.h"
+#include "WaitUntil.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "weather/LocationService.h"
+#include "widgets/VPMessageBox.h"
 
 namespace apptest {
 
-// Runs the event loop until condition() holds or timeoutMs pass; returns condition().
+// The GUI thread's wait: its event loop runs until condition() holds or timeoutMs pass.
 inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return condition();
+    return testsupport::waitUntil(condition, timeoutMs, testsupport::WhileWaiting::RunEvents);
 }
 
 // Lets the posted events that are already queued be delivered.

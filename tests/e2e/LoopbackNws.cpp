@@ -83,17 +83,6 @@ public:
 
 }  // namespace
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 const Place AUSTIN = {"78701",  "30.2711", "-97.7437",
                       "TXC453", "KATT",    "Austin City, Austin Camp Mabry",
                       "KAUS",   "AMA",     "Austin, TX"};

@@ -16,13 +16,13 @@
 
 #include "HttpTestServer.h"
 #include "TempDir.h"
+#include "WaitUntil.h"
 #include "services/IPropertyChangeListener.h"
 #include "weather/Location_t.h"
 
 namespace e2e {
 
-// Polls the condition every 10 ms; false when it is still unmet after the timeout.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 15000);
+using testsupport::waitUntil;
 
 // One place of the fixture documents, with what the location page would store for it.
 struct Place {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "WaitUntil.h"
 #include "services/IScheduledTask.h"
 #include "services/SchedulerThread.h"
 #include "services/TaskScheduler.h"
@@ -24,17 +25,7 @@ namespace schedtest {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Polls the condition every 10 ms; false when it is still unmet after the timeout.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (SteadyClock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using testsupport::waitUntil;
 
 // Runs the call on a helper thread. A call that does not return in time is a deadlock that
 // no later step could recover from, so the test program ends at once.

@@ -18,6 +18,7 @@
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "TempDir.h"
+#include "WaitUntil.h"
 #include "services/RemoteResourceService.h"
 #include "services/StatusService.h"
 #include "services/TaskScheduler.h"
@@ -432,17 +433,6 @@ private:
     std::atomic<int>& done;
 };
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 }  // namespace
 
 // An observation of `nodes` elements and attributes on one line: the root, its location and
@@ -568,7 +558,7 @@ TEST_F(FileProviderTest, UpdatesOnTheRunnerThreadWhileTheGuiThreadUsesTheService
         static_cast<void>(service.isSanityCheckConnectionEnabled());
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     } while (done < rounds && std::chrono::steady_clock::now() < deadline);
-    const bool finished = waitFor([&] { return done == rounds; }, 30000);
+    const bool finished = testsupport::waitUntil([&] { return done == rounds; }, 30000);
     scheduler.shutdown();
     ASSERT_TRUE(finished);
     EXPECT_EQ(passed, rounds);

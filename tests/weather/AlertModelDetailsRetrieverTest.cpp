@@ -14,6 +14,7 @@
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "TempDir.h"
+#include "WaitUntil.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/StatusService.h"
@@ -31,21 +32,12 @@ using vpcore::PROP_ALERT_DETAILS;
 using vpcore::StatusMessage_t;
 using vpcore::StatusService;
 
+using testsupport::waitUntil;
+
 namespace {
 
 std::string fixtureText(const std::string& name) {
     return testsupport::readFile(std::string(OMBRIX_FIXTURE_DIR) + "/alerts/" + name);
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }
 
 // The alert details panel registers the details event; here the test does.
