@@ -1,7 +1,7 @@
 // The program's leak-checker set-up, built into it only with OMBRIX_ASAN.
 #include <QCoreApplication>
 
-#include "GlDriverPin.h"
+#include "shell/GlDriverPin.h"
 
 // Read by LeakSanitizer only: the session bus library keeps a buffer for the whole process
 // after Qt asks it whether there is a system tray; Mesa's software renderer keeps per-context

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "Startup.h"
+#include "shell/Startup.h"
 
 int main(int argc, char** argv) {
     // The program's own setting, not a test aid. Mesa's software renderer draws the few small

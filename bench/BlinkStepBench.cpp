@@ -12,8 +12,8 @@
 #include <iostream>
 #include <memory>
 
-#include "AlertWidget.h"
 #include "BenchSupport.h"
+#include "alerts/AlertWidget.h"
 #include "services/PropIds.h"
 
 namespace {

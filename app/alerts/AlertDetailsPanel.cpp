@@ -1,4 +1,4 @@
-#include "AlertDetailsPanel.h"
+#include "alerts/AlertDetailsPanel.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -8,15 +8,15 @@
 #include <set>
 #include <stdexcept>
 
-#include "AlertGLTextArea.h"
-#include "PageSwitcher.h"
-#include "VPDataEvent.h"
-#include "VPLinkLabel.h"
+#include "alerts/AlertGLTextArea.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
 #include "weather/AlertModelDetailsRetriever.h"
+#include "widgets/PageSwitcher.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPLinkLabel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "AlertGLTextArea.h"
+#include "alerts/AlertGLTextArea.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,10 +1,10 @@
-#include "AlertSoundManager.h"
+#include "alerts/AlertSoundManager.h"
 
 #include <algorithm>
 #include <set>
 #include <string>
 
-#include "Settings.h"
+#include "base/Settings.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "WeatherAlertSoundTask.h"
+#include "alerts/WeatherAlertSoundTask.h"
 #include "services/IPropertyChangeListener.h"
 
 class AlertSoundManager : private vpcore::NoPropertyChangeListener {

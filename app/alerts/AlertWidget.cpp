@@ -1,4 +1,4 @@
-#include "AlertWidget.h"
+#include "alerts/AlertWidget.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -6,10 +6,10 @@
 #include <QPainter>
 #include <QTimerEvent>
 
-#include "PageSwitcher.h"
-#include "VPDataEvent.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "widgets/PageSwitcher.h"
+#include "widgets/VPDataEvent.h"
 
 namespace {
 

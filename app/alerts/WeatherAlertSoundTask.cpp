@@ -1,9 +1,9 @@
-#include "WeatherAlertSoundTask.h"
+#include "alerts/WeatherAlertSoundTask.h"
 
 #include <atomic>
 
-#include "Settings.h"
-#include "SoundPlayer.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
 #include "services/Logger.h"
 #include "services/QSleeper.h"
 

@@ -1,4 +1,4 @@
-#include "FatalError.h"
+#include "base/FatalError.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,10 +16,10 @@
 #include <iostream>
 #include <memory>
 
-#include "UserProfile.h"
-#include "VPDataEvent.h"
-#include "VPMessageBox.h"
+#include "base/UserProfile.h"
 #include "services/QSleeper.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPMessageBox.h"
 
 QString fatalErrorText(const std::string& detail) {
     return "The application has encountered an abnormal condition.\n" +

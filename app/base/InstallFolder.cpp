@@ -1,4 +1,4 @@
-#include "InstallFolder.h"
+#include "base/InstallFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "SoundPlayer.h"
+#include "base/SoundPlayer.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -8,7 +8,7 @@
 #include <QThread>
 #include <QUrl>
 
-#include "InstallFolder.h"
+#include "base/InstallFolder.h"
 #include "services/Logger.h"
 
 SoundPlayer& SoundPlayer::instance() {

@@ -1,4 +1,4 @@
-#include "UpdateChecker.h"
+#include "base/UpdateChecker.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "UserProfile.h"
+#include "base/UserProfile.h"
 
 #include <sys/stat.h>
 

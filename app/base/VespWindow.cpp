@@ -1,4 +1,4 @@
-#include "VespWindow.h"
+#include "base/VespWindow.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -11,10 +11,10 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
-#include "ToolTipStyle.h"
-#include "VPDataEvent.h"
-#include "VPMessageBox.h"
-#include "VPStatusBar.h"
+#include "widgets/ToolTipStyle.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPMessageBox.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CurrentConditionsPanel.h"
+#include "conditions/CurrentConditionsPanel.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -9,17 +9,17 @@
 #include <QVBoxLayout>
 #include <locale>
 
-#include "AlertWidget.h"
-#include "DewpointComfortGauge.h"
-#include "ImageOverlayHandler.h"
-#include "PageSwitcher.h"
-#include "ProviderAdLinkUpdater.h"
-#include "ProviderLinkUpdater.h"
-#include "VPLinkLabel.h"
+#include "alerts/AlertWidget.h"
+#include "conditions/DewpointComfortGauge.h"
+#include "conditions/ProviderAdLinkUpdater.h"
+#include "conditions/ProviderLinkUpdater.h"
+#include "radar/ImageOverlayHandler.h"
 #include "services/PropIds.h"
 #include "weather/AlertModel.h"
 #include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
+#include "widgets/PageSwitcher.h"
+#include "widgets/VPLinkLabel.h"
 
 const char* const CurrentConditionsPanel::NWS_HOME_PAGE = "https://www.weather.gov/";
 const char* const CurrentConditionsPanel::NWS_NAME = "National Weather Service";

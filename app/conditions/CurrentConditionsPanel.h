@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "DoubleSidedDataWidget.h"
-#include "DoubleSidedPresentationModel.h"
 #include "display/LabelImageProvider.h"
+#include "widgets/DoubleSidedDataWidget.h"
+#include "widgets/DoubleSidedPresentationModel.h"
 
 class QLabel;
 class ProviderAdLinkUpdater;

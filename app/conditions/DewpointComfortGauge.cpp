@@ -1,4 +1,4 @@
-#include "DewpointComfortGauge.h"
+#include "conditions/DewpointComfortGauge.h"
 
 #include <QGridLayout>
 #include <QLabel>

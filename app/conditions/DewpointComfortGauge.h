@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "VespWindow.h"
+#include "base/VespWindow.h"
 
 class QLabel;
 

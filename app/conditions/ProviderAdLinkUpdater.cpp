@@ -1,11 +1,11 @@
-#include "ProviderAdLinkUpdater.h"
+#include "conditions/ProviderAdLinkUpdater.h"
 
 #include <QCoreApplication>
 
-#include "VPLinkLabel.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "widgets/VPLinkLabel.h"
 
 ProviderAdLinkUpdater::ProviderAdLinkUpdater(const std::vector<VPLinkLabel*>& links)
     : links(links) {

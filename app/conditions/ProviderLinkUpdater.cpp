@@ -1,11 +1,11 @@
-#include "ProviderLinkUpdater.h"
+#include "conditions/ProviderLinkUpdater.h"
 
 #include <QCoreApplication>
 
-#include "CurrentConditionsPanel.h"
-#include "VPLinkLabel.h"
+#include "conditions/CurrentConditionsPanel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "widgets/VPLinkLabel.h"
 
 ProviderLinkUpdater::ProviderLinkUpdater(CurrentConditionsPanel* panel) : panel(panel) {
     vpcore::NotificationService::Instance().addPropertyChangeListener<std::string>(

@@ -1,4 +1,4 @@
-#include "ForecastPanel.h"
+#include "forecast/ForecastPanel.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -11,11 +11,11 @@
 #include <memory>
 #include <mutex>
 
-#include "ForecastWidget.h"
-#include "Settings.h"
-#include "SoundPlayer.h"
-#include "ToolTipStyle.h"
-#include "VPDataEvent.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
+#include "forecast/ForecastWidget.h"
+#include "widgets/ToolTipStyle.h"
+#include "widgets/VPDataEvent.h"
 
 using vpcore::ForecastItem_t;
 using vpcore::ForecastModel;

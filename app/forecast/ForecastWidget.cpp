@@ -1,4 +1,4 @@
-#include "ForecastWidget.h"
+#include "forecast/ForecastWidget.h"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ToolTipStyle.h"
+#include "widgets/ToolTipStyle.h"
 
 using vpcore::ForecastItem_t;
 

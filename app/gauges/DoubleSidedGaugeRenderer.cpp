@@ -12,12 +12,12 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "VPDataEvent.h"
 #include "display/AnimationManager.h"
 #include "display/GLUtil.h"
 #include "display/TickDisplay.h"
 #include "services/FastDelegate.h"
 #include "services/Logger.h"
+#include "widgets/VPDataEvent.h"
 
 using namespace vpcore;
 

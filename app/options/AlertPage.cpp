@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QSpinBox>
 
-#include "Settings.h"
+#include "base/Settings.h"
 
 AlertPage::AlertPage(QWidget* parent)
     : OptionsPageBase("Alert", parent),

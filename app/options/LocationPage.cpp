@@ -16,13 +16,13 @@
 #include <utility>
 #include <vector>
 
-#include "QPairListModel.h"
-#include "VPMessageBox.h"
 #include "options/WaitCursor.h"
 #include "services/Logger.h"
 #include "weather/GlobalPositionService.h"
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
+#include "widgets/QPairListModel.h"
+#include "widgets/VPMessageBox.h"
 
 using vpcore::Location_t;
 using vpcore::LocationService;

@@ -5,9 +5,9 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
-#include "Settings.h"
-#include "VPMessageBox.h"
+#include "base/Settings.h"
 #include "services/Logger.h"
+#include "widgets/VPMessageBox.h"
 
 OptionsPageBase::OptionsPageBase(const QString& name, QWidget* parent)
     : QWidget(parent, Qt::WindowFlags()), name(name) {

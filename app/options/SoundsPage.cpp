@@ -4,7 +4,7 @@
 #include <QFormLayout>
 #include <QSettings>
 
-#include "Settings.h"
+#include "base/Settings.h"
 
 SoundsPage::SoundsPage(QWidget* parent)
     : OptionsPageBase("Sounds", parent),

@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
-#include "UpdateChecker.h"
-#include "VPLinkLabel.h"
+#include "base/UpdateChecker.h"
 #include "services/Logger.h"
+#include "widgets/VPLinkLabel.h"
 
 namespace {
 

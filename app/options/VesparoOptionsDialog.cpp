@@ -5,7 +5,6 @@
 #include <QListWidget>
 #include <QStackedWidget>
 
-#include "VPStatusBar.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
 #include "options/LocationPage.h"
@@ -13,6 +12,7 @@
 #include "options/SoundsPage.h"
 #include "options/UpdatePage.h"
 #include "options/WaitCursor.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

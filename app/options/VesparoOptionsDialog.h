@@ -4,7 +4,7 @@
 // modally on the GUI thread by the main window's settings button and the banner.
 #pragma once
 
-#include "VespWindow.h"
+#include "base/VespWindow.h"
 
 class QCloseEvent;
 class QListWidget;

@@ -1,15 +1,15 @@
-#include "ImageOverlayHandler.h"
+#include "radar/ImageOverlayHandler.h"
 
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
 #include <map>
 
-#include "PageSwitcher.h"
 #include "display/LabelImageProvider.h"
 #include "services/Logger.h"
 #include "services/ServiceHost.h"
 #include "weather/LocationService.h"
+#include "widgets/PageSwitcher.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "ImageryWidget.h"
+#include "radar/ImageryWidget.h"
 
 class PageSwitcher;
 

@@ -1,12 +1,12 @@
-#include "ImageryWidget.h"
+#include "radar/ImageryWidget.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "ImageOverlayHandler.h"
-#include "PageSwitcher.h"
-#include "VPLinkLabel.h"
+#include "radar/ImageOverlayHandler.h"
+#include "widgets/PageSwitcher.h"
+#include "widgets/VPLinkLabel.h"
 
 ImageryWidget::ImageryWidget(QWidget* parent) : QWidget(parent) {
     pictureLabel = new QLabel("No images available.", this);

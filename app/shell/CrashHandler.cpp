@@ -1,4 +1,4 @@
-#include "CrashHandler.h"
+#include "shell/CrashHandler.h"
 
 #include <execinfo.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "FatalError.h"
+#include "base/FatalError.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "GlDriverPin.h"
+#include "shell/GlDriverPin.h"
 
 #include <dlfcn.h>
 #include <link.h>

@@ -1,4 +1,4 @@
-#include "Startup.h"
+#include "shell/Startup.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,15 +18,15 @@
 #include <exception>
 #include <iostream>
 
-#include "CrashHandler.h"
-#include "FatalError.h"
-#include "ToolTipStyle.h"
-#include "UserProfile.h"
-#include "VPMessageBox.h"
-#include "Vesparo.h"
-#include "VesparoEventFilter.h"
+#include "base/FatalError.h"
+#include "base/UserProfile.h"
 #include "services/Logger.h"
 #include "services/TaskScheduler.h"
+#include "shell/CrashHandler.h"
+#include "shell/Vesparo.h"
+#include "shell/VesparoEventFilter.h"
+#include "widgets/ToolTipStyle.h"
+#include "widgets/VPMessageBox.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Vesparo.h"
+#include "shell/Vesparo.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,34 +10,34 @@
 #include <functional>
 #include <set>
 
-#include "AlertDetailsPanel.h"
-#include "AlertSoundManager.h"
-#include "CurrentConditionsPanel.h"
-#include "ForecastPanel.h"
-#include "ImageryWidget.h"
-#include "InstallFolder.h"
-#include "LocationWidget.h"
-#include "Settings.h"
-#include "UserProfile.h"
-#include "VPDataEvent.h"
-#include "VPMessageBox.h"
-#include "VPStatusBar.h"
-#include "VesparoTray.h"
+#include "alerts/AlertDetailsPanel.h"
+#include "alerts/AlertSoundManager.h"
+#include "base/InstallFolder.h"
+#include "base/Settings.h"
+#include "base/UserProfile.h"
+#include "conditions/CurrentConditionsPanel.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
 #include "display/DewpointComfortLevel.h"
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "display/WindViewModel.h"
+#include "forecast/ForecastPanel.h"
 #include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/VesparoOptionsDialog.h"
+#include "radar/ImageryWidget.h"
 #include "services/FileService.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "tray/VesparoTray.h"
 #include "weather/NWSCodeService.h"
 #include "weather/TemperatureInterpolater.h"
+#include "widgets/LocationWidget.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPMessageBox.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

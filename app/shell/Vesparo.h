@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "PageSwitcher.h"
-#include "VespWindow.h"
+#include "base/VespWindow.h"
 #include "services/StatusService.h"
 #include "weather/LocationService.h"
+#include "widgets/PageSwitcher.h"
 
 class QKeyEvent;
 class QStackedLayout;

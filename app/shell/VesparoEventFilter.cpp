@@ -1,10 +1,10 @@
-#include "VesparoEventFilter.h"
+#include "shell/VesparoEventFilter.h"
 
 #include <QEvent>
 #include <QVariant>
 
-#include "Settings.h"
-#include "SoundPlayer.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
 
 bool VesparoEventFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && readBoolSetting("PLAY_SOUNDS")) {

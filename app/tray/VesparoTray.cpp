@@ -1,4 +1,4 @@
-#include "VesparoTray.h"
+#include "tray/VesparoTray.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -11,11 +11,11 @@
 #include <optional>
 #include <set>
 
-#include "VPDataEvent.h"
 #include "services/Converter.h"
 #include "services/Logger.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "widgets/VPDataEvent.h"
 
 using vpcore::AbstractGaugeViewModelFloat;
 using vpcore::NotificationService;

@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "VPDataEvent.h"
-#include "VPLabel.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPLabel.h"
 
 template <class M>
 class DoubleSidedDataWidget : public QWidget {

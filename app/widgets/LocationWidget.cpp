@@ -1,4 +1,4 @@
-#include "LocationWidget.h"
+#include "widgets/LocationWidget.h"
 
 #include <QVBoxLayout>
 

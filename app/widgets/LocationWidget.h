@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <string>
 
-#include "DoubleSidedDataWidget.h"
-#include "DoubleSidedPresentationModel.h"
+#include "widgets/DoubleSidedDataWidget.h"
+#include "widgets/DoubleSidedPresentationModel.h"
 
 class LocationWidget : public QWidget {
 public:

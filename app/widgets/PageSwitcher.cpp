@@ -1,4 +1,4 @@
-#include "PageSwitcher.h"
+#include "widgets/PageSwitcher.h"
 
 #include <QWidget>
 

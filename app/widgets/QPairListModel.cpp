@@ -1,4 +1,4 @@
-#include "QPairListModel.h"
+#include "widgets/QPairListModel.h"
 
 QPairListModel::QPairListModel(QObject* parent) : QAbstractListModel(parent) {}
 

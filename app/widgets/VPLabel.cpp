@@ -1,6 +1,6 @@
-#include "VPLabel.h"
+#include "widgets/VPLabel.h"
 
-#include "VPDataEvent.h"
+#include "widgets/VPDataEvent.h"
 
 VPLabel::VPLabel(QWidget* parent) : QLabel(parent) {}
 

@@ -1,4 +1,4 @@
-#include "VPLinkLabel.h"
+#include "widgets/VPLinkLabel.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QString>
 
-#include "VPDataEvent.h"
+#include "widgets/VPDataEvent.h"
 
 class VPLinkLabel : public QLabel {
     Q_OBJECT

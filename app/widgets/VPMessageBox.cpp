@@ -1,4 +1,4 @@
-#include "VPMessageBox.h"
+#include "widgets/VPMessageBox.h"
 
 #include <QTimer>
 

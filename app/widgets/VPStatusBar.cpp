@@ -1,11 +1,11 @@
-#include "VPStatusBar.h"
+#include "widgets/VPStatusBar.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 
-#include "VPDataEvent.h"
-#include "VPMessageBox.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPMessageBox.h"
 
 VPStatusBar::VPStatusBar(QWidget* parent)
     : QStatusBar(parent), progressBar(new QProgressBar(this)), standing(new QLabel(this)) {

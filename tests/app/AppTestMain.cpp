@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "GlDriverPin.h"
+#include "shell/GlDriverPin.h"
 
 // See tests/support/TestMain.cpp: races inside uninstrumented Qt and glibc code. Qt and the
 // sound server's client library are not instrumented, so the memory calls they make for

@@ -7,17 +7,17 @@
 #include <atomic>
 #include <string>
 
-#include "AlertDetailsPanel.h"
 #include "AlertFeedFixture.h"
-#include "AlertGLTextArea.h"
-#include "AlertWidget.h"
 #include "AppTestSupport.h"
-#include "VPLinkLabel.h"
+#include "alerts/AlertDetailsPanel.h"
+#include "alerts/AlertGLTextArea.h"
+#include "alerts/AlertWidget.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/StringUtils.h"
 #include "services/TaskScheduler.h"
 #include "weather/LocationService.h"
+#include "widgets/VPLinkLabel.h"
 
 using testsupport::HttpTestServer;
 using vpcore::NotificationService;

@@ -15,9 +15,9 @@
 #include "AppTestSupport.h"
 #include "HttpTestServer.h"
 #include "TempDir.h"
-#include "Vesparo.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "shell/Vesparo.h"
 #include "weather/AlertModel.h"
 #include "weather/AlertProviderImpl.h"
 

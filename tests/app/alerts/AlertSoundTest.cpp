@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "AlertFeedFixture.h"
-#include "AlertSoundManager.h"
 #include "AppTestSupport.h"
 #include "LogCapture.h"
-#include "Settings.h"
-#include "SoundPlayer.h"
-#include "WeatherAlertSoundTask.h"
+#include "alerts/AlertSoundManager.h"
+#include "alerts/WeatherAlertSoundTask.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"

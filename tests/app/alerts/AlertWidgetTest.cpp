@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "AlertFeedFixture.h"
-#include "AlertWidget.h"
 #include "AppTestSupport.h"
+#include "alerts/AlertWidget.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 

@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "AppTestSupport.h"
-#include "VPStatusBar.h"
-#include "VespWindow.h"
+#include "base/VespWindow.h"
+#include "widgets/VPStatusBar.h"
 
 namespace apptest {
 

@@ -6,8 +6,8 @@
 #include <QString>
 #include <vector>
 
-#include "InstallFolder.h"
 #include "TempDir.h"
+#include "base/InstallFolder.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "AppTestSupport.h"
 #include "HttpTestServer.h"
-#include "Settings.h"
-#include "UpdateChecker.h"
+#include "base/Settings.h"
+#include "base/UpdateChecker.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QToolButton>
 
 #include "AppTestSupport.h"
-#include "Startup.h"
-#include "VPDataEvent.h"
-#include "VPStatusBar.h"
-#include "VespWindow.h"
+#include "base/VespWindow.h"
+#include "shell/Startup.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "AlertFeedFixture.h"
-#include "CurrentConditionsPanel.h"
+#include "conditions/CurrentConditionsPanel.h"
 #include "services/PropIds.h"
 
 namespace apptest {

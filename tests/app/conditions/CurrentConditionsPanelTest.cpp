@@ -11,20 +11,20 @@
 
 #include "AppTestSupport.h"
 #include "ConditionsPanelTestSupport.h"
-#include "CurrentConditionsPanel.h"
-#include "DewpointComfortGauge.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
-#include "Startup.h"
-#include "VPLabel.h"
-#include "VPLinkLabel.h"
-#include "Vesparo.h"
+#include "conditions/CurrentConditionsPanel.h"
+#include "conditions/DewpointComfortGauge.h"
 #include "display/DewpointComfortLevel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "shell/Startup.h"
+#include "shell/Vesparo.h"
 #include "weather/CurrentNWSWeatherInfoProviderImpl.h"
 #include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
+#include "widgets/VPLabel.h"
+#include "widgets/VPLinkLabel.h"
 
 namespace {
 

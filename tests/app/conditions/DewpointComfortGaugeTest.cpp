@@ -8,8 +8,8 @@
 #include <tuple>
 
 #include "AppTestSupport.h"
-#include "DewpointComfortGauge.h"
 #include "FramelessWindowChecks.h"
+#include "conditions/DewpointComfortGauge.h"
 #include "display/DewpointComfortLevel.h"
 
 namespace {

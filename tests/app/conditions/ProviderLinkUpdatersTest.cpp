@@ -8,15 +8,15 @@
 
 #include "AppTestSupport.h"
 #include "ConditionsPanelTestSupport.h"
-#include "CurrentConditionsPanel.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
-#include "ProviderAdLinkUpdater.h"
-#include "ProviderLinkUpdater.h"
-#include "VPLinkLabel.h"
+#include "conditions/CurrentConditionsPanel.h"
+#include "conditions/ProviderAdLinkUpdater.h"
+#include "conditions/ProviderLinkUpdater.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "weather/LocationService.h"
+#include "widgets/VPLinkLabel.h"
 
 // Builds the panel's provider-links block, which the panel's own layout leaves out.
 class ProviderLinksBlockBuilder {

@@ -20,16 +20,16 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "ForecastPanel.h"
-#include "ForecastWidget.h"
 #include "HttpTestServer.h"
-#include "Settings.h"
-#include "SoundPlayer.h"
-#include "Startup.h"
-#include "VPDataEvent.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
+#include "forecast/ForecastPanel.h"
+#include "forecast/ForecastWidget.h"
+#include "shell/Startup.h"
 #include "weather/ForecastModel.h"
 #include "weather/ForecastProviderImpl.h"
 #include "weather/IWeatherInfoProvider.h"
+#include "widgets/VPDataEvent.h"
 
 using testsupport::HttpTestServer;
 using vpcore::ForecastItem_t;

@@ -20,9 +20,7 @@
 
 #include "AppTestSupport.h"
 #include "DoubleSidedGaugeRendererTestAccess.h"
-#include "GlDriverPin.h"
 #include "LogCapture.h"
-#include "Vesparo.h"
 #include "display/AnimationManager.h"
 #include "display/BarometerEngViewModel.h"
 #include "display/BarometerMetricViewModel.h"
@@ -32,6 +30,8 @@
 #include "gauges/DoubleSidedGaugeRenderer.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "shell/GlDriverPin.h"
+#include "shell/Vesparo.h"
 #include "weather/LocationService.h"
 
 using namespace vpcore;

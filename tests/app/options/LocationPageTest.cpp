@@ -14,14 +14,14 @@
 #include "FullDisk.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
-#include "QPairListModel.h"
-#include "Settings.h"
-#include "Startup.h"
 #include "TempDir.h"
-#include "VPStatusBar.h"
+#include "base/Settings.h"
 #include "options/VesparoOptionsDialog.h"
+#include "shell/Startup.h"
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
+#include "widgets/QPairListModel.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

@@ -22,19 +22,12 @@
 #include <memory>
 
 #include "AppTestSupport.h"
-#include "CurrentConditionsPanel.h"
-#include "ForecastPanel.h"
 #include "FramelessWindowChecks.h"
 #include "FullDisk.h"
-#include "LocationWidget.h"
 #include "LogCapture.h"
 #include "OptionsTestSupport.h"
-#include "Startup.h"
-#include "VPLabel.h"
-#include "VPLinkLabel.h"
-#include "VPMessageBox.h"
-#include "VPStatusBar.h"
-#include "Vesparo.h"
+#include "conditions/CurrentConditionsPanel.h"
+#include "forecast/ForecastPanel.h"
 #include "gauges/DoubleSidedGaugeRenderer.h"
 #include "options/AboutPage.h"
 #include "options/AlertPage.h"
@@ -44,9 +37,16 @@
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "shell/Startup.h"
+#include "shell/Vesparo.h"
 #include "weather/AlertModel.h"
 #include "weather/CurrentWeatherInfoModel.h"
 #include "weather/LocationService.h"
+#include "widgets/LocationWidget.h"
+#include "widgets/VPLabel.h"
+#include "widgets/VPLinkLabel.h"
+#include "widgets/VPMessageBox.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

@@ -13,17 +13,17 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "CurrentConditionsPanel.h"
 #include "HttpTestServer.h"
-#include "ImageOverlayHandler.h"
-#include "ImageryWidget.h"
 #include "LogCapture.h"
-#include "VPLinkLabel.h"
-#include "Vesparo.h"
+#include "conditions/CurrentConditionsPanel.h"
+#include "radar/ImageOverlayHandler.h"
+#include "radar/ImageryWidget.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/TaskScheduler.h"
+#include "shell/Vesparo.h"
 #include "weather/LocationService.h"
+#include "widgets/VPLinkLabel.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "CrashHandler.h"
-#include "FatalError.h"
 #include "TempDir.h"
+#include "base/FatalError.h"
+#include "shell/CrashHandler.h"
 
 namespace {
 

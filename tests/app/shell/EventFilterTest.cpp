@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "Settings.h"
-#include "SoundPlayer.h"
-#include "VesparoEventFilter.h"
+#include "base/Settings.h"
+#include "base/SoundPlayer.h"
+#include "shell/VesparoEventFilter.h"
 
 namespace {
 

@@ -19,13 +19,13 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "FatalError.h"
-#include "Startup.h"
 #include "StderrCapture.h"
 #include "TempDir.h"
-#include "VPMessageBox.h"
-#include "VespWindow.h"
-#include "Vesparo.h"
+#include "base/FatalError.h"
+#include "base/VespWindow.h"
+#include "shell/Startup.h"
+#include "shell/Vesparo.h"
+#include "widgets/VPMessageBox.h"
 
 namespace {
 

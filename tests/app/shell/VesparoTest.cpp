@@ -12,20 +12,20 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "ForecastPanel.h"
 #include "FramelessWindowChecks.h"
 #include "LogCapture.h"
-#include "Settings.h"
-#include "VPStatusBar.h"
-#include "Vesparo.h"
-#include "VesparoTray.h"
+#include "base/Settings.h"
+#include "forecast/ForecastPanel.h"
 #include "services/FileService.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
 #include "services/StatusService.h"
+#include "shell/Vesparo.h"
+#include "tray/VesparoTray.h"
 #include "weather/ForecastModel.h"
 #include "weather/IWeatherInfoProvider.h"
 #include "weather/LocationService.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 
 #include "AppTestSupport.h"
 #include "LogCapture.h"
-#include "VPDataEvent.h"
-#include "VesparoTray.h"
 #include "display/TempEngViewModel.h"
 #include "display/TempMetricViewModel.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "tray/VesparoTray.h"
+#include "widgets/VPDataEvent.h"
 
 using vpcore::NotificationService;
 

@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "DoubleSidedDataWidget.h"
-#include "DoubleSidedPresentationModel.h"
 #include "services/NotificationService.h"
+#include "widgets/DoubleSidedDataWidget.h"
+#include "widgets/DoubleSidedPresentationModel.h"
 
 namespace {
 

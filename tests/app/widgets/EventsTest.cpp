@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "VPDataEvent.h"
-#include "VPLinkLabel.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPLinkLabel.h"
 
 namespace {
 

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "LocationWidget.h"
-#include "QPairListModel.h"
-#include "VPDataEvent.h"
-#include "VPLabel.h"
-#include "VPLinkLabel.h"
-#include "VPStatusBar.h"
 #include "services/NotificationService.h"
 #include "services/PropIds.h"
+#include "widgets/LocationWidget.h"
+#include "widgets/QPairListModel.h"
+#include "widgets/VPDataEvent.h"
+#include "widgets/VPLabel.h"
+#include "widgets/VPLinkLabel.h"
+#include "widgets/VPStatusBar.h"
 
 namespace {
 
