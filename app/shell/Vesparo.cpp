@@ -140,6 +140,7 @@ void Vesparo::init() {
     banner->setObjectName("locationBanner");
     banner->setLabelMinimumSize(350, 22);
     banner->move(184, 12);
+    connect(banner, &LocationWidget::clicked, this, &Vesparo::configure);
 
     vpcore::NWSCodeService::Instance().setBasePath((installFolder() + "/resources").toStdString());
 

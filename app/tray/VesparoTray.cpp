@@ -100,8 +100,7 @@ void VesparoTray::handlePropertyChange(short propId, const std::string* const,
 }
 
 void VesparoTray::setLocationName(const QString& name) {
-    // The banner publishes its invitation under the same id; no place name starts with "<".
-    locationName = name.startsWith('<') ? QString() : name;
+    locationName = name;
     updateToolTip();
 }
 

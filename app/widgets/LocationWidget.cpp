@@ -2,7 +2,6 @@
 
 #include <QVBoxLayout>
 
-#include "options/VesparoOptionsDialog.h"
 #include "services/PropIds.h"
 
 namespace {
@@ -33,9 +32,9 @@ LocationWidget::LocationWidget(QWidget* parent)
     layout->addWidget(label);
     label->setProperty("playsound", "drop");
     setCursor(Qt::PointingHandCursor);
-    const std::string none;
-    vpcore::NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION,
-                                                                &none, &kInvitation);
+    // Shown here, not published: the invitation is no location, and other listeners of the
+    // current location must never take it for one.
+    label->textLabel()->setText(QString::fromStdString(kInvitation));
 }
 
 void LocationWidget::setLabelMinimumSize(int width, int height) {
@@ -43,6 +42,5 @@ void LocationWidget::setLabelMinimumSize(int width, int height) {
 }
 
 void LocationWidget::mousePressEvent(QMouseEvent*) {
-    VesparoOptionsDialog dialog(this);
-    dialog.exec();
+    emit clicked();
 }

@@ -1,6 +1,7 @@
 // The banner at the top of the main window: the current location (property 17), or an
-// invitation to set one while none is current; a click opens the options
-// dialog. Built on the GUI thread after the location service has registered property 17.
+// invitation to set one while none is current. A click is told through clicked(); the window
+// that shows the banner decides what it opens. Built on the GUI thread after the location
+// service has registered property 17.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,8 @@
 #include "widgets/DoubleSidedPresentationModel.h"
 
 class LocationWidget : public QWidget {
+    Q_OBJECT
+
 public:
     explicit LocationWidget(QWidget* parent);
 
@@ -19,8 +22,11 @@ public:
         return label;
     }
 
+signals:
+    // Any button was pressed on the banner.
+    void clicked();
+
 protected:
-    // Any button runs the options dialog modally.
     void mousePressEvent(QMouseEvent* e) override;
 
 private:

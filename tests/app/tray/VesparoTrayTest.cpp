@@ -199,10 +199,9 @@ TEST(VesparoTrayIconTest, ToolTipNamesThePlaceAndItsTemperatureInTheUnitShown) {
 }
 
 // Announces a current location from a worker thread, as the location service may.
-void notifyLocation(const std::string& name) {
-    std::thread runner([name] {
-        const std::string none;
-        NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION, &none,
+void notifyLocation(const std::string& name, const std::string& before = std::string()) {
+    std::thread runner([name, before] {
+        NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION, &before,
                                                             &name);
     });
     runner.join();
@@ -221,8 +220,8 @@ TEST_F(VesparoTrayModelsTest, ToolTipFollowsTheLocationAndTheTemperature) {
     notifyTemperature(vpcore::PROP_TEMP_C, 22.5f);
     ASSERT_TRUE(apptest::waitFor(
         [&] { return tray->toolTip() == QString::fromUtf8("Ombrix\nAustin, TX: 23 \u00b0C"); }));
-    // The banner's invitation under the same id is no place.
-    notifyLocation("< CLICK HERE TO SET YOUR WEATHER LOCATION >");
+    // The location service announces an empty name once the current location is deleted.
+    notifyLocation("", "Austin, TX");
     ASSERT_TRUE(apptest::waitFor([&] { return tray->toolTip() == "Ombrix\nNo location chosen"; }));
     back.setActive(false);
     front.setActive(true);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
@@ -256,7 +257,36 @@ TEST(LocationWidgetTest, ShowsTheInvitationUntilALocationIsPublished) {
     vpcore::NotificationService::Instance().notify<std::string>(vpcore::PROP_CURRENT_LOCATION,
                                                                 &before, &after);
     ASSERT_TRUE(apptest::waitFor([&] { return label->text() == "Austin, TX"; }));
-    // A click opens the options dialog: options_tests drive that.
+
+    // A press of any button is told, and the banner opens nothing itself: the main window
+    // decides (options_tests drive that).
+    QSignalSpy clicks(&banner, &LocationWidget::clicked);
+    QTest::mouseClick(&banner, Qt::LeftButton);
+    QTest::mouseClick(&banner, Qt::RightButton);
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// The invitation is the banner's own text: the current location's other listeners never get it.
+TEST(LocationWidgetTest, TheInvitationIsNotPublishedAsALocation) {
+    apptest::registerCurrentLocationId();
+    struct Listener : vpcore::IPropertyChangeListener<std::string> {
+        std::vector<std::string> seen;
+        void handlePropertyChange(short, const std::string* const,
+                                  const std::string* const newValue) override {
+            seen.push_back(*newValue);
+        }
+    } listener;
+    vpcore::NotificationService::Instance().addPropertyChangeListener<std::string>(
+        &listener, {vpcore::PROP_CURRENT_LOCATION});
+    {
+        LocationWidget banner(nullptr);
+        EXPECT_EQ(banner.labelWidget()->textLabel()->text(),
+                  "< CLICK HERE TO SET YOUR WEATHER LOCATION >");
+    }
+    vpcore::NotificationService::Instance().removePropertyChangeListener<std::string>(
+        &listener, {vpcore::PROP_CURRENT_LOCATION});
+    EXPECT_TRUE(listener.seen.empty());
 }
 
 }  // namespace
