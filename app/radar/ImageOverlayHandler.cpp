@@ -49,6 +49,11 @@ ImageOverlayHandler::ImageOverlayHandler(ImageryWidget* widget, const std::strin
             self->refresh();
         }
     });
+    // The page outlives no handler of its own, and its back link stops every overlay. The
+    // handler may be destroyed by these calls: Qt keeps the running slot alive until it returns.
+    connect(widget, &ImageryWidget::aboutToBeDestroyed, this,
+            [](const ImageryWidget* page) { releaseHandlers(page); });
+    connect(widget, &ImageryWidget::backLinkClicked, this, [] { clearHandlers(); });
 }
 
 ImageOverlayHandler::~ImageOverlayHandler() {

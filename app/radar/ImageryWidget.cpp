@@ -4,7 +4,6 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "radar/ImageOverlayHandler.h"
 #include "widgets/PageSwitcher.h"
 #include "widgets/VPLinkLabel.h"
 
@@ -26,7 +25,7 @@ ImageryWidget::ImageryWidget(QWidget* parent) : QWidget(parent) {
 ImageryWidget::~ImageryWidget() {
     hideHandler = nullptr;
     showHandler = nullptr;
-    ImageOverlayHandler::releaseHandlers(this);
+    emit aboutToBeDestroyed(this);
 }
 
 void ImageryWidget::setImage(const QImage& image) {
@@ -60,7 +59,7 @@ void ImageryWidget::hideEvent(QHideEvent* e) {
 }
 
 void ImageryWidget::onCloseLinkClicked(VPLinkLabel*) {
-    ImageOverlayHandler::clearHandlers();
+    emit backLinkClicked();
     hideHandler = nullptr;
     showHandler = nullptr;
     if (PageSwitcher* pages = PageSwitcher::of(this)) {

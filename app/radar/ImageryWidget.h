@@ -1,6 +1,8 @@
 // The radar page of the main window (page 2): one centred picture label for the composed image
 // layers, and a "Back to Current Conditions" link. An ImageOverlayHandler fills it and sets its
-// show and hide handlers, which run when the page comes on or leaves the screen. GUI thread only.
+// show and hide handlers, which run when the page comes on or leaves the screen; the page knows
+// no handler, it tells them through its signals when it goes away or the user leaves it.
+// GUI thread only.
 #pragma once
 
 #include <QImage>
@@ -23,6 +25,12 @@ public:
 
     void setHideHandler(std::function<void()> handler);
     void setShowHandler(std::function<void()> handler);
+
+signals:
+    // From the destructor: nothing may draw into the page from now on.
+    void aboutToBeDestroyed(const ImageryWidget* page);
+    // The user left the page through its back link: every overlay stops.
+    void backLinkClicked();
 
 protected:
     void showEvent(QShowEvent* e) override;
