@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git python3
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-multimedia-dev
   libgl-dev libglu1-mesa-dev freeglut3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev zlib1g-dev
