@@ -1,7 +1,6 @@
 #include "base/FatalError.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -17,6 +16,7 @@
 #include <memory>
 
 #include "base/UserProfile.h"
+#include "services/PlainFile.h"
 #include "services/QSleeper.h"
 #include "widgets/VPDataEvent.h"
 #include "widgets/VPMessageBox.h"
@@ -55,25 +55,10 @@ bool postToActiveWindow(QCoreApplication& app, const QString& text) {
 // standard error, the one place left.
 void writeCrashLog(const std::string& path, const std::string& text) {
     std::string problem;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        problem = std::strerror(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        problem = "it is not a regular file";
-    } else if (::ftruncate(fd, 0) != 0) {
-        problem = std::strerror(errno);
-    }
-    const char* at = text.data();
-    size_t left = text.size();
-    while (problem.empty() && left > 0) {
-        const ssize_t count = ::write(fd, at, left);
-        if (count <= 0) {
-            problem = count < 0 ? std::strerror(errno) : "nothing was written";
-            break;
-        }
-        at += count;
-        left -= static_cast<size_t>(count);
+    const int fd = vpcore::PlainFile::openRegular(path.c_str(), O_WRONLY | O_CREAT);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
+        !vpcore::PlainFile::writeAll(fd, text.data(), text.size())) {
+        problem = vpcore::PlainFile::reasonOf(errno);
     }
     if (fd >= 0 && ::close(fd) != 0 && problem.empty()) {
         problem = std::strerror(errno);

@@ -2,7 +2,6 @@
 
 #include <execinfo.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <fstream>
 
 #include "base/FatalError.h"
+#include "services/PlainFile.h"
 
 namespace {
 
@@ -31,16 +31,7 @@ alignas(16) char alternateStack[64 * 1024];
 
 // False when not all of it was written.
 bool writeText(int fd, const char* text) {
-    size_t left = std::strlen(text);
-    while (left > 0) {
-        const ssize_t written = ::write(fd, text, left);
-        if (written <= 0) {
-            return false;
-        }
-        text += written;
-        left -= static_cast<size_t>(written);
-    }
-    return true;
+    return vpcore::PlainFile::writeAll(fd, text, std::strlen(text));
 }
 
 // What the crash text calls each signal; the access violation keeps its long-standing words.
@@ -73,9 +64,8 @@ int signalIndex(int signal) {
 // Opens a file of the profile for writing without ever blocking: a FIFO in its place gives
 // up at once (no reader) or is refused, as is a link.
 int openForCrash(const char* path) {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
-    struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0)) {
+    const int fd = vpcore::PlainFile::openRegular(path, O_WRONLY | O_CREAT | O_NOFOLLOW);
+    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return -1;
     }
@@ -122,7 +112,7 @@ void copyFile(const char* from, int to) {
     char buffer[4096];
     ssize_t got = 0;
     while ((got = ::read(in, buffer, sizeof(buffer))) > 0) {
-        if (::write(to, buffer, static_cast<size_t>(got)) != got) {
+        if (!vpcore::PlainFile::writeAll(to, buffer, static_cast<size_t>(got))) {
             break;
         }
     }

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <iostream>
 
+#include "services/PlainFile.h"
+
 namespace vpcore {
 
 Logger& Logger::Instance() {
@@ -111,27 +113,20 @@ void Logger::writeToFile(const std::string& line) {
             return;
         }
     }
-    const char* at = line.data();
-    std::size_t left = line.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, at, left);
-        if (written <= 0) {
-            const int reason = written < 0 ? errno : ENOSPC;
-            // A torn line is cut off, so the file holds whole lines only.
-            if (::ftruncate(fd, fileSize) == 0) {
-                ::lseek(fd, fileSize, SEEK_SET);
-            }
-            if (!writeFailureTold) {
-                // Standard error: standard output may be the very file that failed.
-                std::cerr << "Could not write to logging file " << fileName << ": "
-                          << std::strerror(reason) << ". Ombrix goes on without these lines."
-                          << std::endl;
-                writeFailureTold = true;
-            }
-            return;
+    if (!PlainFile::writeAll(fd, line.data(), line.size())) {
+        const int reason = errno;
+        // A torn line is cut off, so the file holds whole lines only.
+        if (::ftruncate(fd, fileSize) == 0) {
+            ::lseek(fd, fileSize, SEEK_SET);
         }
-        at += written;
-        left -= static_cast<std::size_t>(written);
+        if (!writeFailureTold) {
+            // Standard error: standard output may be the very file that failed.
+            std::cerr << "Could not write to logging file " << fileName << ": "
+                      << std::strerror(reason) << ". Ombrix goes on without these lines."
+                      << std::endl;
+            writeFailureTold = true;
+        }
+        return;
     }
     fileSize += static_cast<long long>(line.size());
     writeFailureTold = false;

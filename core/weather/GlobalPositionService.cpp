@@ -1,7 +1,6 @@
 #include "weather/GlobalPositionService.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QString>
@@ -13,6 +12,7 @@
 
 #include "services/FileService.h"
 #include "services/Logger.h"
+#include "services/PlainFile.h"
 #include "services/StringUtils.h"
 #include "weather/CoordsLookup.h"
 
@@ -33,26 +33,6 @@ bool isZipCode(const std::string& zipCode) {
     return true;
 }
 
-// Opens a cache file that is a regular file; a FIFO or a device in its place is refused
-// rather than waited on. -1 with errno set otherwise (EINVAL for a file of another kind).
-int openRegular(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
-std::string reasonOf(int error) {
-    return error == EINVAL ? "it is not a regular file" : std::strerror(error);
-}
-
 // The whole content of an open file; false on a read error.
 bool readAll(int fd, std::string& content) {
     char buffer[65536];
@@ -61,27 +41,6 @@ bool readAll(int fd, std::string& content) {
         content.append(buffer, static_cast<std::size_t>(got));
     }
     return got == 0;
-}
-
-// Writes all of bytes; false, with errno set, when the system took less.
-bool writeAll(int fd, const std::string& bytes) {
-    const char* at = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, at, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        at += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 // The malformed lines of one cache read: the first few are quoted, the rest only counted, so
@@ -149,14 +108,14 @@ std::string GlobalPositionService::cachePath() {
 std::unique_ptr<std::pair<float, float>> GlobalPositionService::loadFromDiskCache(
     const std::string& zipCode) {
     const std::string path = cachePath();
-    const int fd = openRegular(path, O_RDONLY);
+    const int fd = PlainFile::openRegular(path.c_str(), O_RDONLY);
     if (fd < 0) {
         // No cache before the first lookup is the normal case.
         if (errno == ENOENT) {
             Logger::Instance().log("INFO", "No zip code coords cache yet at " + path);
         } else {
             Logger::Instance().log("ERROR", "Unable to read from zip code coords cache " + path +
-                                                ": " + reasonOf(errno));
+                                                ": " + PlainFile::reasonOf(errno));
         }
         return nullptr;
     }
@@ -219,11 +178,12 @@ bool GlobalPositionService::saveToDiskCache(const std::string& zipCode,
     // A decimal comma would break the line's format.
     record.imbue(std::locale::classic());
     record << zipCode << ',' << position.first << ' ' << position.second << '\n';
+    const std::string line = record.str();
 
     std::string problem;
-    const int fd = openRegular(path, O_RDWR | O_CREAT);
+    const int fd = PlainFile::openRegular(path.c_str(), O_RDWR | O_CREAT);
     if (fd < 0) {
-        problem = reasonOf(errno);
+        problem = PlainFile::reasonOf(errno);
     } else {
         // What an earlier append left unfinished is cut off: glued to this record, or ended by
         // it, it would read as a record of its own.
@@ -239,7 +199,8 @@ bool GlobalPositionService::saveToDiskCache(const std::string& zipCode,
                 problem = std::strerror(errno);
             }
         }
-        if (problem.empty() && (::lseek(fd, length, SEEK_SET) < 0 || !writeAll(fd, record.str()))) {
+        if (problem.empty() && (::lseek(fd, length, SEEK_SET) < 0 ||
+                                !PlainFile::writeAll(fd, line.data(), line.size()))) {
             problem = std::strerror(errno);
             // A record written in part is taken back whole.
             [[maybe_unused]] const int cut = ::ftruncate(fd, length);
