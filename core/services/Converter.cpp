@@ -15,6 +15,13 @@ namespace vpcore {
 
 namespace {
 
+// strtod in the "C" locale, whatever the process locale: QCoreApplication adopts the user's
+// locale for the C library, where a decimal comma would turn "29.92" into 29.
+double strtodC(const char* text, char** end) {
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    return strtod_l(text, end, cLocale);
+}
+
 // Built once, thread-safely, on first use; the first call usually comes from the runner thread.
 const std::map<std::string, std::string>& windDirections() {
     static const std::map<std::string, std::string> table = {
@@ -79,10 +86,7 @@ float Converter::fahrenheitToCelsius(float f) {
 }
 
 double Converter::toDouble(const std::string& text) {
-    // QCoreApplication adopts the user's locale for the C library, where a decimal comma
-    // would turn "29.92" into 29.
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
-    return strtod_l(text.c_str(), nullptr, cLocale);
+    return strtodC(text.c_str(), nullptr);
 }
 
 std::optional<double> Converter::toNumber(const std::string& text) {
@@ -90,9 +94,8 @@ std::optional<double> Converter::toNumber(const std::string& text) {
     if (trimmed.empty()) {
         return std::nullopt;
     }
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
     char* end = nullptr;
-    const double value = strtod_l(trimmed.c_str(), &end, cLocale);
+    const double value = strtodC(trimmed.c_str(), &end);
     if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
@@ -100,9 +103,8 @@ std::optional<double> Converter::toNumber(const std::string& text) {
 }
 
 std::optional<double> Converter::leadingNumber(const std::string& text) {
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
     char* end = nullptr;
-    const double value = strtod_l(text.c_str(), &end, cLocale);
+    const double value = strtodC(text.c_str(), &end);
     if (end == text.c_str() || !std::isfinite(value)) {
         return std::nullopt;
     }

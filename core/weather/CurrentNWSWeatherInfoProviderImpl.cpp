@@ -3,8 +3,6 @@
 #include <QDomElement>
 #include <QString>
 #include <QUrl>
-#include <cmath>
-#include <functional>
 #include <optional>
 
 #include "services/Converter.h"
@@ -35,12 +33,6 @@ std::string childText(const QDomElement& root, const char* name, bool* present =
         *present = !element.isNull();
     }
     return StringUtils::trim(element.text().toStdString());
-}
-
-bool isNumber(const std::string& text) {
-    bool ok = false;
-    const double value = QString::fromStdString(text).toDouble(&ok);
-    return ok && std::isfinite(value);
 }
 
 float toFloat(const std::string& text) {
@@ -157,7 +149,7 @@ bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& docu
     for (const char* name :
          {"temp_f", "temp_c", "dewpoint_f", "dewpoint_c", "relative_humidity", "pressure_in"}) {
         const std::string text = childText(root, name);
-        if (!isNumber(text)) {
+        if (!Converter::toNumber(text)) {
             refusal = "Document unsupported.\n" + std::string(name) + " is not a number: \"" +
                       text + "\"";
             return false;
@@ -177,23 +169,18 @@ bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& docu
     const std::string visibilityMi = reading(Reading::VisibilityMi, "visibility_mi");
     bool hasWeather = false;
     const std::string weather = childText(root, "weather", &hasWeather);
-    const auto derived = [](const std::string& from, const std::function<std::string(float)>& f) {
-        return from.empty() ? std::string() : f(toFloat(from));
-    };
-    const auto kph = [](float miles) { return Converter::formatDecimalString(mphToKph(miles), 1); };
 
     values[PROP_TEMP_F] = tempF;
     values[PROP_TEMP_C] = reading(Reading::TemperatureC, "temp_c");
     values[PROP_WIND_DIR] = Converter::windDirectionToAbbrev(childText(root, "wind_dir"));
     values[PROP_WIND_MPH] = windMph;
-    values[PROP_WIND_KMH] = derived(windMph, kph);
+    values[PROP_WIND_KMH] = kphText(windMph);
     values[PROP_WEATHER] = hasWeather ? weather : std::string("Unknown");
     values[PROP_DEWPOINT_F] = reading(Reading::TemperatureF, "dewpoint_f");
     values[PROP_DEWPOINT_C] = reading(Reading::TemperatureC, "dewpoint_c");
     values[PROP_RELATIVE_HUMIDITY] = humidity;
     values[PROP_PRESSURE_IN] = pressureIn;
-    values[PROP_PRESSURE_MB] =
-        derived(pressureIn, [](float inHg) { return toRoundedString(inHgToMillibars(inHg)); });
+    values[PROP_PRESSURE_MB] = millibarsText(pressureIn);
     const std::optional<float> feelsLikeF = feelsLikeFrom(tempF, windMph, humidity);
     values[PROP_FEELS_LIKE_F] =
         feelsLikeF ? Converter::formatDecimalString(*feelsLikeF, 1) : std::string();
@@ -201,7 +188,7 @@ bool CurrentNWSWeatherInfoProviderImpl::readObservation(const QDomDocument& docu
         feelsLikeF ? Converter::formatDecimalString(Converter::fahrenheitToCelsius(*feelsLikeF), 1)
                    : std::string();
     values[PROP_VISIBILITY_MI] = visibilityMi;
-    values[PROP_VISIBILITY_KM] = derived(visibilityMi, kph);
+    values[PROP_VISIBILITY_KM] = kphText(visibilityMi);
     values[PROP_OBSERVATION_TIME] = childText(root, "observation_time");
     values[PROP_LOCATION] = childText(root, "location");
 

@@ -38,18 +38,6 @@ std::string celsiusText(const std::string& fahrenheit) {
                                                 1);
 }
 
-std::string kphText(const std::string& mph) {
-    return mph.empty() ? std::string()
-                       : Converter::formatDecimalString(
-                             mphToKph(static_cast<float>(Converter::toDouble(mph))), 1);
-}
-
-std::string millibarsText(const std::string& inHg) {
-    return inHg.empty()
-               ? std::string()
-               : toRoundedString(inHgToMillibars(static_cast<float>(Converter::toDouble(inHg))));
-}
-
 }  // namespace
 
 const char* const CurrentWeatherComInfoProviderImpl::kPartnerId = "2739105846";

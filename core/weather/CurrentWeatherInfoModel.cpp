@@ -93,20 +93,15 @@ void CurrentWeatherInfoModel::applyProperty(short id, const std::string& text) {
         case PROP_VISIBILITY_KM:
             return setFloat(id, visibilityKm, text);
         case PROP_RELATIVE_HUMIDITY: {
-            if (!Converter::leadingNumber(text)) {
-                const int old = relativeHumidity;
-                relativeHumidity = NO_HUMIDITY;
-                NotificationService::Instance().notify<int>(id, &old, &relativeHumidity);
-                return;
-            }
-            const double value = std::trunc(Converter::toDouble(text));
-            // A value no int can hold (or not a number) would make the conversion undefined.
-            if (!(value >= std::numeric_limits<int>::min() &&
-                  value <= std::numeric_limits<int>::max())) {
+            const std::optional<double> reading = Converter::leadingNumber(text);
+            const double value = reading ? std::trunc(*reading) : 0.0;
+            // A value no int can hold would make the conversion undefined.
+            if (reading && !(value >= std::numeric_limits<int>::min() &&
+                             value <= std::numeric_limits<int>::max())) {
                 throw std::out_of_range("relative humidity out of range");
             }
             const int old = relativeHumidity;
-            relativeHumidity = static_cast<int>(value);
+            relativeHumidity = reading ? static_cast<int>(value) : NO_HUMIDITY;
             NotificationService::Instance().notify<int>(id, &old, &relativeHumidity);
             return;
         }

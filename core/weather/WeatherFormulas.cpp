@@ -136,4 +136,16 @@ std::string toRoundedString(float value) {
     return text.str();
 }
 
+std::string kphText(const std::string& mph) {
+    return mph.empty() ? std::string()
+                       : Converter::formatDecimalString(
+                             mphToKph(static_cast<float>(Converter::toDouble(mph))), 1);
+}
+
+std::string millibarsText(const std::string& inHg) {
+    return inHg.empty()
+               ? std::string()
+               : toRoundedString(inHgToMillibars(static_cast<float>(Converter::toDouble(inHg))));
+}
+
 }  // namespace vpcore

@@ -48,4 +48,10 @@ VPCORE_EXPORT std::string plausibleReading(Reading reading, const std::string& e
 // The nearest whole number, halves away from zero, without a decimal point: 1012.5 -> "1013".
 VPCORE_EXPORT std::string toRoundedString(float value);
 
+// The texts derived from a checked reading's text; "" (no reading) stays "": nothing is
+// computed from a missing value. Kilometres (per hour) with one decimal from miles (per
+// hour), whole millibars from inHg.
+VPCORE_EXPORT std::string kphText(const std::string& mph);
+VPCORE_EXPORT std::string millibarsText(const std::string& inHg);
+
 }  // namespace vpcore
