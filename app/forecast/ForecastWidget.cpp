@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "widgets/ToolTipStyle.h"
+#include "widgets/VPLabel.h"
 
 using vpcore::ForecastItem_t;
 
@@ -50,14 +51,7 @@ void ForecastWidget::reserveTextLines() {
     if (text == nullptr) {
         return;
     }
-    // As the label measures a text of that many lines, in the font its style sheet gives it.
-    text->ensurePolished();
-    const QMargins margins = text->contentsMargins();
-    const int height = text->fontMetrics()
-                           .boundingRect(QRect(0, 0, 1000, 2000),
-                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, "X\nX\nX")
-                           .height() +
-                       margins.top() + margins.bottom() + 2 * text->margin();
+    const int height = VPLabel::heightOfLines(*text, 3);
     if (text->minimumHeight() != height) {
         text->setMinimumHeight(height);
     }

@@ -22,6 +22,7 @@
 #include "weather/LocationService.h"
 #include "weather/NWSCodeService.h"
 #include "widgets/QPairListModel.h"
+#include "widgets/VPLabel.h"
 #include "widgets/VPMessageBox.h"
 
 using vpcore::Location_t;
@@ -172,14 +173,7 @@ void LocationPage::paintEvent(QPaintEvent* e) {
 void LocationPage::showEvent(QShowEvent* e) {
     // Two lines of the styled font, whether a text shows or not: the longest texts fit, and a
     // text that appears or goes moves nothing on the page.
-    statusLabel->ensurePolished();
-    const QMargins margins = statusLabel->contentsMargins();
-    const int twoLines =
-        statusLabel->fontMetrics()
-            .boundingRect(QRect(0, 0, 10000, 10000), Qt::TextWordWrap, QStringLiteral("X\nX"))
-            .height();
-    statusLabel->setFixedHeight(twoLines + margins.top() + margins.bottom() +
-                                2 * statusLabel->margin());
+    statusLabel->setFixedHeight(VPLabel::heightOfLines(*statusLabel, 2));
     OptionsPageBase::showEvent(e);
 }
 

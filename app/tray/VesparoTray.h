@@ -31,7 +31,7 @@ public:
     // The current location changed (its display name); any thread. Queued to the tray.
     void handlePropertyChange(short propId, const std::string* const oldValue,
                               const std::string* const newValue) override;
-    // The place the tool tip names; empty (or the banner's "< ... >" invitation) for none.
+    // The place the tool tip names; empty for none.
     void setLocationName(const QString& name);
 
     // The tool tip: the program, the place and its temperature in the unit shown ("73",

@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 
+#include "services/Converter.h"
 #include "services/FastDelegate.h"
 #include "services/IPropertyChangeListener.h"
 #include "services/NotificationService.h"
@@ -44,7 +45,7 @@ public:
         fastdelegate::FastDelegate1<const std::string&> target;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            std::string text = kNoReading;
+            std::string text = Converter::NO_READING;
             if (!isNoReading(*newValue)) {
                 std::ostringstream stream;
                 stream << *newValue;
@@ -112,8 +113,6 @@ public:
     }
 
 private:
-    static constexpr const char* kNoReading = "NA";
-
     bool isNoReading(const T& value) const {
         if constexpr (std::is_floating_point_v<T>) {
             if (std::isnan(value)) {
@@ -135,7 +134,7 @@ private:
         const bool back = side == 1;
         std::string text = back ? backText : frontText;
         const std::string& suffix = back ? backSuffix : frontSuffix;
-        if (withSuffix && !suffix.empty() && text != kNoReading) {
+        if (withSuffix && !suffix.empty() && text != Converter::NO_READING) {
             text += " " + suffix;
         }
         return text;
