@@ -149,6 +149,24 @@ protected:
 
     static QString installed(const QString& path) { return prefix + "/" + path; }
 
+    // Starts the installed program on the profile, against the fixture NWS at host, on the
+    // display, from a working folder that is neither the program's nor the profile's.
+    static void startInstalled(QProcess& program, const QString& profilePath, const QString& host,
+                               const QString& displayName, const testsupport::TempDir& folder) {
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.setProcessEnvironment(apptest::programEnvironment(profilePath, host, displayName));
+        program.setWorkingDirectory(QString::fromStdString(folder.path()));
+        program.start(installed("bin/Ombrix"), {});
+        ASSERT_TRUE(program.waitForStarted(10000));
+    }
+
+    // Ends the program as the desktop's log-out does and adds what it wrote last to output.
+    static void terminate(QProcess& program, QByteArray& output) {
+        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        output += program.readAll();
+    }
+
     static testsupport::TempDir* root;
     static int installExit;
     static QString installOutput;
@@ -241,11 +259,7 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromAnyFolderOnItsInstalledData) {
     ASSERT_TRUE(display.isRunning());
 
     QProcess program;
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.setProcessEnvironment(apptest::programEnvironment(profilePath, host, display.name()));
-    program.setWorkingDirectory(QString::fromStdString(elsewhere.path()));
-    program.start(installed("bin/Ombrix"), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_NO_FATAL_FAILURE(startInstalled(program, profilePath, host, display.name(), elsewhere));
 
     QByteArray output;
     const bool initialised = apptest::readUntil(
@@ -262,9 +276,7 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromAnyFolderOnItsInstalledData) {
     apptest::readUntil(
         program, output, [&] { return output.contains("stations loaded."); }, 10000);
 
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(30000));
-    output += program.readAll();
+    ASSERT_NO_FATAL_FAILURE(terminate(program, output));
     const std::string log = output.toStdString();
     fixture.terminate();
     fixture.waitForFinished(10000);
@@ -307,11 +319,7 @@ TEST_F(InstallTest, AZipCodeIsFoundInTheInstalledDataAndTheLocationIsSaved) {
     ASSERT_TRUE(user.isOpen());
 
     QProcess program;
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.setProcessEnvironment(apptest::programEnvironment(profilePath, host, display.name()));
-    program.setWorkingDirectory(QString::fromStdString(elsewhere.path()));
-    program.start(installed("bin/Ombrix"), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_NO_FATAL_FAILURE(startInstalled(program, profilePath, host, display.name(), elsewhere));
     QByteArray output;
     ASSERT_TRUE(apptest::readUntil(
         program, output, [&] { return output.contains("INFO: Ombrix init complete."); }, 60000))
@@ -355,9 +363,7 @@ TEST_F(InstallTest, AZipCodeIsFoundInTheInstalledDataAndTheLocationIsSaved) {
         fixture, fixtureOutput,
         [&] { return fixtureOutput.contains("GET /xml/current_obs/KATT.xml 200"); }, 60000);
 
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(30000));
-    output += program.readAll();
+    ASSERT_NO_FATAL_FAILURE(terminate(program, output));
     const std::string log = output.toStdString();
     fixture.terminate();
     fixture.waitForFinished(10000);

@@ -51,6 +51,29 @@ protected:
 
     static TaskScheduler& scheduler() { return TaskScheduler::instance(); }
 
+    // A task that failed at 10:20:00 and was told to retry at 10:20:15: not a moment before;
+    // failing then, again at 10:20:30, where it succeeds, and no retry follows.
+    void expectRetriedEveryFifteenSecondsUntilItSucceeds(FakeClock& clock, RecordingTask* task,
+                                                         std::atomic<bool>& succeed) {
+        clock.set(QTime(10, 20, 14, 999));
+        ASSERT_TRUE(clock.waitForPasses(1));
+        EXPECT_EQ(task->runs(), 1);
+
+        clock.set(QTime(10, 20, 15));
+        ASSERT_TRUE(
+            waitUntil([&] { return capture.contains("will be attempted again at 10:20:30"); }));
+        EXPECT_EQ(task->runs(), 2);
+
+        // The network is back: the next retry succeeds and no other follows it.
+        succeed = true;
+        clock.set(QTime(10, 20, 30));
+        ASSERT_TRUE(waitUntil([&] { return task->runs() == 3; }));
+        clock.set(QTime(10, 21, 0));
+        ASSERT_TRUE(clock.waitForPasses(2));
+        EXPECT_EQ(task->runs(), 3);
+        EXPECT_EQ(capture.count("will be attempted again at"), 2);
+    }
+
     RecordingTask* makeTask(const std::string& name) {
         owned.push_back(std::make_unique<RecordingTask>(name));
         return owned.back().get();
@@ -366,22 +389,7 @@ TEST_F(SchedulerThreadsTest, FailingHourlyTaskIsRetriedAfterTheRetryTimeUntilItS
     }));
     EXPECT_TRUE(capture.contains("TaskScheduler - task <Flaky Update> completed and failed"));
     EXPECT_EQ(task->getState(), IScheduledTask::STATE_EXECUTED);
-
-    clock.set(QTime(10, 20, 14, 999));
-    ASSERT_TRUE(clock.waitForPasses(1));
-    EXPECT_EQ(task->runs(), 1);
-
-    clock.set(QTime(10, 20, 15));
-    ASSERT_TRUE(waitUntil([&] { return capture.contains("will be attempted again at 10:20:30"); }));
-    EXPECT_EQ(task->runs(), 2);
-
-    succeed = true;
-    clock.set(QTime(10, 20, 30));
-    ASSERT_TRUE(waitUntil([&] { return task->runs() == 3; }));
-    clock.set(QTime(10, 21, 0));
-    ASSERT_TRUE(clock.waitForPasses(1));
-    EXPECT_EQ(task->runs(), 3);
-    EXPECT_EQ(capture.count("will be attempted again at"), 2);
+    ASSERT_NO_FATAL_FAILURE(expectRetriedEveryFifteenSecondsUntilItSucceeds(clock, task, succeed));
 }
 
 TEST_F(SchedulerThreadsTest, FailingIntervalTaskIsRetriedAfterTheRetryTimeUntilItSucceeds) {
@@ -398,22 +406,7 @@ TEST_F(SchedulerThreadsTest, FailingIntervalTaskIsRetriedAfterTheRetryTimeUntilI
         return capture.contains(
             "INFO: TaskScheduler - task <Alert Round> will be attempted again at 10:20:15");
     }));
-    clock.set(QTime(10, 20, 14, 999));
-    ASSERT_TRUE(clock.waitForPasses(1));
-    EXPECT_EQ(task->runs(), 1);
-
-    clock.set(QTime(10, 20, 15));
-    ASSERT_TRUE(waitUntil([&] { return capture.contains("will be attempted again at 10:20:30"); }));
-    EXPECT_EQ(task->runs(), 2);
-
-    // The network is back: the next retry succeeds and no other follows it.
-    succeed = true;
-    clock.set(QTime(10, 20, 30));
-    ASSERT_TRUE(waitUntil([&] { return task->runs() == 3; }));
-    clock.set(QTime(10, 21, 0));
-    ASSERT_TRUE(clock.waitForPasses(2));
-    EXPECT_EQ(task->runs(), 3);
-    EXPECT_EQ(capture.count("will be attempted again at"), 2);
+    ASSERT_NO_FATAL_FAILURE(expectRetriedEveryFifteenSecondsUntilItSucceeds(clock, task, succeed));
     EXPECT_EQ(task->getState(), IScheduledTask::STATE_EXECUTED);
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "AppTestSupport.h"
 #include "ConditionsPanelTestSupport.h"
@@ -70,6 +72,16 @@ QString shownText(const QWidget& panel, const char* valueName) {
     return value->findChild<VPLabel*>()->text();
 }
 
+// Each value label comes to show its text.
+void expectShown(const QWidget& panel,
+                 const std::vector<std::pair<const char*, QString>>& expected) {
+    for (const auto& [value, text] : expected) {
+        SCOPED_TRACE(value);
+        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
+            << shownText(panel, value).toStdString();
+    }
+}
+
 const char* const kAllValues[] = {"weatherValue",         "humidityValue",  "dewpointValue",
                                   "comfortValue",         "feelsLikeValue", "visibilityValue",
                                   "observationTimeValue", "locationValue"};
@@ -108,21 +120,16 @@ TEST_F(CurrentConditionsPanelTest, AnObservationFromAWorkerAppearsInEveryReading
     }
 
     publishObservation();
-    const std::pair<const char*, QString> expected[] = {
-        {"weatherValue", "Mostly Cloudy"},
-        {"humidityValue", "65 %"},
-        {"dewpointValue", "45.5 \u00B0F"},
-        {"comfortValue", "Dry"},
-        {"feelsLikeValue", "64 \u00B0F"},
-        {"visibilityValue", "10 mi"},
-        {"observationTimeValue", "Last Updated on Dec 10 2026, 6:51 am CST"},
-        {"locationValue", "Austin City, Austin Camp Mabry, TX"},
-    };
-    for (const auto& [value, text] : expected) {
-        SCOPED_TRACE(value);
-        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
-            << shownText(panel, value).toStdString();
-    }
+    expectShown(panel, {
+                           {"weatherValue", "Mostly Cloudy"},
+                           {"humidityValue", "65 %"},
+                           {"dewpointValue", "45.5 \u00B0F"},
+                           {"comfortValue", "Dry"},
+                           {"feelsLikeValue", "64 \u00B0F"},
+                           {"visibilityValue", "10 mi"},
+                           {"observationTimeValue", "Last Updated on Dec 10 2026, 6:51 am CST"},
+                           {"locationValue", "Austin City, Austin Camp Mabry, TX"},
+                       });
 }
 
 TEST_F(CurrentConditionsPanelTest, ClicksFlipTheTwoUnitReadingsOnly) {
@@ -364,39 +371,38 @@ protected:
         return body;
     }
 
+    // Serves the body as the station's observation and has the provider fetch it into the
+    // model on a worker thread, as the scheduler's runner does.
+    void fetchObservation(const std::string& body) {
+        server.addRoute("/xml/current_obs/KPNL.xml", testsupport::HttpTestServer::ok(body));
+        model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
+        bool updated = false;
+        onWorker([&] { updated = model->performTask(); });
+        ASSERT_TRUE(updated);
+    }
+
     testsupport::HttpTestServer server;
     std::unique_ptr<vpcore::CurrentWeatherInfoModel> model;
     std::unique_ptr<vpcore::DewpointComfortLevel> comfortLevel;
 };
 
 TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
-    using testsupport::HttpTestServer;
-    server.addRoute("/xml/current_obs/KPNL.xml", HttpTestServer::ok(observation()));
-    server.addRoute("/images/wtf/small/few.png",
-                    HttpTestServer::fixture("nws/images/wtf/small/few.png", "image/png"));
-    model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
+    server.addRoute("/images/wtf/small/few.png", testsupport::HttpTestServer::fixture(
+                                                     "nws/images/wtf/small/few.png", "image/png"));
     apptest::TestPanel panel;
     panel.show();
+    ASSERT_NO_FATAL_FAILURE(fetchObservation(observation()));
 
-    bool updated = false;
-    onWorker([&] { updated = model->performTask(); });
-    ASSERT_TRUE(updated);
-
-    const std::pair<const char*, QString> expected[] = {
-        {"weatherValue", "Partly Cloudy"},
-        {"humidityValue", "52 %"},
-        {"dewpointValue", "54.5 \u00B0F"},
-        {"comfortValue", "Comfortable"},
-        {"feelsLikeValue", "75 \u00B0F"},
-        {"visibilityValue", "10 mi"},
-        {"observationTimeValue", "Last Updated on Jul 2 2026, 3:53 pm MDT"},
-        {"locationValue", "Ca\u00F1on Park Test Field, CO"},
-    };
-    for (const auto& [value, text] : expected) {
-        SCOPED_TRACE(value);
-        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
-            << shownText(panel, value).toStdString();
-    }
+    expectShown(panel, {
+                           {"weatherValue", "Partly Cloudy"},
+                           {"humidityValue", "52 %"},
+                           {"dewpointValue", "54.5 \u00B0F"},
+                           {"comfortValue", "Comfortable"},
+                           {"feelsLikeValue", "75 \u00B0F"},
+                           {"visibilityValue", "10 mi"},
+                           {"observationTimeValue", "Last Updated on Jul 2 2026, 3:53 pm MDT"},
+                           {"locationValue", "Ca\u00F1on Park Test Field, CO"},
+                       });
     auto* icon = panel.findChild<QLabel*>("conditionImage");
     ASSERT_TRUE(apptest::waitFor([&] { return !icon->pixmap().isNull(); }));
     EXPECT_EQ(server.requestCount("/images/wtf/small/few.png"), 1);
@@ -407,7 +413,6 @@ TEST_F(CurrentConditionsRoadTest, AFetchedObservationFillsThePanelWithItsIcon) {
 }
 
 TEST_F(CurrentConditionsRoadTest, ReadingsTheStationDidNotGiveShowAsNAInBothUnits) {
-    using testsupport::HttpTestServer;
     // No visibility, an absurd humidity, and heat, where the feels-like would need the
     // humidity: before, the panel showed 0 mi, 0 km and a heat index of a humidity of 0.
     std::string body = observation();
@@ -420,26 +425,16 @@ TEST_F(CurrentConditionsRoadTest, ReadingsTheStationDidNotGiveShowAsNAInBothUnit
     for (const auto& [from, to] : replaced) {
         body.replace(body.find(from), std::string(from).size(), to);
     }
-    server.addRoute("/xml/current_obs/KPNL.xml", HttpTestServer::ok(body));
-    model->setProvider(std::make_unique<vpcore::CurrentNWSWeatherInfoProviderImpl>("KPNL"));
     apptest::TestPanel panel;
     panel.show();
+    ASSERT_NO_FATAL_FAILURE(fetchObservation(body));
 
-    bool updated = false;
-    onWorker([&] { updated = model->performTask(); });
-    ASSERT_TRUE(updated);
-
-    const std::pair<const char*, QString> expected[] = {
-        {"humidityValue", "NA"},
-        {"feelsLikeValue", "NA"},
-        {"visibilityValue", "NA"},
-        {"dewpointValue", "54.5 \u00B0F"},
-    };
-    for (const auto& [value, text] : expected) {
-        SCOPED_TRACE(value);
-        EXPECT_TRUE(apptest::waitFor([&] { return shownText(panel, value) == text; }))
-            << shownText(panel, value).toStdString();
-    }
+    expectShown(panel, {
+                           {"humidityValue", "NA"},
+                           {"feelsLikeValue", "NA"},
+                           {"visibilityValue", "NA"},
+                           {"dewpointValue", "54.5 \u00B0F"},
+                       });
     for (const char* value : {"visibilityValue", "feelsLikeValue"}) {
         SCOPED_TRACE(value);
         QTest::mouseClick(panel.findChild<QWidget*>(value), Qt::LeftButton);

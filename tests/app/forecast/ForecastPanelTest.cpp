@@ -69,6 +69,19 @@ ForecastItem_t* makeItem(const std::string& name, const std::string& longDesc,
     return item;
 }
 
+// One period of that name per text, each with an icon of the size of the NWS's forecast icons.
+std::vector<ForecastItem_t*> periodsWithTexts(const char* name,
+                                              const std::vector<const char*>& texts) {
+    std::vector<ForecastItem_t*> items;
+    for (const char* text : texts) {
+        items.push_back(makeItem(name, "Words.", ForecastItem_t::CONDITION_SUNNY));
+        items.back()->shortDesc = text;
+        items.back()->icon = std::make_unique<QImage>(55, 58, QImage::Format_RGB32);
+        items.back()->icon->fill(Qt::blue);
+    }
+    return items;
+}
+
 std::vector<ForecastWidget*> cardsOf(const QWidget& panel) {
     std::vector<ForecastWidget*> cards;
     for (QWidget* widget : panel.findChildren<QWidget*>()) {
@@ -193,22 +206,11 @@ TEST_F(ForecastPanelTest, EveryCardShowsItsWholeTextAndOnlyTheScrollBarsNeeded) 
     qApp->setStyleSheet(applicationStyleSheet());
     panel.resize(598, 400);
     panel.show();
-    const char* const texts[] = {"Mostly Cloudy then Chance Showers",
-                                 "Gradual Clearing",
-                                 "Slight Chance Rain Showers then Mostly Sunny",
-                                 "Sunny",
-                                 "Chance Showers and Thunderstorms",
-                                 "Partly Cloudy",
-                                 "Patchy Freezing Fog then Mostly Cloudy"};
-    std::vector<ForecastItem_t*> items;
-    for (const char* text : texts) {
-        items.push_back(makeItem("Wednesday Night", "Words.", ForecastItem_t::CONDITION_SUNNY));
-        items.back()->shortDesc = text;
-        // The size of the NWS's forecast icons.
-        items.back()->icon = std::make_unique<QImage>(55, 58, QImage::Format_RGB32);
-        items.back()->icon->fill(Qt::blue);
-    }
-    showPeriods(items);
+    showPeriods(periodsWithTexts("Wednesday Night",
+                                 {"Mostly Cloudy then Chance Showers", "Gradual Clearing",
+                                  "Slight Chance Rain Showers then Mostly Sunny", "Sunny",
+                                  "Chance Showers and Thunderstorms", "Partly Cloudy",
+                                  "Patchy Freezing Fog then Mostly Cloudy"}));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     apptest::drainEvents();
 
@@ -245,16 +247,9 @@ TEST_F(ForecastPanelTest, CardRowsStayInLineWhateverTheTextsLength) {
     qApp->setStyleSheet(applicationStyleSheet());
     panel.resize(598, 400);
     panel.show();
-    const char* const texts[] = {"Sunny", "Chance Showers", "Chance Showers and Thunderstorms",
-                                 "Slight Chance Rain Showers then Mostly Sunny"};
-    std::vector<ForecastItem_t*> items;
-    for (const char* text : texts) {
-        items.push_back(makeItem("Thursday", "Words.", ForecastItem_t::CONDITION_SUNNY));
-        items.back()->shortDesc = text;
-        items.back()->icon = std::make_unique<QImage>(55, 58, QImage::Format_RGB32);
-        items.back()->icon->fill(Qt::blue);
-    }
-    showPeriods(items);
+    showPeriods(
+        periodsWithTexts("Thursday", {"Sunny", "Chance Showers", "Chance Showers and Thunderstorms",
+                                      "Slight Chance Rain Showers then Mostly Sunny"}));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     apptest::drainEvents();
 

@@ -37,6 +37,12 @@ protected:
         if (IsSkipped()) {
             return;
         }
+        openDialog();
+    }
+
+    // A dialog of its own, on the location page, shown as a user meets it.
+    void openDialog() {
+        controls.reset();
         dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -200,12 +206,7 @@ TEST_F(LocationPageTest, LeavingWithoutALocationIsRefusedOnceThenAllowed) {
     for (const auto& [once, again] : cases) {
         SCOPED_TRACE(testing::Message() << once << " then " << again);
         if (!first) {
-            controls.reset();
-            dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
-            dialog->show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-            controls = std::make_unique<LocationControls>(dialog.get());
-            apptest::drainEvents();
+            ASSERT_NO_FATAL_FAILURE(openDialog());
         }
         first = false;
         closeBy(once);
@@ -259,12 +260,7 @@ TEST_F(LocationPageTest, TheStatusLineShowsItsTextWholeAndMovesNothing) {
     struct PlainStyle {
         ~PlainStyle() { qApp->setStyleSheet(QString()); }
     } plainStyleAfterwards;
-    controls.reset();
-    dialog = std::make_unique<VesparoOptionsDialog>(nullptr);
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    controls = std::make_unique<LocationControls>(dialog.get());
-    apptest::drainEvents();
+    ASSERT_NO_FATAL_FAILURE(openDialog());
 
     const auto positions = [this] {
         std::vector<QPoint> at;
